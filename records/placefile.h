@@ -1,0 +1,53 @@
+#pragma once
+
+#include "records/placerecord.h"
+
+#include <QString>
+#include <QStringList>
+
+// The place list file: UTF-8 (written with a byte-order mark), one record per
+// line ending in "\n", eight comma-separated fields, no header. A field holding
+// ",", a double quote or a line break is written in double quotes with inner
+// quotes doubled; every other line is written exactly as the plain format does.
+
+// programDir() + "/castlelist.csv".
+QString defaultPlaceFile();
+
+// The whole file split at "\n" with empty parts kept; a file that cannot be
+// opened gives one empty line. An empty name reads the default file.
+QStringList readPlaceLines(const QString& fileName);
+
+// Splits one line into fields at ",", keeping empty parts; a field that starts
+// with a double quote runs to its closing quote. A line break inside quotes
+// spans lines, so callers that read a file use parsePlaceLines instead.
+QStringList splitPlaceLine(const QString& line);
+
+// Records from the lines of a file: lines with fewer than 8 fields are skipped,
+// fields beyond the eighth ignored; a quoted field may span lines.
+PlaceList parsePlaceLines(const QStringList& lines);
+
+// One record as a file line, with its line feed.
+QString formatPlaceLine(const PlaceRecord& record);
+
+// ".csv" appended unless the name already contains it (case-sensitive, anywhere).
+QString withCsvSuffix(const QString& name);
+
+// Writes the list atomically (a temporary file renamed over the old one).
+// On failure the old file is untouched, false is returned and *error says why.
+bool writePlaceFile(const PlaceList& places, const QString& path, QString* error);
+
+// Rotates the three backup generations (".bak1" newest) and copies the file to
+// ".bak1", keeping its last-modified time. With onceADay, a file already
+// changed today is not backed up again.
+void backupPlaceFile(const QString& name, bool onceADay);
+
+// The autosave file beside currentFile: base name up to the first ".",
+// "_autosave.", suffix after the last "."; programDir()/castlelist_autosave.csv
+// when currentFile is empty.
+QString autosavePath(const QString& currentFile);
+
+// True when the list holds a record with this exact name, coordinates within
+// 0.001 and this layer. Same-named records met before it are reported in
+// addReport as "position : name\n" (positions counted from 1).
+bool isExactDuplicate(const PlaceList& places, const QString& name, const QString& x,
+                      const QString& y, const QString& layer, QString& addReport);

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "records/placerecord.h"
+
+#include <QString>
+
+class QWidget;
+
+// The open place list and the file commands on it (load, add, save as,
+// autosave, the save question). The main window inherits it and supplies the
+// hooks; tests use it on its own.
+class PlaceListDocument
+{
+public:
+    virtual ~PlaceListDocument();
+
+    PlaceList places;
+    QString currentFile; // empty: the default file
+    bool modified = false;
+    QString addReport;
+
+    // Replaces places by the records of the file; modified = false.
+    void loadPlaceFile(const QString& name);
+    // Writes places (backing up first when asked). On failure shows the
+    // "保存エラー" warning and returns false.
+    bool savePlaceFile(const QString& name, bool makeBackup, bool onceADay);
+    // True when nothing was pending or the user chose to save (and it worked).
+    bool askSaveIfModified();
+    // Writes the autosave file beside currentFile and reports it.
+    bool autosave(bool makeBackup);
+    bool isExactDuplicate(const QString& name, const QString& x, const QString& y,
+                          const QString& layer);
+
+    // The " CSV Load", " CSV Add" and " CSV Save" buttons.
+    void loadCommand();
+    void addCommand();
+    void saveAsCommand();
+
+protected:
+    // Parent of the dialogs and message boxes (the main window).
+    virtual QWidget* promptParent() const { return nullptr; }
+    // Status bar message; timeout in ms, 0 = stays.
+    virtual void showStatus(const QString& text, int timeout);
+    // Empties the table models: bit 1 the data table, bit 2 the bulk-edit table.
+    virtual void clearModels(int which);
+    // After Load and Add changed the list: refilter the bulk table and redraw.
+    virtual void placesChanged();
+};

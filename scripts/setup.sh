@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the tests and the program need.
+# Safe to run again: apt-get skips what is already there.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  qtbase5-dev qtbase5-dev-tools
+  libbenchmark-dev
+  tango-icon-theme
+  fonts-ipafont-gothic
+  xvfb xauth x11-utils imagemagick
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
