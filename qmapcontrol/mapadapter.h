@@ -17,7 +17,8 @@ public:
     ~MapAdapter() override;
 
     QString urlTemplate() const { return m_template; }
-    void setUrlTemplate(const QString& urlTemplate) { m_template = urlTemplate; }
+    // A different template is a different server: the cache folder follows it.
+    void setUrlTemplate(const QString& urlTemplate);
     int tileZoomMinimum() const { return m_zoomMin; }
     int tileZoomMaximum() const { return m_zoomMax; }
     QString attribution() const { return m_attribution; }
@@ -27,6 +28,12 @@ public:
 
     // The address of one tile.
     QUrl tileQuery(int x, int y, int z) const;
+
+    // A folder name for tiles of this template: the host (made safe) and a
+    // hash of the template, so that two servers never share a folder. Query
+    // values that look like access keys are left out of the hash, so that a
+    // new key keeps the tiles already cached.
+    static QString cacheNameForTemplate(const QString& urlTemplate);
 
 private:
     QString m_template;
@@ -49,7 +56,14 @@ class MapAdapterGoogle : public MapAdapter
 {
     Q_OBJECT
 public:
-    enum class GoogleLayerType { MAPS = 0, SATELLITE, TERRAIN, HYBRID, RASTER };
+    enum class GoogleLayerType
+    {
+        MAPS = 0,
+        SATELLITE,
+        TERRAIN,
+        HYBRID,
+        RASTER
+    };
     explicit MapAdapterGoogle(GoogleLayerType layerType = GoogleLayerType::MAPS,
                               QObject* parent = nullptr);
     MapAdapterGoogle(const QString& urlTemplate, QObject* parent = nullptr);

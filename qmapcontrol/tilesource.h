@@ -45,11 +45,32 @@ public:
     Piece tile(const std::shared_ptr<MapAdapter>& adapter, int z, int x, int y);
 
     // The tiles the view needs now (including its border); queued or running
-    // requests for any other tile are dropped.
+    // requests for any other tile are dropped. The listed tiles that are not
+    // known yet start loading, in the order given (keys above the adapter's
+    // last tile zoom stand for their ancestor at that zoom; keys below its
+    // first tile zoom are ignored). Other adapters' requests are not touched;
+    // an empty list drops everything of this adapter.
     void setWanted(const std::shared_ptr<MapAdapter>& adapter, const QVector<TileKey>& keys);
 
     void enablePersistentCache(std::chrono::minutes expiry, const QDir& dir);
     void disablePersistentCache();
+
+    // At most this many requests run at once; the rest wait in a queue.
+    static constexpr int maxRequestsInFlight = 6;
+    // The User-Agent sent with every request.
+    static QString userAgent();
+
+    // A URL that failed is not asked again before this delay has passed (it
+    // doubles with every further failure). Default one minute.
+    void setRetryDelay(std::chrono::milliseconds delay);
+    // A request that receives nothing for this long is given up. Default 20 s.
+    void setTransferTimeout(std::chrono::milliseconds timeout);
+    // Decoded tiles kept in memory (least recently used go first). Default 320.
+    void setMemoryCacheTiles(int tiles);
+
+    int requestsInFlight() const;
+    // Tiles waiting for a disk lookup or for a free request slot.
+    int requestsQueued() const;
 
 signals:
     // A tile arrived (from disk or network): repaint.

@@ -1,0 +1,444 @@
+#include "qmapcontrol/tilesource.h"
+
+#include "qmapcontrol/diskcache.h"
+#include "qmapcontrol/mapadapter.h"
+
+#include <QBuffer>
+#include <QCache>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QImageReader>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QSet>
+#include <QTimer>
+
+#include <algorithm>
+#include <vector>
+
+#ifndef QMAPCONTROL_USER_AGENT_VERSION
+#define QMAPCONTROL_USER_AGENT_VERSION "0"
+#endif
+
+namespace qmapcontrol {
+
+namespace {
+
+// Deep enough for any zoom a map shows; keeps the shifts below in range.
+constexpr int maxZoom = 30;
+// Disk lookups per event-loop turn: enough to fill a view quickly, few enough
+// that painting and input are never held up.
+constexpr int diskReadsPerTurn = 4;
+// Nothing a tile server sends for one tile is this big; refuse to decode it.
+constexpr int maxTileSide = 4096;
+
+QString tileId(const QString& cacheName, int z, int x, int y)
+{
+    return QStringLiteral("%1/%2/%3/%4").arg(cacheName).arg(z).arg(x).arg(y);
+}
+
+bool decodeTile(const QByteArray& bytes, QPixmap* pixmap)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    const QSize size = reader.size();
+    if (size.isValid() && (size.width() > maxTileSide || size.height() > maxTileSide))
+        return false;
+    const QImage image = reader.read();
+    if (image.isNull() || image.width() > maxTileSide || image.height() > maxTileSide)
+        return false;
+    *pixmap = QPixmap::fromImage(image);
+    return !pixmap->isNull();
+}
+
+struct Job
+{
+    QString id;
+    QString cacheName;
+    // The template names the provider: a refusal applies to all its tiles.
+    QString provider;
+    QUrl url;
+    int z = 0;
+    int x = 0;
+    int y = 0;
+    // The disk had nothing usable for this tile (or the cache is off).
+    bool diskMissed = false;
+    std::weak_ptr<MapAdapter> adapter;
+};
+
+struct Failure
+{
+    qint64 retryAt = 0;
+    int count = 0;
+    bool diskMissed = false;
+};
+
+} // namespace
+
+struct TileSource::Private
+{
+    TileSource* q;
+    QNetworkAccessManager network;
+    QCache<QString, QPixmap> memory{320};
+    DiskCache disk;
+    QTimer diskTimer;
+
+    QList<Job> diskQueue;
+    QList<Job> networkQueue;
+    QHash<QNetworkReply*, Job> running;
+    // Every tile id that sits in one of the three above.
+    QSet<QString> pending;
+
+    QHash<QString, Failure> failures; // by URL
+    QHash<QString, int> refused;      // provider template -> HTTP status
+    std::vector<std::weak_ptr<MapAdapter>> told;
+
+    QElapsedTimer clock;
+    std::chrono::milliseconds retryDelay{60000};
+    std::chrono::milliseconds transferTimeout{20000};
+
+    explicit Private(TileSource* owner) : q(owner)
+    {
+        clock.start();
+        diskTimer.setSingleShot(true);
+        diskTimer.setInterval(0);
+        QObject::connect(&diskTimer, &QTimer::timeout, q, [this] { readFromDisk(); });
+    }
+
+    ~Private()
+    {
+        const auto replies = running.keys();
+        running.clear();
+        for (QNetworkReply* reply : replies)
+            reply->abort();
+    }
+
+    Job makeJob(const std::shared_ptr<MapAdapter>& adapter, int z, int x, int y) const
+    {
+        Job job;
+        job.cacheName = adapter->cacheName();
+        job.id = tileId(job.cacheName, z, x, y);
+        job.provider = adapter->urlTemplate();
+        job.url = adapter->tileQuery(x, y, z);
+        job.z = z;
+        job.x = x;
+        job.y = y;
+        job.adapter = adapter;
+        return job;
+    }
+
+    bool backingOff(const QString& url) const
+    {
+        const auto it = failures.constFind(url);
+        return it != failures.constEnd() && clock.elapsed() < it->retryAt;
+    }
+
+    void request(const std::shared_ptr<MapAdapter>& adapter, int z, int x, int y)
+    {
+        if (refused.contains(adapter->urlTemplate())) {
+            tellRefused(adapter, refused.value(adapter->urlTemplate()));
+            return;
+        }
+        const QString id = tileId(adapter->cacheName(), z, x, y);
+        if (pending.contains(id) || memory.contains(id))
+            return;
+        Job job = makeJob(adapter, z, x, y);
+        const QString url = job.url.toString();
+        if (backingOff(url) && (failures.value(url).diskMissed || !disk.isEnabled()))
+            return;
+        if (disk.isEnabled()) {
+            pending.insert(id);
+            diskQueue.append(job);
+            if (!diskTimer.isActive())
+                diskTimer.start();
+            return;
+        }
+        job.diskMissed = true;
+        enqueueNetwork(job);
+    }
+
+    void enqueueNetwork(const Job& job)
+    {
+        const QString url = job.url.toString();
+        if (backingOff(url)) {
+            if (job.diskMissed)
+                failures[url].diskMissed = true;
+            return;
+        }
+        pending.insert(job.id);
+        networkQueue.append(job);
+        startRequests();
+    }
+
+    void readFromDisk()
+    {
+        bool arrived = false;
+        for (int i = 0; i < diskReadsPerTurn && !diskQueue.isEmpty(); ++i) {
+            Job job = diskQueue.takeFirst();
+            pending.remove(job.id);
+            DiskCache::Entry entry;
+            if (disk.read(job.cacheName, job.z, job.x, job.y, &entry)) {
+                QPixmap pixmap;
+                if (decodeTile(entry.bytes, &pixmap)) {
+                    memory.insert(job.id, new QPixmap(pixmap));
+                    arrived = true;
+                    // An old tile is still drawn until a fresh one arrives.
+                    if (entry.expired)
+                        enqueueNetwork(job);
+                    continue;
+                }
+                disk.remove(job.cacheName, job.z, job.x, job.y);
+            }
+            job.diskMissed = true;
+            enqueueNetwork(job);
+        }
+        if (!diskQueue.isEmpty())
+            diskTimer.start();
+        if (arrived)
+            emit q->tileReady();
+    }
+
+    void startRequests()
+    {
+        while (running.size() < maxRequestsInFlight && !networkQueue.isEmpty()) {
+            const Job job = networkQueue.takeFirst();
+            if (refused.contains(job.provider) || backingOff(job.url.toString())) {
+                pending.remove(job.id);
+                continue;
+            }
+            QNetworkRequest request(job.url);
+            request.setHeader(QNetworkRequest::UserAgentHeader, userAgent());
+            request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                                 QNetworkRequest::NoLessSafeRedirectPolicy);
+            request.setTransferTimeout(int(transferTimeout.count()));
+            QNetworkReply* reply = network.get(request);
+            running.insert(reply, job);
+            QObject::connect(reply, &QNetworkReply::finished, q,
+                             [this, reply] { finished(reply); });
+        }
+    }
+
+    void finished(QNetworkReply* reply)
+    {
+        reply->deleteLater();
+        const auto it = running.find(reply);
+        // Dropped by setWanted or a refusal: nothing to do.
+        if (it == running.end())
+            return;
+        const Job job = it.value();
+        running.erase(it);
+        pending.remove(job.id);
+
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (status == 401 || status == 403) {
+            refuse(job, status);
+        } else if (reply->error() == QNetworkReply::NoError && status == 200) {
+            const QByteArray bytes = reply->readAll();
+            QPixmap pixmap;
+            if (decodeTile(bytes, &pixmap)) {
+                failures.remove(job.url.toString());
+                memory.insert(job.id, new QPixmap(pixmap));
+                disk.write(job.cacheName, job.z, job.x, job.y, bytes);
+                emit q->tileReady();
+            } else {
+                recordFailure(job);
+            }
+        } else {
+            recordFailure(job);
+        }
+        startRequests();
+    }
+
+    void recordFailure(const Job& job)
+    {
+        Failure& failure = failures[job.url.toString()];
+        failure.count = qMin(failure.count + 1, 5);
+        failure.retryAt = clock.elapsed() + retryDelay.count() * (qint64(1) << (failure.count - 1));
+        failure.diskMissed = job.diskMissed;
+    }
+
+    void refuse(const Job& job, int status)
+    {
+        refused.insert(job.provider, status);
+        drop([&](const Job& other) { return other.provider == job.provider; });
+        if (const auto adapter = job.adapter.lock())
+            tellRefused(adapter, status);
+    }
+
+    void tellRefused(const std::shared_ptr<MapAdapter>& adapter, int status)
+    {
+        told.erase(std::remove_if(told.begin(), told.end(),
+                                  [](const std::weak_ptr<MapAdapter>& w) { return w.expired(); }),
+                   told.end());
+        for (const auto& w : told) {
+            if (!w.owner_before(adapter) && !adapter.owner_before(w))
+                return;
+        }
+        told.push_back(adapter);
+        const QString host = QUrl(adapter->urlTemplate()).host();
+        const QString text = status == 401
+                                 ? QStringLiteral("タイルサーバー %1 が地図タイルを拒否しました "
+                                                  "(HTTP 401)。APIキーが必要です。")
+                                       .arg(host)
+                                 : QStringLiteral("タイルサーバー %1 が地図タイルを拒否しました "
+                                                  "(HTTP %2)。APIキーまたは利用許可が必要です。")
+                                       .arg(host)
+                                       .arg(status);
+        // Not from inside a paint: the receiver may well show a message.
+        QMetaObject::invokeMethod(
+            q, [q = q, text] { emit q->providerRefused(text); }, Qt::QueuedConnection);
+    }
+
+    template <typename Predicate> void drop(Predicate unwanted)
+    {
+        const auto dropQueued = [&](QList<Job>& queue) {
+            for (auto it = queue.begin(); it != queue.end();) {
+                if (unwanted(*it)) {
+                    pending.remove(it->id);
+                    it = queue.erase(it);
+                } else {
+                    ++it;
+                }
+            }
+        };
+        dropQueued(diskQueue);
+        dropQueued(networkQueue);
+
+        QList<QNetworkReply*> aborted;
+        for (auto it = running.begin(); it != running.end();) {
+            if (unwanted(it.value())) {
+                pending.remove(it->id);
+                aborted.append(it.key());
+                it = running.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        // Removed first, so that finished() knows these were dropped.
+        for (QNetworkReply* reply : aborted)
+            reply->abort();
+    }
+};
+
+TileSource::TileSource(QObject* parent) : QObject(parent), d(std::make_unique<Private>(this)) {}
+
+TileSource::~TileSource() = default;
+
+QString TileSource::userAgent()
+{
+    return QStringLiteral("MivaroMap/%1 (Qt %2)")
+        .arg(QStringLiteral(QMAPCONTROL_USER_AGENT_VERSION), QString::fromLatin1(qVersion()));
+}
+
+TileSource::Piece TileSource::tile(const std::shared_ptr<MapAdapter>& adapter, int z, int x, int y)
+{
+    if (!adapter || z < 0 || z > maxZoom || x < 0 || y < 0 || x >= (1 << z) || y >= (1 << z))
+        return {};
+    const QString cacheName = adapter->cacheName();
+    const int lastZoom = adapter->tileZoomMaximum();
+
+    if (z <= lastZoom) {
+        if (const QPixmap* exact = d->memory.object(tileId(cacheName, z, x, y)))
+            return {*exact, QRectF(exact->rect()), true};
+    }
+
+    // Above the last zoom the tile at that zoom stands in for this one.
+    const int fetchZoom = qMin(z, lastZoom);
+    if (fetchZoom >= adapter->tileZoomMinimum())
+        d->request(adapter, fetchZoom, x >> (z - fetchZoom), y >> (z - fetchZoom));
+
+    for (int az = (z > lastZoom ? fetchZoom : z - 1); az >= 0; --az) {
+        const int shift = z - az;
+        const int ax = x >> shift;
+        const int ay = y >> shift;
+        if (const QPixmap* ancestor = d->memory.object(tileId(cacheName, az, ax, ay))) {
+            const double parts = double(1 << shift);
+            const double w = ancestor->width() / parts;
+            const double h = ancestor->height() / parts;
+            const QRectF source((x - (ax << shift)) * w, (y - (ay << shift)) * h, w, h);
+            return {*ancestor, source, false};
+        }
+    }
+    return {};
+}
+
+void TileSource::setWanted(const std::shared_ptr<MapAdapter>& adapter, const QVector<TileKey>& keys)
+{
+    if (!adapter)
+        return;
+    const QString cacheName = adapter->cacheName();
+    const int first = adapter->tileZoomMinimum();
+    const int last = adapter->tileZoomMaximum();
+
+    QSet<QString> wanted;
+    QVector<TileKey> load;
+    for (const TileKey& key : keys) {
+        if (key.z < 0 || key.z > maxZoom || key.x < 0 || key.y < 0 || key.x >= (1 << key.z) ||
+            key.y >= (1 << key.z))
+            continue;
+        const int z = qMin(key.z, last);
+        if (z < first)
+            continue;
+        const TileKey fetch{z, key.x >> (key.z - z), key.y >> (key.z - z)};
+        const QString id = tileId(cacheName, fetch.z, fetch.x, fetch.y);
+        if (!wanted.contains(id)) {
+            wanted.insert(id);
+            load.append(fetch);
+        }
+    }
+
+    d->drop([&](const Job& job) { return job.cacheName == cacheName && !wanted.contains(job.id); });
+    for (const TileKey& key : load)
+        d->request(adapter, key.z, key.x, key.y);
+    d->startRequests();
+}
+
+void TileSource::enablePersistentCache(std::chrono::minutes expiry, const QDir& dir)
+{
+    d->disk.enable(expiry, dir);
+    // What the disk lacked before may be in the new folder.
+    for (Failure& failure : d->failures)
+        failure.diskMissed = false;
+}
+
+void TileSource::disablePersistentCache()
+{
+    d->disk.disable();
+    const QList<Job> waiting = d->diskQueue;
+    d->diskQueue.clear();
+    for (Job job : waiting) {
+        d->pending.remove(job.id);
+        job.diskMissed = true;
+        d->enqueueNetwork(job);
+    }
+}
+
+void TileSource::setRetryDelay(std::chrono::milliseconds delay)
+{
+    d->retryDelay = delay;
+}
+
+void TileSource::setTransferTimeout(std::chrono::milliseconds timeout)
+{
+    d->transferTimeout = timeout;
+}
+
+void TileSource::setMemoryCacheTiles(int tiles)
+{
+    d->memory.setMaxCost(qMax(1, tiles));
+}
+
+int TileSource::requestsInFlight() const
+{
+    return d->running.size();
+}
+
+int TileSource::requestsQueued() const
+{
+    return d->diskQueue.size() + d->networkQueue.size();
+}
+
+} // namespace qmapcontrol
