@@ -18,6 +18,8 @@ public:
     QString currentFile; // empty: the default file
     bool modified = false;
     QString addReport;
+    // The last savePlaceFile failed (askSaveIfModified answers false then too).
+    bool saveFailed = false;
 
     // Replaces places by the records of the file; modified = false.
     void loadPlaceFile(const QString& name);

@@ -1,0 +1,369 @@
+#include "settings/appsettings.h"
+
+#include "settings/backuprotation.h"
+#include "settings/programdir.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QSettings>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <functional>
+
+namespace {
+
+const QByteArray utf8Bom("\xEF\xBB\xBF");
+
+QString iniPath()
+{
+    return programDir() + QStringLiteral("/mivaromap.ini");
+}
+
+QString classIniPath()
+{
+    return programDir() + QStringLiteral("/classsetting.ini");
+}
+
+QByteArray withBomAndCrLf(QByteArray bytes)
+{
+    bytes.replace("\r\n", "\n");
+    bytes.replace("\n", "\r\n");
+    return utf8Bom + bytes;
+}
+
+// Replaces the file in one step: a crash or a full disk leaves the old file whole.
+bool replaceFile(const QString& path, const QByteArray& bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+// QSettings (Qt 5.15) takes a leading byte-order mark for part of the first key, and it
+// caches parsed files by name. So every INI file is read and updated through a private
+// copy without the mark; an update then replaces the real file in one step.
+class IniScratch
+{
+public:
+    // False when the file exists but cannot be read (or no scratch space is left).
+    bool copyFrom(const QString& path)
+    {
+        if (!dir.isValid())
+            return false;
+        scratch = dir.filePath(QStringLiteral("settings.ini"));
+        if (!QFileInfo::exists(path))
+            return true;
+        QFile in(path);
+        if (!in.open(QIODevice::ReadOnly))
+            return false;
+        QByteArray bytes = in.readAll();
+        if (in.error() != QFileDevice::NoError)
+            return false;
+        if (bytes.startsWith(utf8Bom))
+            bytes.remove(0, utf8Bom.size());
+        QFile out(scratch);
+        return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size();
+    }
+    QString path() const { return scratch; }
+
+private:
+    QTemporaryDir dir;
+    QString scratch;
+};
+
+void readIni(const QString& path, const std::function<void(const QSettings&)>& read)
+{
+    IniScratch scratch;
+    // An unreadable file gives the defaults, as a missing one does.
+    const QString source = scratch.copyFrom(path) ? scratch.path() : QString();
+    QSettings settings(source.isEmpty() ? scratch.path() + QStringLiteral(".none") : source,
+                       QSettings::IniFormat);
+    settings.setIniCodec("UTF-8");
+    read(settings);
+}
+
+// Sets keys in the INI file at path, keeping every key it does not set.
+bool updateIni(const QString& path, const std::function<void(QSettings&)>& write, bool withBom)
+{
+    IniScratch scratch;
+    // A file we could not read would lose its hand-written keys: leave it alone.
+    if (!scratch.copyFrom(path))
+        return false;
+    {
+        QSettings settings(scratch.path(), QSettings::IniFormat);
+        settings.setIniCodec("UTF-8");
+        write(settings);
+        settings.sync();
+        if (settings.status() != QSettings::NoError)
+            return false;
+    }
+    QFile written(scratch.path());
+    if (!written.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = written.readAll();
+    return replaceFile(path, withBom ? withBomAndCrLf(bytes) : bytes);
+}
+
+QString textValue(const QSettings& s, const QString& key, const QString& fallback = QString())
+{
+    const QVariant v = s.value(key);
+    if (!v.isValid())
+        return fallback;
+    // An unquoted value with commas is read as a list; the program wants the text.
+    if (v.type() == QVariant::StringList)
+        return v.toStringList().join(QLatin1Char(','));
+    return v.toString();
+}
+
+QColor colorValue(const QSettings& s, const QString& key, const QColor& fallback)
+{
+    return QColor(textValue(s, key, fallback.name()));
+}
+
+struct FontKeys
+{
+    QString family;
+    QString pointSize;
+    QString bold;
+};
+
+const FontKeys textFontKeys{QStringLiteral("font/text_family"),
+                            QStringLiteral("font/text_pointSize"),
+                            QStringLiteral("font/text_bold")};
+const FontKeys inpFontKeys{QStringLiteral("font/inp_family"), QStringLiteral("font/inp_pointSize"),
+                           QStringLiteral("font/inp_bold")};
+const FontKeys assistFontKeys{QStringLiteral("font/assit_family"),
+                              QStringLiteral("font/assit_pointSize"),
+                              QStringLiteral("font/assist_bold")};
+
+QFont fontValue(const QSettings& s, const FontKeys& keys, const QString& family, int pointSize)
+{
+    QFont font;
+    font.setFamily(textValue(s, keys.family, family));
+    const int size = s.value(keys.pointSize, pointSize).toInt();
+    if (size > 0) // QFont refuses (and complains about) sizes below 1
+        font.setPointSize(size);
+    font.setWeight(s.value(keys.bold, false).toBool() ? QFont::Bold : QFont::Normal);
+    return font;
+}
+
+void setFont(QSettings& s, const FontKeys& keys, const QFont& font)
+{
+    s.setValue(keys.family, font.family());
+    s.setValue(keys.pointSize, font.pointSize());
+    s.setValue(keys.bold, font.weight() > 57);
+}
+
+QString classKey(const char* prefix, int i)
+{
+    return QLatin1String(prefix) + QStringLiteral("%1").arg(i, 3, 10, QLatin1Char('0'));
+}
+
+// The colour keys in file order, with their members and defaults.
+struct ColorKey
+{
+    const char* key;
+    QColor AppSettings::*member;
+    QColor fallback;
+};
+
+const std::vector<ColorKey>& colorKeys()
+{
+    static const std::vector<ColorKey> keys{
+        {"color/backcolor", &AppSettings::backcolor, QColor(10, 27, 52)},
+        {"color/forecolor", &AppSettings::forecolor, QColor(255, 255, 255)},
+        {"color/hlbackcolor", &AppSettings::hlbackcolor, QColor(70, 130, 180)},
+        {"color/hlforecolor", &AppSettings::hlforecolor, QColor(255, 255, 255)},
+        {"color/cursorcolor", &AppSettings::cursorcolor, QColor(68, 85, 102)},
+        {"color/findcolor", &AppSettings::findcolor, QColor(255, 0, 0)},
+        {"color/reteralcolor", &AppSettings::reteralcolor, QColor(255, 255, 127)},
+        {"color/reservecolor", &AppSettings::reservecolor, QColor(0, 255, 255)},
+        {"color/valuecolor", &AppSettings::valuecolor, QColor(255, 170, 0)},
+        {"color/funccolor", &AppSettings::funccolor, QColor(255, 255, 255)},
+        {"color/classcolor", &AppSettings::classcolor, QColor(126, 255, 245)},
+        {"color/ctrlcolor", &AppSettings::ctrlcolor, QColor(119, 119, 187)},
+        {"color/lnumforecolor", &AppSettings::lnumforecolor, QColor(170, 255, 127)},
+        {"color/lnumbackcolor", &AppSettings::lnumbackcolor, QColor(83, 83, 83)},
+        {"color/fnamecolor", &AppSettings::fnamecolor, QColor(QStringLiteral("yellow"))},
+        {"color/commentcolor", &AppSettings::commentcolor, QColor(170, 255, 127)},
+        {"color/header_backcolor", &AppSettings::header_backcolor, QColor(210, 210, 210)},
+        {"palette/Window", &AppSettings::paletteWindow, QColor(53, 53, 53)},
+        {"palette/WindowText", &AppSettings::paletteWindowText, QColor(255, 255, 255)},
+        {"palette/Base", &AppSettings::paletteBase, QColor(25, 25, 25)},
+        {"palette/AlternateBase", &AppSettings::paletteAlternateBase, QColor(53, 53, 53)},
+        {"palette/ToolTipBase", &AppSettings::paletteToolTipBase, QColor(255, 255, 255)},
+        {"palette/ToolTipText", &AppSettings::paletteToolTipText, QColor(255, 255, 255)},
+        {"palette/Text", &AppSettings::paletteText, QColor(255, 255, 255)},
+        {"palette/Button", &AppSettings::paletteButton, QColor(53, 53, 53)},
+        {"palette/ButtonText", &AppSettings::paletteButtonText, QColor(255, 255, 255)},
+        {"palette/BrightText", &AppSettings::paletteBrightText, QColor(255, 0, 0)},
+        {"palette/Link", &AppSettings::paletteLink, QColor(42, 130, 218)},
+        {"palette/Highlight", &AppSettings::paletteHighlight, QColor(42, 130, 218)},
+        {"palette/HighlightedText", &AppSettings::paletteHighlightedText, QColor(0, 0, 0)},
+    };
+    return keys;
+}
+
+// Read only: written by hand, kept by save.
+const std::vector<ColorKey>& assistColorKeys()
+{
+    static const std::vector<ColorKey> keys{
+        {"assistWinBorderColor", &AppSettings::assistWinBorderColor, QColor(255, 255, 255)},
+        {"assistWinBackColor", &AppSettings::assistWinBackColor, QColor(34, 51, 68)},
+        {"assistWinTextColor", &AppSettings::assistWinTextColor, QColor(221, 221, 221)},
+    };
+    return keys;
+}
+
+bool writeClasses(const AppSettings& a, const QString& path, bool withBom)
+{
+    return updateIni(
+        path,
+        [&a](QSettings& s) {
+            for (int i = 0; i < AppSettings::ClassCount; ++i) {
+                s.setValue(classKey("color/back", i), a.classBack.value(i).name());
+                s.setValue(classKey("color/fore", i), a.classFore.value(i).name());
+                s.setValue(classKey("class/name", i), a.className.value(i));
+            }
+        },
+        withBom);
+}
+
+} // namespace
+
+AppSettings::AppSettings() : className(ClassCount), classBack(ClassCount), classFore(ClassCount) {}
+
+AppSettings& AppSettings::instance()
+{
+    static AppSettings settings;
+    return settings;
+}
+
+void AppSettings::load()
+{
+    readIni(iniPath(), [this](const QSettings& s) {
+        backupcnt = s.value(QStringLiteral("backupcnt"), 3).toInt();
+        geometry = s.value(QStringLiteral("geometry"), QByteArray(1, '\0')).toByteArray();
+        splitter.clear();
+        for (const QString& size : s.value(QStringLiteral("splitter")).toStringList())
+            splitter.append(size.toInt());
+
+        const QStringList widths =
+            textValue(s, QStringLiteral("columnWidth")).split(QLatin1Char(','));
+        columnWidth.clear();
+        for (int i = 0; i < 8; ++i)
+            columnWidth.append(i < widths.size() ? widths.at(i).toInt() : 40);
+
+        csv_filename =
+            textValue(s, QStringLiteral("csv_filename"), QStringLiteral("castlelist.csv"));
+        coordX = s.value(QStringLiteral("coordX"), 139.949).toDouble();
+        coordY = s.value(QStringLiteral("coordY"), 35.7153).toDouble();
+        zoomLevel = s.value(QStringLiteral("zoomLevel"), 9).toInt();
+        provider = s.value(QStringLiteral("provider"), 1).toInt();
+        cache = s.value(QStringLiteral("cache"), true).toBool();
+        radius = s.value(QStringLiteral("radius"), 50).toInt();
+        siroIcon = s.value(QStringLiteral("siroIcon"), true).toBool();
+        timeout = s.value(QStringLiteral("timeout"), 25).toInt();
+        sort = s.value(QStringLiteral("sort"), 0).toInt();
+        tabWidgetIndex = s.value(QStringLiteral("tabWidgetIndex"), 0).toInt();
+        cache_path = textValue(s, QStringLiteral("cache_path"));
+
+        textFont = fontValue(s, textFontKeys, QStringLiteral("IPAゴシック"), 14);
+        inpFont = fontValue(s, inpFontKeys, QStringLiteral("MS UI Gothic"), 9);
+        assistFont = fontValue(s, assistFontKeys, QStringLiteral("IPAゴシック"), 12);
+
+        for (const ColorKey& c : colorKeys())
+            this->*c.member = colorValue(s, QLatin1String(c.key), c.fallback);
+        for (const ColorKey& c : assistColorKeys())
+            this->*c.member = colorValue(s, QLatin1String(c.key), c.fallback);
+
+        tilesGoogle = textValue(s, QStringLiteral("tiles/google"));
+        tilesOsm = textValue(s, QStringLiteral("tiles/osm"));
+        tilesStamen = textValue(s, QStringLiteral("tiles/stamen"));
+        tilesGsi = textValue(s, QStringLiteral("tiles/gsi"));
+    });
+    loadClasses(classIniPath());
+}
+
+bool AppSettings::save()
+{
+    const QString path = iniPath();
+    backupFile(path);
+    const bool iniSaved = updateIni(
+        path,
+        [this](QSettings& s) {
+            s.setValue(QStringLiteral("csv_filename"), csv_filename);
+            s.setValue(QStringLiteral("coordX"), coordX);
+            s.setValue(QStringLiteral("coordY"), coordY);
+            s.setValue(QStringLiteral("zoomLevel"), zoomLevel);
+            s.setValue(QStringLiteral("provider"), provider);
+            s.setValue(QStringLiteral("cache"), cache);
+            s.setValue(QStringLiteral("sort"), sort);
+            s.setValue(QStringLiteral("tabWidgetIndex"), tabWidgetIndex);
+            s.setValue(QStringLiteral("geometry"), geometry);
+            QStringList sizes;
+            for (int size : splitter)
+                sizes << QStringLiteral("%1").arg(size);
+            s.setValue(QStringLiteral("splitter"), sizes);
+            setFont(s, textFontKeys, textFont);
+            setFont(s, inpFontKeys, inpFont);
+            for (const ColorKey& c : colorKeys())
+                s.setValue(QLatin1String(c.key), (this->*c.member).name());
+        },
+        true);
+
+    const QString classPath = classIniPath();
+    backupFile(classPath);
+    const bool classesSaved = writeClasses(*this, classPath, true);
+    return iniSaved && classesSaved;
+}
+
+void AppSettings::backupFile(const QString& path)
+{
+    rotateBackups(path, backupcnt, true);
+}
+
+void AppSettings::loadClasses(const QString& path)
+{
+    className.resize(ClassCount);
+    classBack.resize(ClassCount);
+    classFore.resize(ClassCount);
+    readIni(path, [this](const QSettings& s) {
+        for (int i = 0; i < ClassCount; ++i) {
+            classBack[i] = colorValue(s, classKey("color/back", i), QColor(128, 128, 128));
+            classFore[i] = colorValue(s, classKey("color/fore", i), QColor(255, 255, 255));
+            className[i] = textValue(s, classKey("class/name", i));
+        }
+    });
+}
+
+bool AppSettings::saveClasses(const QString& path)
+{
+    backupFile(path);
+    return writeClasses(*this, path, false);
+}
+
+bool rewriteWithBom(const QString& path)
+{
+    QFile in(path);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    QTextStream stream(&in);
+    stream.setCodec("UTF-8");
+    QString text = stream.readAll();
+    if (in.error() != QFileDevice::NoError)
+        return false;
+    in.close();
+    // Line ends already CR LF stay single: a second rewrite changes nothing.
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return replaceFile(path, utf8Bom + text.toUtf8());
+}
