@@ -1,0 +1,126 @@
+#include "records/search.h"
+
+#include "app/prompts.h"
+
+#include <algorithm>
+
+namespace search {
+
+bool nameMatches(const PlaceRecord& record, const QString& text, bool partial)
+{
+    return partial ? record.name.contains(text, Qt::CaseSensitive) : record.name == text;
+}
+
+bool passesNameFilter(const PlaceRecord& record, const QString& text)
+{
+    return text.isEmpty() || record.name.contains(text, Qt::CaseSensitive);
+}
+
+QString countStatus(int shown, int total)
+{
+    if (shown > 0)
+        return QStringLiteral("該当データ %1/%2").arg(shown).arg(total);
+    return QStringLiteral("該当は見つかりませんでした");
+}
+
+TableFill dataTableRows(const PlaceList& places, const QString& text, bool byName)
+{
+    TableFill fill;
+    fill.rows.reserve(places.size());
+    for (std::size_t i = 0; i < places.size(); ++i) {
+        if (byName && !passesNameFilter(*places[i], text))
+            continue;
+        fill.rows.push_back(static_cast<int>(i));
+    }
+    const int shown = static_cast<int>(fill.rows.size());
+    fill.status = countStatus(shown, static_cast<int>(places.size()));
+    fill.beep = shown == 0;
+    return fill;
+}
+
+int findNext(const PlaceList& places, int cursor, const QString& text, bool partial)
+{
+    const int size = static_cast<int>(places.size());
+    for (int i = std::max(cursor + 1, 0); i < size; ++i) {
+        if (nameMatches(*places[i], text, partial))
+            return i;
+    }
+    return -1;
+}
+
+int findPrevious(const PlaceList& places, int cursor, const QString& text, bool partial)
+{
+    // A cursor left past the end by a delete must not read beyond the list.
+    const int start = std::min(cursor - 1, static_cast<int>(places.size()) - 1);
+    for (int i = start; i >= 0; --i) {
+        if (nameMatches(*places[i], text, partial))
+            return i;
+    }
+    return -1;
+}
+
+Step stepForward(PlaceList& places, int cursor, const QString& text)
+{
+    Step step;
+    step.cursor = cursor;
+    if (text.isEmpty())
+        return step;
+    step.acted = true;
+    step.hit = findNext(places, cursor, text, true);
+    if (step.hit >= 0) {
+        places[step.hit]->marked = true;
+        step.cursor = step.hit;
+        return step;
+    }
+    step.cursor = -1;
+    step.beep = true;
+    step.status = text + QStringLiteral(" は見つかりませんでした。Google Map で検索します");
+    step.lastMissedName = text;
+    step.url = webSearchUrl(text);
+    return step;
+}
+
+Step stepBackward(PlaceList& places, int cursor, const QString& text)
+{
+    Step step;
+    step.cursor = cursor;
+    if (text.isEmpty())
+        return step;
+    step.acted = true;
+    step.hit = findPrevious(places, cursor, text, true);
+    if (step.hit >= 0) {
+        places[step.hit]->marked = true;
+        step.cursor = step.hit;
+        return step;
+    }
+    step.cursor = -1;
+    step.beep = true;
+    step.status = text + QStringLiteral(" は見つかりませんでした");
+    return step;
+}
+
+void promptStep(const Step& step)
+{
+    if (step.beep)
+        Prompts::instance().beep();
+    if (!step.url.isEmpty())
+        Prompts::instance().openUrl(step.url);
+}
+
+QString webSearchQuery(const QString& text)
+{
+    QString query = text;
+    if (query.indexOf(QStringLiteral("城")) > 0 && !query.contains(QStringLiteral("城跡")))
+        query += QStringLiteral("跡");
+    return query;
+}
+
+QUrl webSearchUrl(const QString& text)
+{
+    const QByteArray encoded = QUrl::toPercentEncoding(webSearchQuery(text));
+    return QUrl(
+        QStringLiteral("https://www.google.com/maps/search/%1/").arg(QString::fromLatin1(encoded)),
+        QUrl::TolerantMode);
+}
+
+} // namespace search
