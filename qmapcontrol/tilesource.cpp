@@ -263,7 +263,9 @@ struct TileSource::Private
     void refuse(const Job& job, int status)
     {
         refused.insert(job.provider, status);
-        drop([&](const Job& other) { return other.provider == job.provider; });
+        // Requests still running are left to end by themselves: they are few,
+        // and their answers are most likely refusals too.
+        dropQueued([&](const Job& other) { return other.provider == job.provider; });
         if (const auto adapter = job.adapter.lock())
             tellRefused(adapter, status);
     }
@@ -292,20 +294,23 @@ struct TileSource::Private
             q, [q = q, text] { emit q->providerRefused(text); }, Qt::QueuedConnection);
     }
 
-    template <typename Predicate> void drop(Predicate unwanted)
+    template <typename Predicate> void dropQueued(Predicate unwanted)
     {
-        const auto dropQueued = [&](QList<Job>& queue) {
-            for (auto it = queue.begin(); it != queue.end();) {
+        for (QList<Job>* queue : {&diskQueue, &networkQueue}) {
+            for (auto it = queue->begin(); it != queue->end();) {
                 if (unwanted(*it)) {
                     pending.remove(it->id);
-                    it = queue.erase(it);
+                    it = queue->erase(it);
                 } else {
                     ++it;
                 }
             }
-        };
-        dropQueued(diskQueue);
-        dropQueued(networkQueue);
+        }
+    }
+
+    template <typename Predicate> void drop(Predicate unwanted)
+    {
+        dropQueued(unwanted);
 
         QList<QNetworkReply*> aborted;
         for (auto it = running.begin(); it != running.end();) {
@@ -318,8 +323,11 @@ struct TileSource::Private
             }
         }
         // Removed first, so that finished() knows these were dropped.
-        for (QNetworkReply* reply : aborted)
-            reply->abort();
+        for (QNetworkReply* reply : aborted) {
+            // One that has its answer already only waits for finished() to be handled.
+            if (!reply->isFinished())
+                reply->abort();
+        }
     }
 };
 
