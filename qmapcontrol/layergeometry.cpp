@@ -1,0 +1,150 @@
+#include "qmapcontrol/layergeometry.h"
+
+#include <algorithm>
+
+namespace qmapcontrol {
+
+LayerGeometry::LayerGeometry(const QString& name, int zoomMinimum, int zoomMaximum, QObject* parent)
+    : Layer(LayerType::LayerGeometry, name, zoomMinimum, zoomMaximum, parent)
+{
+}
+
+LayerGeometry::~LayerGeometry()
+{
+    for (const auto& geometry : m_geometries)
+        geometry->m_owner = nullptr;
+}
+
+void LayerGeometry::indexGeometry(Geometry* geometry)
+{
+    const Geometry::Extent extent = geometry->extent();
+    const QMarginsF& m = extent.pixels;
+    m_pixelMargin = std::max({m_pixelMargin, m.left(), m.top(), m.right(), m.bottom()});
+    geometry->m_indexedBox = extent.world;
+    m_index.insert(SpatialIndex::Entry{extent.world, geometry->m_seq, geometry});
+}
+
+void LayerGeometry::detach(Geometry* geometry)
+{
+    m_index.remove(geometry, geometry->m_indexedBox);
+    geometry->m_owner = nullptr;
+}
+
+void LayerGeometry::addGeometry(const std::shared_ptr<Geometry>& geometry, bool disable_redraw)
+{
+    if (!geometry || geometry->m_owner == this)
+        return;
+    if (geometry->m_owner)
+        geometry->m_owner->removeGeometry(geometry, disable_redraw);
+    geometry->m_owner = this;
+    geometry->m_seq = m_nextSeq++;
+    m_geometries.push_back(geometry);
+    indexGeometry(geometry.get());
+    requestRedraw(!disable_redraw);
+}
+
+void LayerGeometry::removeGeometry(const std::shared_ptr<Geometry>& geometry, bool disable_redraw)
+{
+    if (!geometry || geometry->m_owner != this)
+        return;
+    // The list is sorted by sequence number.
+    const auto it = std::lower_bound(
+        m_geometries.begin(), m_geometries.end(), geometry->m_seq,
+        [](const std::shared_ptr<Geometry>& g, std::uint64_t seq) { return g->m_seq < seq; });
+    if (it == m_geometries.end() || it->get() != geometry.get())
+        return;
+    detach(geometry.get());
+    m_geometries.erase(it);
+    requestRedraw(!disable_redraw);
+}
+
+void LayerGeometry::clearGeometries(bool disable_redraw)
+{
+    for (const auto& geometry : m_geometries)
+        geometry->m_owner = nullptr;
+    m_geometries.clear();
+    m_index.clear();
+    m_pixelMargin = 0.0;
+    requestRedraw(!disable_redraw);
+}
+
+void LayerGeometry::geometryChanged(Geometry* geometry, bool repaint)
+{
+    m_index.remove(geometry, geometry->m_indexedBox);
+    indexGeometry(geometry);
+    requestRedraw(repaint);
+}
+
+void LayerGeometry::copiesInView(const MapView& view, int* first, int* last, double* margin) const
+{
+    *margin = m_pixelMargin / view.worldSize();
+    const Box& bounds = m_index.bounds();
+    view.copiesShowing(bounds.x0 - *margin, bounds.x1 + *margin, first, last);
+}
+
+void LayerGeometry::draw(QPainter& painter, const MapView& view)
+{
+    if (m_geometries.empty())
+        return;
+    int first = 0;
+    int last = -1;
+    double margin = 0.0;
+    copiesInView(view, &first, &last, &margin);
+    const QRectF nv = view.normalizedRect();
+    std::vector<const SpatialIndex::Entry*> found;
+    for (int copy = first; copy <= last; ++copy) {
+        const Box area{nv.left() - copy - margin, nv.top() - margin, nv.right() - copy + margin,
+                       nv.bottom() + margin};
+        if (area.contains(m_index.bounds())) {
+            // Everything may show: the list is in drawing order already.
+            for (const auto& geometry : m_geometries) {
+                if (geometry->isVisible(view.zoom))
+                    geometry->draw(painter, view, copy);
+            }
+            continue;
+        }
+        found.clear();
+        m_index.query(area, [&found](const SpatialIndex::Entry& e) { found.push_back(&e); });
+        std::sort(found.begin(), found.end(),
+                  [](const SpatialIndex::Entry* a, const SpatialIndex::Entry* b) {
+                      return a->seq < b->seq;
+                  });
+        for (const SpatialIndex::Entry* e : found) {
+            const Geometry* geometry = static_cast<const Geometry*>(e->item);
+            if (geometry->isVisible(view.zoom))
+                geometry->draw(painter, view, copy);
+        }
+    }
+}
+
+std::shared_ptr<Geometry> LayerGeometry::geometryAt(const QPointF& position,
+                                                    const MapView& view) const
+{
+    if (m_geometries.empty())
+        return nullptr;
+    int first = 0;
+    int last = -1;
+    double margin = 0.0;
+    copiesInView(view, &first, &last, &margin);
+    const QPointF p = view.toNormalized(position);
+    const Geometry* best = nullptr;
+    for (int copy = first; copy <= last; ++copy) {
+        const Box area{p.x() - copy - margin, p.y() - margin, p.x() - copy + margin,
+                       p.y() + margin};
+        m_index.query(area, [&](const SpatialIndex::Entry& e) {
+            const Geometry* geometry = static_cast<const Geometry*>(e.item);
+            if ((!best || geometry->m_seq > best->m_seq) && geometry->isVisible(view.zoom) &&
+                geometry->geometryType() == Geometry::GeometryType::GeometryPoint &&
+                geometry->touches(position, view, copy))
+                best = geometry;
+        });
+    }
+    if (!best)
+        return nullptr;
+    const auto it = std::lower_bound(
+        m_geometries.begin(), m_geometries.end(), best->m_seq,
+        [](const std::shared_ptr<Geometry>& g, std::uint64_t seq) { return g->m_seq < seq; });
+    return it != m_geometries.end() ? *it : nullptr;
+}
+
+} // namespace qmapcontrol

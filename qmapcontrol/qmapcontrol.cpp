@@ -1,0 +1,553 @@
+#include "qmapcontrol/qmapcontrol.h"
+
+#include "qmapcontrol/layergeometry.h"
+#include "qmapcontrol/layermapadapter.h"
+#include "qmapcontrol/mapadapter.h"
+#include "qmapcontrol/tilesource.h"
+#include "qmapcontrol/zoomcontrols.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+
+namespace qmapcontrol {
+
+namespace {
+// Zooms a map can show; tiles past a provider's last zoom are blown up.
+constexpr int absoluteZoomMin = 0;
+constexpr int absoluteZoomMax = 20;
+constexpr int controlsMargin = 10;
+// Outside the world and where no tile is known yet.
+const QColor background(0xe5, 0xe3, 0xdf);
+const QColor rubberBandColor(30, 90, 220);
+} // namespace
+
+QMapControl::QMapControl(const QSizeF& viewport, QWidget* parent, Qt::WindowFlags window_flags)
+    : QWidget(parent, window_flags), m_tiles(new TileSource(this)),
+      m_zoomControls(new ZoomControls(this))
+{
+    qRegisterMetaType<PointWorldCoord>();
+    qRegisterMetaType<const Geometry*>();
+
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::WheelFocus);
+    setCursor(Qt::OpenHandCursor);
+    setViewportSize(viewport);
+
+    connect(m_tiles, &TileSource::tileReady, this, [this] { layerChanged(true); });
+    connect(m_tiles, &TileSource::providerRefused, this, &QMapControl::tileProviderRefused);
+
+    m_zoomControls->setRange(m_zoomMin, m_zoomMax);
+    m_zoomControls->setZoom(m_zoom);
+    connect(m_zoomControls, &ZoomControls::zoomInClicked, this, &QMapControl::zoomIn);
+    connect(m_zoomControls, &ZoomControls::zoomOutClicked, this, &QMapControl::zoomOut);
+    connect(m_zoomControls, &ZoomControls::zoomChosen, this, &QMapControl::setZoom);
+    placeZoomControls();
+
+    m_glideTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_glideTimer, &QTimer::timeout, this, &QMapControl::glideStep);
+}
+
+QMapControl::~QMapControl()
+{
+    for (const auto& layer : m_layers) {
+        layer->leftView();
+        layer->m_map = nullptr;
+    }
+}
+
+void QMapControl::setViewportSize(const QSizeF& viewport)
+{
+    const QSize size(std::max(1, int(std::lround(viewport.width()))),
+                     std::max(1, int(std::lround(viewport.height()))));
+    m_viewport = size;
+    updateGeometry();
+    resize(size);
+}
+
+QSize QMapControl::sizeHint() const
+{
+    return m_viewport;
+}
+
+void QMapControl::addLayer(const std::shared_ptr<Layer>& layer, int index)
+{
+    if (!layer)
+        return;
+    if (layer->m_map)
+        layer->m_map->removeLayer(layer);
+    if (index < 0 || index > int(m_layers.size()))
+        index = int(m_layers.size());
+    m_layers.insert(m_layers.begin() + index, layer);
+    layer->m_map = this;
+    layerChanged(true);
+}
+
+void QMapControl::removeLayer(const std::shared_ptr<Layer>& layer)
+{
+    const auto it = std::find(m_layers.begin(), m_layers.end(), layer);
+    if (it == m_layers.end())
+        return;
+    layer->leftView();
+    layer->m_map = nullptr;
+    m_layers.erase(it);
+    layerChanged(true);
+}
+
+void QMapControl::removeLayer(const QString& name)
+{
+    std::vector<std::shared_ptr<Layer>> doomed;
+    for (const auto& layer : m_layers) {
+        if (layer->name() == name)
+            doomed.push_back(layer);
+    }
+    for (const auto& layer : doomed)
+        removeLayer(layer);
+}
+
+std::shared_ptr<Layer> QMapControl::getLayer(const QString& name) const
+{
+    for (auto it = m_layers.rbegin(); it != m_layers.rend(); ++it) {
+        if ((*it)->name() == name)
+            return *it;
+    }
+    return nullptr;
+}
+
+void QMapControl::setZoomMinimum(int zoom)
+{
+    m_zoomMin = std::clamp(zoom, absoluteZoomMin, absoluteZoomMax);
+    m_zoomMax = std::max(m_zoomMax, m_zoomMin);
+    m_zoomControls->setRange(m_zoomMin, m_zoomMax);
+    setZoom(m_zoom);
+    m_zoomControls->setZoom(m_zoom);
+}
+
+void QMapControl::setZoomMaximum(int zoom)
+{
+    m_zoomMax = std::clamp(zoom, absoluteZoomMin, absoluteZoomMax);
+    m_zoomMin = std::min(m_zoomMin, m_zoomMax);
+    m_zoomControls->setRange(m_zoomMin, m_zoomMax);
+    setZoom(m_zoom);
+    m_zoomControls->setZoom(m_zoom);
+}
+
+void QMapControl::setZoom(int zoom)
+{
+    zoomAbout(QPointF(width() / 2.0, height() / 2.0), zoom);
+}
+
+void QMapControl::zoomIn()
+{
+    setZoom(m_zoom + 1);
+}
+
+void QMapControl::zoomOut()
+{
+    setZoom(m_zoom - 1);
+}
+
+void QMapControl::zoomAbout(const QPointF& widget_point, int zoom)
+{
+    zoom = std::clamp(zoom, m_zoomMin, m_zoomMax);
+    if (zoom == m_zoom)
+        return;
+    // Keep the world point under widget_point where it is.
+    const QPointF under = view().toNormalized(widget_point);
+    const QPointF half(width() / 2.0, height() / 2.0);
+    const bool atCentre = widget_point == half;
+    m_zoom = zoom;
+    if (!atCentre)
+        setCenterPixels(under * projection::worldSize(zoom) - widget_point + half);
+    if (m_leftDown) {
+        // A drag under way continues from here at the new zoom.
+        m_dragCenter = centerPixels();
+        m_leftPressPos = mapFromGlobal(QCursor::pos());
+    }
+    m_zoomControls->setZoom(m_zoom);
+    layerChanged(true);
+    emit changeZoomLevel(m_zoom);
+}
+
+QPointF QMapControl::centerPixels() const
+{
+    return projection::toWorldPixels(m_focus, m_zoom);
+}
+
+void QMapControl::setCenterPixels(const QPointF& center)
+{
+    const PointWorldCoord coord = projection::fromWorldPixels(center, m_zoom);
+    m_focus = PointWorldCoord(projection::wrapLongitude(coord.longitude()), coord.latitude());
+    layerChanged(true);
+}
+
+void QMapControl::setMapFocusPoint(const PointWorldCoord& point)
+{
+    stopGlide();
+    m_focus = PointWorldCoord(projection::wrapLongitude(point.longitude()),
+                              projection::clampLatitude(point.latitude()));
+    layerChanged(true);
+}
+
+void QMapControl::setMapFocusPointAnimated(const PointWorldCoord& point, int steps,
+                                           std::chrono::milliseconds step_interval)
+{
+    stopGlide();
+    if (steps <= 1) {
+        setMapFocusPoint(point);
+        return;
+    }
+    m_glideTarget = point;
+    m_glideFrom = projection::toNormalized(m_focus);
+    m_glideTo = projection::toNormalized(point);
+    // The short way round the world.
+    if (m_glideTo.x() - m_glideFrom.x() > 0.5)
+        m_glideTo.rx() -= 1.0;
+    else if (m_glideTo.x() - m_glideFrom.x() < -0.5)
+        m_glideTo.rx() += 1.0;
+    m_glideStep = 0;
+    m_glideSteps = steps;
+    m_glideTimer.start(int(std::max<std::chrono::milliseconds::rep>(0, step_interval.count())));
+}
+
+void QMapControl::glideStep()
+{
+    ++m_glideStep;
+    if (m_glideStep >= m_glideSteps) {
+        setMapFocusPoint(m_glideTarget);
+        return;
+    }
+    // Ease in and out, so that the glide starts and lands gently.
+    const double t = double(m_glideStep) / m_glideSteps;
+    const double s = t * t * (3.0 - 2.0 * t);
+    const QPointF at = m_glideFrom + (m_glideTo - m_glideFrom) * s;
+    setCenterPixels(at * projection::worldSize(m_zoom));
+}
+
+void QMapControl::stopGlide()
+{
+    m_glideTimer.stop();
+    m_glideSteps = 0;
+}
+
+void QMapControl::enablePersistentCache(std::chrono::minutes expiry, const QDir& path)
+{
+    m_tiles->enablePersistentCache(expiry, path);
+}
+
+void QMapControl::disablePersistentCache()
+{
+    m_tiles->disablePersistentCache();
+}
+
+void QMapControl::enableZoomControls(bool enable, bool align_left)
+{
+    m_zoomControlsLeft = align_left;
+    placeZoomControls();
+    m_zoomControls->setVisible(enable);
+}
+
+void QMapControl::placeZoomControls()
+{
+    m_zoomControls->adjustSize();
+    const int x =
+        m_zoomControlsLeft ? controlsMargin : width() - m_zoomControls->width() - controlsMargin;
+    m_zoomControls->move(x, controlsMargin);
+}
+
+MapView QMapControl::view() const
+{
+    MapView v;
+    v.zoom = m_zoom;
+    v.size = size();
+    const QPointF c = centerPixels();
+    v.origin = QPointF(std::round(c.x() - v.size.width() / 2.0),
+                       std::round(c.y() - v.size.height() / 2.0));
+    return v;
+}
+
+PointWorldCoord QMapControl::toPointWorldCoord(const QPointF& widget_point) const
+{
+    const PointWorldCoord coord = projection::fromNormalized(view().toNormalized(widget_point));
+    return PointWorldCoord(projection::wrapLongitude(coord.longitude()), coord.latitude());
+}
+
+QPointF QMapControl::toWidgetPoint(const PointWorldCoord& coord) const
+{
+    const MapView v = view();
+    QPointF n = projection::toNormalized(coord);
+    // The copy of the world nearest the view centre.
+    const double centreX = v.normalizedRect().center().x();
+    n.rx() += std::round(centreX - n.x());
+    return v.toScreen(n);
+}
+
+void QMapControl::requestRedraw()
+{
+    layerChanged(true);
+}
+
+void QMapControl::layerChanged(bool repaint)
+{
+    m_frameValid = false;
+    if (repaint)
+        update();
+}
+
+void QMapControl::renderFrame()
+{
+    const qreal dpr = devicePixelRatioF();
+    const QSize pixels = (QSizeF(size()) * dpr).toSize();
+    if (m_frameValid && m_frame.size() == pixels)
+        return;
+    if (m_frame.size() != pixels) {
+        m_frame = QPixmap(pixels);
+        m_frame.setDevicePixelRatio(dpr);
+    }
+    const MapView v = view();
+    QPainter painter(&m_frame);
+    painter.fillRect(rect(), background);
+    // Slots of the layers may change the list: keep what we draw alive.
+    const std::vector<std::shared_ptr<Layer>> layers = m_layers;
+    for (const auto& layer : layers) {
+        if (layer->isVisible(v.zoom)) {
+            painter.save();
+            layer->draw(painter, v);
+            painter.restore();
+        } else {
+            layer->leftView();
+        }
+    }
+    drawAttribution(painter, v);
+    m_frameValid = true;
+}
+
+void QMapControl::drawAttribution(QPainter& painter, const MapView& v) const
+{
+    QString text;
+    for (auto it = m_layers.rbegin(); it != m_layers.rend(); ++it) {
+        if ((*it)->layerType() != Layer::LayerType::LayerMapAdapter || !(*it)->isVisible(v.zoom))
+            continue;
+        const auto& adapter = static_cast<const LayerMapAdapter&>(**it).mapAdapter();
+        if (adapter) {
+            text = adapter->attribution();
+            break;
+        }
+    }
+    if (text.isEmpty())
+        return;
+    QFont font = this->font();
+    font.setPixelSize(10);
+    const QFontMetrics metrics(font);
+    const QRect textRect = metrics.boundingRect(text);
+    const QRect box(width() - textRect.width() - 8, height() - metrics.height() - 2,
+                    textRect.width() + 8, metrics.height() + 2);
+    painter.save();
+    painter.setFont(font);
+    painter.fillRect(box, QColor(255, 255, 255, 190));
+    painter.setPen(QColor(50, 50, 50));
+    painter.drawText(box, Qt::AlignCenter, text);
+    painter.restore();
+}
+
+QRect QMapControl::rubberBandRect() const
+{
+    return QRect(m_leftPressPos, m_rubberEnd).normalized();
+}
+
+void QMapControl::paintEvent(QPaintEvent*)
+{
+    renderFrame();
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, m_frame);
+    if (m_rubberBand && m_moved) {
+        painter.setPen(QPen(rubberBandColor, 1, Qt::DashLine));
+        QColor fill = rubberBandColor;
+        fill.setAlpha(40);
+        painter.setBrush(fill);
+        painter.drawRect(rubberBandRect());
+    }
+}
+
+void QMapControl::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    placeZoomControls();
+    layerChanged(true);
+}
+
+void QMapControl::mousePressEvent(QMouseEvent* event)
+{
+    stopGlide();
+    const PointWorldCoord coord = toPointWorldCoord(event->localPos());
+    m_pressCoords.insert(int(event->button()), coord);
+    if (event->button() == Qt::LeftButton) {
+        m_leftDown = true;
+        m_moved = false;
+        m_afterDoubleClick = false;
+        m_leftPressPos = event->pos();
+        m_rubberEnd = event->pos();
+        m_dragCenter = centerPixels();
+        m_rubberBand = event->modifiers().testFlag(Qt::ShiftModifier);
+        setCursor(m_rubberBand ? Qt::CrossCursor : Qt::ClosedHandCursor);
+    }
+    emit mouseEventPressCoordinate(event, coord);
+}
+
+void QMapControl::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    stopGlide();
+    const PointWorldCoord coord = toPointWorldCoord(event->localPos());
+    m_pressCoords.insert(int(event->button()), coord);
+    emit mouseEventPressCoordinate(event, coord);
+    if (event->button() == Qt::LeftButton) {
+        zoomAbout(event->localPos(), m_zoom + 1);
+        // The release that follows ends the double click; it is not a click.
+        m_leftDown = true;
+        m_moved = false;
+        m_rubberBand = false;
+        m_afterDoubleClick = true;
+        m_leftPressPos = event->pos();
+        m_dragCenter = centerPixels();
+    }
+}
+
+void QMapControl::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!m_leftDown)
+        return;
+    if (!event->buttons().testFlag(Qt::LeftButton)) {
+        // The release went elsewhere (a dialog opened by a slot, say).
+        m_leftDown = false;
+        m_rubberBand = false;
+        setCursor(Qt::OpenHandCursor);
+        update();
+        return;
+    }
+    const QPoint delta = event->pos() - m_leftPressPos;
+    if (delta.manhattanLength() >= QApplication::startDragDistance())
+        m_moved = true;
+    if (m_rubberBand) {
+        const QRect before = rubberBandRect();
+        m_rubberEnd = event->pos();
+        update(before.united(rubberBandRect()).adjusted(-2, -2, 2, 2));
+        return;
+    }
+    setCenterPixels(m_dragCenter - QPointF(delta));
+}
+
+void QMapControl::mouseReleaseEvent(QMouseEvent* event)
+{
+    const PointWorldCoord release = toPointWorldCoord(event->localPos());
+    const PointWorldCoord press = m_pressCoords.value(int(event->button()), release);
+    m_pressCoords.remove(int(event->button()));
+    bool click = false;
+    if (event->button() == Qt::LeftButton) {
+        if (m_leftDown) {
+            const QPoint delta = event->pos() - m_leftPressPos;
+            if (delta.manhattanLength() >= QApplication::startDragDistance())
+                m_moved = true;
+            click = !m_moved && !m_rubberBand && !m_afterDoubleClick;
+        }
+        const bool hadBand = m_rubberBand;
+        m_leftDown = false;
+        m_rubberBand = false;
+        m_afterDoubleClick = false;
+        setCursor(Qt::OpenHandCursor);
+        if (hadBand)
+            update();
+    }
+    emit mouseEventReleaseCoordinate(event, press, release);
+    if (click)
+        emitGeometryClicked(event->localPos());
+    else if (event->button() == Qt::RightButton)
+        emitRightClicked(press);
+}
+
+void QMapControl::emitGeometryClicked(const QPointF& widget_point)
+{
+    const MapView v = view();
+    // Slots may clear layers or add new ones: hold on to what we look at.
+    const std::vector<std::shared_ptr<Layer>> layers = m_layers;
+    for (auto it = layers.rbegin(); it != layers.rend(); ++it) {
+        if ((*it)->layerType() != Layer::LayerType::LayerGeometry || !(*it)->isVisible(v.zoom))
+            continue;
+        auto* layer = static_cast<LayerGeometry*>(it->get());
+        if (const std::shared_ptr<Geometry> hit = layer->geometryAt(widget_point, v)) {
+            emit layer->geometryClicked(hit.get());
+            return;
+        }
+    }
+}
+
+void QMapControl::emitRightClicked(const PointWorldCoord& coord)
+{
+    const int zoom = m_zoom;
+    const std::vector<std::shared_ptr<Layer>> layers = m_layers;
+    for (auto it = layers.rbegin(); it != layers.rend(); ++it) {
+        if ((*it)->layerType() == Layer::LayerType::LayerGeometry && (*it)->isVisible(zoom)) {
+            emit static_cast<LayerGeometry*>(it->get())->mouseRightClicked(coord);
+            return;
+        }
+    }
+}
+
+void QMapControl::wheelEvent(QWheelEvent* event)
+{
+    const int delta = event->angleDelta().y();
+    if ((delta > 0) != (m_wheelDelta > 0))
+        m_wheelDelta = 0;
+    m_wheelDelta += delta;
+    // Fine-grained wheels and touch pads send parts of a notch.
+    while (std::abs(m_wheelDelta) >= QWheelEvent::DefaultDeltasPerStep) {
+        const int step = m_wheelDelta > 0 ? 1 : -1;
+        m_wheelDelta -= step * QWheelEvent::DefaultDeltasPerStep;
+        zoomAbout(event->position(), m_zoom + step);
+    }
+    event->accept();
+}
+
+void QMapControl::panBy(const QPointF& pixels)
+{
+    stopGlide();
+    setCenterPixels(centerPixels() + pixels);
+}
+
+void QMapControl::keyPressEvent(QKeyEvent* event)
+{
+    const double stepX = std::max(32, width() / 8);
+    const double stepY = std::max(32, height() / 8);
+    switch (event->key()) {
+    case Qt::Key_Left:
+        panBy(QPointF(-stepX, 0));
+        break;
+    case Qt::Key_Right:
+        panBy(QPointF(stepX, 0));
+        break;
+    case Qt::Key_Up:
+        panBy(QPointF(0, -stepY));
+        break;
+    case Qt::Key_Down:
+        panBy(QPointF(0, stepY));
+        break;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        zoomIn();
+        break;
+    case Qt::Key_Minus:
+        zoomOut();
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+} // namespace qmapcontrol
