@@ -254,6 +254,12 @@ struct TileSource::Private
 
     void recordFailure(const Job& job)
     {
+        // A long session over a flaky network: forget failures whose back-off is over.
+        if (failures.size() > 4096) {
+            const qint64 now = clock.elapsed();
+            for (auto it = failures.begin(); it != failures.end();)
+                it = it->retryAt <= now ? failures.erase(it) : std::next(it);
+        }
         Failure& failure = failures[job.url.toString()];
         failure.count = qMin(failure.count + 1, 5);
         failure.retryAt = clock.elapsed() + retryDelay.count() * (qint64(1) << (failure.count - 1));

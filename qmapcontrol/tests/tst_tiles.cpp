@@ -77,7 +77,9 @@ private slots:
     void ancestorPiece();
     void refusal_data();
     void refusal();
+    void silentServerTimesOut();
     void inFlightLimit();
+    void setWantedAboveLastZoom();
     void setWantedDropsOthers();
 };
 
@@ -469,6 +471,22 @@ void TestTiles::refusal()
     QTRY_VERIFY(source.tile(open, 3, 1, 1).exact);
 }
 
+void TestTiles::silentServerTimesOut()
+{
+    TestTileServer server;
+    server.setHolding(true);
+    TileSource source;
+    source.setTransferTimeout(300ms);
+    const auto adapter = serverAdapter(server);
+
+    source.tile(adapter, 2, 1, 1);
+    QTRY_COMPARE(server.heldCount(), 1);
+    QTRY_COMPARE(source.requestsInFlight(), 0);
+    QVERIFY(source.tile(adapter, 2, 1, 1).pixmap.isNull());
+    QTest::qWait(100);
+    QCOMPARE(server.requestCount(), 1);
+}
+
 void TestTiles::inFlightLimit()
 {
     TestTileServer server;
@@ -521,6 +539,24 @@ void TestTiles::setWantedDropsOthers()
          QVector<TileKey>{{4, 0, 3}, {4, 1, 3}, {4, 8, 3}, {4, 9, 3}, {4, 0, 4}})
         QVERIFY(source.tile(adapter, key.z, key.x, key.y).exact);
     QVERIFY(!source.tile(adapter, 4, 2, 3).exact);
+}
+
+void TestTiles::setWantedAboveLastZoom()
+{
+    TestTileServer server;
+    TileSource source;
+    const auto adapter = serverAdapter(server, 5, 14);
+    QVector<TileKey> keys;
+    for (int x = 0; x < 4; ++x) {
+        for (int y = 0; y < 2; ++y)
+            keys.append({16, x, y});
+    }
+    keys.append({3, 0, 0});
+    source.setWanted(adapter, keys);
+    settle(source);
+    QCOMPARE(server.paths(), QStringList({"/14/0/0.png"}));
+    QVERIFY(!source.tile(adapter, 16, 3, 1).exact);
+    QCOMPARE(colourAt(source.tile(adapter, 16, 3, 1), {224, 96}), tileRgb(14, 0, 0));
 }
 
 QTEST_MAIN(TestTiles)
