@@ -256,8 +256,9 @@ void AppSettings::load()
         for (const QString& size : s.value(QStringLiteral("splitter")).toStringList())
             splitter.append(size.toInt());
 
+        const QString widthText = textValue(s, QStringLiteral("columnWidth"));
         const QStringList widths =
-            textValue(s, QStringLiteral("columnWidth")).split(QLatin1Char(','));
+            widthText.isNull() ? QStringList() : widthText.split(QLatin1Char(','));
         columnWidth.clear();
         for (int i = 0; i < 8; ++i)
             columnWidth.append(i < widths.size() ? widths.at(i).toInt() : 40);
