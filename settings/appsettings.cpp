@@ -82,10 +82,9 @@ private:
 void readIni(const QString& path, const std::function<void(const QSettings&)>& read)
 {
     IniScratch scratch;
-    // An unreadable file gives the defaults, as a missing one does.
-    const QString source = scratch.copyFrom(path) ? scratch.path() : QString();
-    QSettings settings(source.isEmpty() ? scratch.path() + QStringLiteral(".none") : source,
-                       QSettings::IniFormat);
+    // An unreadable file gives the defaults, as a missing one does (a nameless QSettings
+    // holds no keys).
+    QSettings settings(scratch.copyFrom(path) ? scratch.path() : QString(), QSettings::IniFormat);
     settings.setIniCodec("UTF-8");
     read(settings);
 }
