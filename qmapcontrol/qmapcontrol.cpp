@@ -140,7 +140,8 @@ void QMapControl::setZoomMaximum(int zoom)
 
 void QMapControl::setZoom(int zoom)
 {
-    zoomAbout(QPointF(width() / 2.0, height() / 2.0), zoom);
+    // The focus point stays as it is: zooming there and back must not make it drift.
+    zoomTo(zoom, nullptr);
 }
 
 void QMapControl::zoomIn()
@@ -153,22 +154,24 @@ void QMapControl::zoomOut()
     setZoom(m_zoom - 1);
 }
 
-void QMapControl::zoomAbout(const QPointF& widget_point, int zoom)
+void QMapControl::zoomTo(int zoom, const QPointF* widget_point)
 {
     zoom = std::clamp(zoom, m_zoomMin, m_zoomMax);
     if (zoom == m_zoom)
         return;
-    // Keep the world point under widget_point where it is.
-    const QPointF under = view().toNormalized(widget_point);
-    const QPointF half(width() / 2.0, height() / 2.0);
-    const bool atCentre = widget_point == half;
-    m_zoom = zoom;
-    if (!atCentre)
-        setCenterPixels(under * projection::worldSize(zoom) - widget_point + half);
+    if (widget_point) {
+        // Keep the world point under the pointer where it is.
+        const QPointF under = view().toNormalized(*widget_point);
+        const QPointF half(width() / 2.0, height() / 2.0);
+        m_zoom = zoom;
+        setCenterPixels(under * projection::worldSize(zoom) - *widget_point + half);
+    } else {
+        m_zoom = zoom;
+    }
     if (m_leftDown) {
         // A drag under way continues from here at the new zoom.
         m_dragCenter = centerPixels();
-        m_leftPressPos = mapFromGlobal(QCursor::pos());
+        m_leftPressPos = m_lastMousePos;
     }
     m_zoomControls->setZoom(m_zoom);
     layerChanged(true);
@@ -392,6 +395,7 @@ void QMapControl::mousePressEvent(QMouseEvent* event)
         m_moved = false;
         m_afterDoubleClick = false;
         m_leftPressPos = event->pos();
+        m_lastMousePos = event->pos();
         m_rubberEnd = event->pos();
         m_dragCenter = centerPixels();
         m_rubberBand = event->modifiers().testFlag(Qt::ShiftModifier);
@@ -407,13 +411,15 @@ void QMapControl::mouseDoubleClickEvent(QMouseEvent* event)
     m_pressCoords.insert(int(event->button()), coord);
     emit mouseEventPressCoordinate(event, coord);
     if (event->button() == Qt::LeftButton) {
-        zoomAbout(event->localPos(), m_zoom + 1);
+        const QPointF at = event->localPos();
+        zoomTo(m_zoom + 1, &at);
         // The release that follows ends the double click; it is not a click.
         m_leftDown = true;
         m_moved = false;
         m_rubberBand = false;
         m_afterDoubleClick = true;
         m_leftPressPos = event->pos();
+        m_lastMousePos = event->pos();
         m_dragCenter = centerPixels();
     }
 }
@@ -430,6 +436,7 @@ void QMapControl::mouseMoveEvent(QMouseEvent* event)
         update();
         return;
     }
+    m_lastMousePos = event->pos();
     const QPoint delta = event->pos() - m_leftPressPos;
     if (delta.manhattanLength() >= QApplication::startDragDistance())
         m_moved = true;
@@ -508,7 +515,8 @@ void QMapControl::wheelEvent(QWheelEvent* event)
     while (std::abs(m_wheelDelta) >= QWheelEvent::DefaultDeltasPerStep) {
         const int step = m_wheelDelta > 0 ? 1 : -1;
         m_wheelDelta -= step * QWheelEvent::DefaultDeltasPerStep;
-        zoomAbout(event->position(), m_zoom + step);
+        const QPointF at = event->position();
+        zoomTo(m_zoom + step, &at);
     }
     event->accept();
 }

@@ -122,7 +122,8 @@ private:
     // current zoom (longitude wrapped, latitude kept in the world).
     void setCenterPixels(const QPointF& center);
     QPointF centerPixels() const;
-    void zoomAbout(const QPointF& widget_point, int zoom);
+    // About a widget point (kept in place), or about the focus point.
+    void zoomTo(int zoom, const QPointF* widget_point);
     void panBy(const QPointF& pixels);
     void stopGlide();
     void glideStep();
@@ -148,6 +149,7 @@ private:
     // Where each button went down, in world coordinates.
     QHash<int, PointWorldCoord> m_pressCoords;
     QPoint m_leftPressPos;
+    QPoint m_lastMousePos;
     QPointF m_dragCenter; // view centre (world pixels) when the drag began
     bool m_leftDown = false;
     bool m_moved = false;
