@@ -84,7 +84,11 @@ QImage drawLabelPicture(const QString& name, const QColor& back, const QColor& f
     painter.drawRect(QRect(QPoint(0, 0), QPoint(w - 2, h - 1)));
     painter.setPen(QPen(fore, 1));
     painter.setFont(f);
-    painter.drawText(QPointF(4.0, h - pointSize / 2 - 1), name);
+    // The usual baseline, h - pointSize / 2 - 1, lies above the ascent of
+    // most fonts and would cut the tops of the letters off; never go higher
+    // than the ascent.
+    const int baseline = std::max(h - pointSize / 2 - 1, metrics.ascent());
+    painter.drawText(QPointF(4.0, baseline), name);
     painter.end();
     return image;
 }

@@ -227,6 +227,15 @@ void TestMarkers::labelPicture()
     QCOMPARE(image.pixelColor(w - 2, h / 2), Red);
     for (int x = 0; x < w; ++x)
         QCOMPARE(image.pixelColor(x, h + 1).alpha(), 0);
+    // The whole text height shows inside the box, none of it cut off.
+    int inkRows = 0;
+    for (int y = 1; y < h; ++y) {
+        bool ink = false;
+        for (int x = 2; x < w - 2; ++x)
+            ink = ink || image.pixelColor(x, y) != Red;
+        inkRows += ink ? 1 : 0;
+    }
+    QVERIFY(inkRows >= metrics.tightBoundingRect(name).height() - 1);
     // The filled square glyph shows the text colour.
     bool foreSeen = false;
     for (int x = 4; x < 4 + metrics.horizontalAdvance(QStringLiteral("■")); ++x)
