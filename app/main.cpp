@@ -1,6 +1,7 @@
 #include "app/appstyle.h"
 #include "app/mivaromap.h"
 #include "app/signalclose.h"
+#include "resources/resources.h"
 #include "settings/appsettings.h"
 #include "settings/programdir.h"
 
@@ -11,6 +12,7 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    initMivaroMapResources();
     QApplication::setStyle(QStringLiteral("fusion"));
     const QString appDir = programDir() + QStringLiteral("/");
 

@@ -1,33 +1,230 @@
 #include "app/mivaromap.h"
 
+#include "app/prompts.h"
+#include "map/markers.h"
+#include "records/sorting.h"
+#include "records/tablemodel.h"
+#include "records/tableview.h"
 #include "settings/appsettings.h"
+#include "settings/programdir.h"
+#include "ui_mainwindow.h"
+#include "widgets/mivaromaputil.h"
 
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QResizeEvent>
+#include <QSpacerItem>
 #include <QStatusBar>
+#include <QUrl>
 
-MivaroMap::MivaroMap(QWidget* parent) : QMainWindow(parent)
+#include <algorithm>
+
+MivaroMap::MivaroMap(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::MainWindow>())
 {
+    ui->setupUi(this);
+    ui->tabWidget->setCurrentIndex(0);
+
+    util = new MivaroMapUtil(this);
+    pictures = new MarkerPictureCache(this);
+
     AppSettings& settings = AppSettings::instance();
     if (settings.geometry.size() > 1)
         restoreGeometry(settings.geometry);
-    else
-        resize(765, 645);
 
     version = QStringLiteral("0.70");
     setWindowTitle(QStringLiteral("MivaroMap Ver ") + version);
 
+    buildClassRows();
+    ui->settingLayout->addItem(
+        new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::MinimumExpanding));
+
+    for (QComboBox* box : {ui->cmb_shape, ui->cmb_shape_2}) {
+        const bool was = box->blockSignals(true);
+        box->addItems({QString(), QStringLiteral("Image"), QStringLiteral("Scaled"),
+                       QStringLiteral("Circle")});
+        box->setCurrentIndex(0);
+        box->blockSignals(was);
+    }
+
+    createMap();
+    // The tables keep their page: only the map gives way when space is short.
+    ui->splitter->setCollapsible(0, false);
+    if (!settings.splitter.isEmpty())
+        ui->splitter->setSizes(settings.splitter);
+    connect(ui->splitter, SIGNAL(splitterMoved(int, int)), this, SLOT(onSplitterMoved(int, int)));
+
+    providerLabel = new QLabel(this);
+    zoomLabel = new QLabel(this);
+    providerLabel->setFixedWidth(250);
+    zoomLabel->setFixedWidth(120);
+    for (QLabel* label : {providerLabel, zoomLabel}) {
+        label->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
+        statusBar()->addPermanentWidget(label, 1);
+    }
+
+    dataModel = new TableModel(this);
+    dataModel->setList(&places);
+    ui->tableView->setModel(dataModel);
+    ui->tableView->setList(&places);
+    connect(ui->tableView, SIGNAL(selectChanged()), this, SLOT(slotSelectChanged()));
+    connect(ui->tableView, SIGNAL(selectionCleared()), this, SLOT(slotSelectChanged()));
+    connect(ui->tableView, SIGNAL(DoubleClicked(const QModelIndex&, int)), this,
+            SLOT(slotDoubleClicked(const QModelIndex&, int)));
+    connect(ui->tableView_2, SIGNAL(selectChanged()), this, SLOT(slotSelectChanged2()));
+    connect(ui->tableView_2, SIGNAL(selectionCleared()), this, SLOT(slotSelectChanged2()));
+    connect(ui->tableView_2, SIGNAL(DoubleClicked(const QModelIndex&, int)), this,
+            SLOT(slotDoubleClicked2(const QModelIndex&, int)));
+    ui->tableView->verticalHeader()->hide();
+
+    tableWidth = 0;
+    for (int c = 0; c < 8; ++c) {
+        const int width = settings.columnWidth.value(c, 40);
+        ui->tableView->setColumnWidth(c, width);
+        tableWidth += width;
+    }
+
+    ui->tableView->setSortingEnabled(true);
+    ui->tabWidget->setMinimumWidth(560);
+    ui->tabWidget->setMaximumWidth(600);
+    ui->tableView->setEditTriggers(QAbstractItemView::EditKeyPressed);
+    connect(ui->tableView, SIGNAL(clicked(const QModelIndex&, bool)), this,
+            SLOT(onTableViewClicked(const QModelIndex&, bool)));
+    connect(ui->tabWidget, SIGNAL(currentChanged(int)), this, SLOT(onTabWidgetCurrentChanged(int)));
+
+    createPlaceLayers();
+    createActionsAndMenus();
+
+    connect(mapControl, &qmapcontrol::QMapControl::changeZoomLevel, this,
+            &MivaroMap::onChangeZoomLevel);
+    mapControl->setMapFocusPoint(PointWorldCoord(settings.coordX, settings.coordY));
+    mapControl->setZoom(settings.zoomLevel);
+    setUpTileCache();
+    mapControl->enableZoomControls(true, false);
+
     loadPlaceFile(settings.csv_filename);
     currentFile = settings.csv_filename;
 
+    bulkModel = new TableModel(this);
+    bulkModel->setList(&places);
+    ui->tableView_2->setModel(bulkModel);
+    ui->tableView_2->setList(&places);
+    for (int c = 0; c < 8; ++c)
+        ui->tableView_2->setColumnWidth(c, settings.columnWidth.value(c, 40));
+    connect(ui->tableView, SIGNAL(HeaderClicked(int)), this, SLOT(slotHeaderClicked(int)));
+
+    const int provider = settings.provider;
+    QAction* chosen = providerActions[provider >= 0 && provider <= 2 ? provider : 3];
+    chosen->setChecked(true);
+    mapProviderSelected(chosen);
+
+    sortMode = settings.sort;
+    if (!places.empty()) {
+        sorting::sortPlaces(places, sortMode);
+        if (sorting::isSortingMode(sortMode))
+            ui->tableView->horizontalHeader()->setSortIndicator(sorting::sortColumn(sortMode),
+                                                                sorting::sortOrder(sortMode));
+    }
+
+    rebuildBulkTable();
+    refreshPlaces();
+
+    for (QLineEdit* edit : {ui->le_color, ui->le_layer})
+        edit->setContextMenuPolicy(Qt::CustomContextMenu);
+    for (QLineEdit* edit : {ui->le_color_2, ui->le_layer_2})
+        edit->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui->le_color, SIGNAL(customContextMenuRequested(const QPoint&)), this,
+            SLOT(onMouseRightClick(const QPoint&)));
+    connect(ui->le_layer, SIGNAL(customContextMenuRequested(const QPoint&)), this,
+            SLOT(onMouseRightClick(const QPoint&)));
+    connect(ui->le_color_2, SIGNAL(customContextMenuRequested(const QPoint&)), this,
+            SLOT(onMouseRightClick2(const QPoint&)));
+    connect(ui->le_layer_2, SIGNAL(customContextMenuRequested(const QPoint&)), this,
+            SLOT(onMouseRightClick2(const QPoint&)));
+
     statusBar()->showMessage(QStringLiteral("Ready"));
+    ui->lineEdit->setFocus();
 }
 
 MivaroMap::~MivaroMap()
 {
+    onAssistClose();
+
     AppSettings& settings = AppSettings::instance();
     settings.csv_filename = currentFile;
+    settings.zoomLevel = mapControl->getCurrentZoom();
+    const PointWorldCoord focus = mapControl->mapFocusPointCoord();
+    settings.coordX = focus.longitude();
+    settings.coordY = focus.latitude();
+    settings.sort = sortMode;
     settings.geometry = saveGeometry();
+    settings.splitter = ui->splitter->sizes();
     settings.save();
+
+    // The map widget goes with the form; the layers it shares go after it.
+    delete util;
+    util = nullptr;
+}
+
+void MivaroMap::createActionsAndMenus()
+{
+    const QFont menuFont = AppSettings::instance().inpFont;
+    menuBar()->setFont(menuFont);
+
+    QMenu* layerMenu = menuBar()->addMenu(QStringLiteral("(&L) レイヤー表示"));
+    for (int n = 1; n <= 9; ++n) {
+        QAction* action = layerMenu->addAction(QStringLiteral("レイヤー %1").arg(n));
+        action->setCheckable(true);
+        action->setChecked(true);
+        connect(action, &QAction::triggered, placeLayers[n - 1].get(),
+                &qmapcontrol::Layer::setVisible);
+        layerActions[n - 1] = action;
+    }
+
+    QMenu* toolMenu = menuBar()->addMenu(QStringLiteral("(&T) ツール"));
+    distanceAction = toolMenu->addAction(QStringLiteral("(&M) ２地点の距離を計測"));
+    connect(distanceAction, &QAction::triggered, this, &MivaroMap::calculateDistance);
+
+    QMenu* mapMenu = menuBar()->addMenu(QStringLiteral("(&M) マップデータ切替"));
+    auto* providerGroup = new QActionGroup(this);
+    providerGroup->setExclusive(true);
+    const QString providerNames[4] = {
+        QStringLiteral("(&G) Google Map"), QStringLiteral("(&O) OpenStreetMap"),
+        QStringLiteral("(&S) Stamen Design"), QStringLiteral("(&J) 国土地理院白地図")};
+    for (int i = 0; i < 4; ++i) {
+        QAction* action = mapMenu->addAction(providerNames[i]);
+        action->setCheckable(true);
+        providerGroup->addAction(action);
+        providerActions[i] = action;
+    }
+    connect(providerGroup, &QActionGroup::triggered, this, &MivaroMap::mapProviderSelected);
+    mapMenu->addSeparator();
+    cacheAction = mapMenu->addAction(QStringLiteral("(&C) データをキャッシュする"));
+    cacheAction->setCheckable(true);
+    connect(cacheAction, &QAction::triggered, this, &MivaroMap::mapCacheSelected);
+
+    QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("(&H) ヘルプ"));
+    documentAction = helpMenu->addAction(QIcon(QStringLiteral(":/icons/pelwicktools.png")),
+                                         QStringLiteral("(&D) ドキュメント"));
+    documentAction->setStatusTip(QStringLiteral("ドキュメント表示"));
+    helpMenu->addSeparator();
+    aboutQtAction = helpMenu->addAction(QIcon(QStringLiteral(":/icons/qt-icon.png")),
+                                        QStringLiteral("(&Q) Qtについて"));
+    aboutQtAction->setStatusTip(QStringLiteral("Qtバージョン表示"));
+    versionAction = helpMenu->addAction(QIcon(QStringLiteral(":/icons/mapimage.png")),
+                                        QStringLiteral("(&V) バージョン"));
+    versionAction->setStatusTip(QStringLiteral("バージョン表示"));
+    connect(documentAction, SIGNAL(triggered()), this, SLOT(onDocument()));
+    connect(aboutQtAction, SIGNAL(triggered()), qApp, SLOT(aboutQt()));
+    connect(versionAction, SIGNAL(triggered()), this, SLOT(about()));
+
+    for (QMenu* menu : {layerMenu, toolMenu, mapMenu, helpMenu})
+        menu->setFont(menuFont);
 }
 
 void MivaroMap::closeEvent(QCloseEvent* event)
@@ -39,7 +236,32 @@ void MivaroMap::closeEvent(QCloseEvent* event)
 
 void MivaroMap::resizeEvent(QResizeEvent* event)
 {
-    QMainWindow::resizeEvent(event);
+    // Wide configured columns must not give the map a negative size.
+    const int w = std::max(1, event->size().width() - tableWidth - 40);
+    const int h = std::max(1, event->size().height() - 40);
+    mapControl->setViewportSize(QSizeF(w, h));
+}
+
+void MivaroMap::onDocument()
+{
+    // A local file: a plain path would be read as a relative URL (or, with a
+    // drive letter, as a scheme) and never open.
+    Prompts::instance().openUrl(
+        QUrl::fromLocalFile(programDir() + QStringLiteral("/doc/index.html")));
+}
+
+void MivaroMap::onTabWidgetCurrentChanged(int)
+{
+    onAssistClose();
+}
+
+void MivaroMap::onSplitterMoved(int val, int)
+{
+    if (tableWidth >= val)
+        return;
+    const bool was = ui->splitter->blockSignals(true);
+    ui->splitter->setSizes({tableWidth + 40, mapControl->width()});
+    ui->splitter->blockSignals(was);
 }
 
 QWidget* MivaroMap::promptParent() const

@@ -1,13 +1,41 @@
 #pragma once
 
+#include "qmapcontrol/layergeometry.h"
+#include "qmapcontrol/pointworldcoord.h"
+#include "qmapcontrol/qmapcontrol.h"
 #include "records/placelistdocument.h"
 
 #include <QMainWindow>
+#include <QModelIndex>
+#include <QPoint>
 
+#include <array>
+#include <memory>
+
+class QAction;
 class QCloseEvent;
+class QLabel;
+class QLineEdit;
+class QMouseEvent;
 class QResizeEvent;
+class MarkerPictureCache;
+class MivaroMapUtil;
+class TableModel;
+class TableView;
 
-// The program's one window: the place list, its tables and the map.
+namespace Ui {
+class MainWindow;
+}
+namespace search {
+struct Step;
+}
+
+using qmapcontrol::Geometry;
+using qmapcontrol::PointWorldCoord;
+
+// The program's one window: the place list in its tables, the colour classes,
+// the bulk-edit page and the map. Its slots live with their concern: the map
+// ones in map/, the list and table ones in records/, the class panel in classes/.
 class MivaroMap : public QMainWindow, public PlaceListDocument
 {
     Q_OBJECT
@@ -15,14 +43,142 @@ public:
     explicit MivaroMap(QWidget* parent = nullptr);
     ~MivaroMap() override;
 
+    // After any change of the places, their order or the classes: the data
+    // table shows every place again and every marker is rebuilt.
+    void refreshPlaces();
+    // The data table: every place, or (byName) those whose name contains the
+    // search text; the count goes to the status bar.
+    void rebuildDataTable(bool byName);
+    // The bulk-edit table from the filter fields of its page.
+    void rebuildBulkTable();
+    void clearModels(int which) override;
+
+    // For tests and the export: the map widget and the table models.
+    qmapcontrol::QMapControl* map() const { return mapControl; }
+    Ui::MainWindow* form() const { return ui.get(); }
+    TableModel* dataTableModel() const { return dataModel; }
+    TableModel* bulkTableModel() const { return bulkModel; }
+    const std::array<std::shared_ptr<qmapcontrol::LayerGeometry>, 9>& markerLayers() const
+    {
+        return placeLayers;
+    }
+    const std::array<QAction*, 9>& layerMenuActions() const { return layerActions; }
+    const std::array<QAction*, 4>& providerMenuActions() const { return providerActions; }
+    QAction* cacheMenuAction() const { return cacheAction; }
+    QLabel* zoomStatusLabel() const { return zoomLabel; }
+    QLabel* providerStatusLabel() const { return providerLabel; }
+    int searchPosition() const { return searchCursor; }
+    int currentSortMode() const { return sortMode; }
+    QString missedName() const { return lastMissedName; }
+    int mapTableWidth() const { return tableWidth; }
+    MarkerPictureCache* markerPictures() const { return pictures; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
     QWidget* promptParent() const override;
     void showStatus(const QString& text, int timeout) override;
+    void placesChanged() override;
+
+private slots:
+    void onDocument();
+    void onUserAssistWindow();
+    void slotDoubleClicked2(const QModelIndex& index, int);
+    void onColorUp();
+    void onColorDown();
+    void onColorErase();
+    void onColorInsert();
+    void mouseEventReleaseCoordinate(QMouseEvent* mouse_event, PointWorldCoord press_coordinate,
+                                     PointWorldCoord release_coordinate);
+    void onMouseRightClick(const QPoint& pos);
+    void onMouseRightClick2(const QPoint& pos);
+    void slotHeaderClicked(int column);
+    void on_btnMarkClear_2_clicked();
+    void on_btnMarkToggle_2_clicked();
+    void slotDoubleClicked(const QModelIndex& index, int);
+    void slotSelectChanged();
+    void slotSelectChanged2();
+    void mapCacheSelected();
+    void onTabWidgetCurrentChanged(int idx);
+    void onAssistClose();
+    void on_btnHelp1_clicked();
+    void on_btnHelp2_clicked();
+    void on_btnHelp3_clicked();
+    void about();
+    void onChangeZoomLevel(int current_zoom);
+    void onSplitterMoved(int val, int);
+    void onTableViewClicked(const QModelIndex& index, bool rightButton);
+    void onEditingFinished();
+    void onColorChange();
+    void mouseEventPressCoordinate(QMouseEvent* mouse_event, PointWorldCoord press_coordinate);
+    void mouseRightClicked(PointWorldCoord mouse_coord);
+    void geometryClicked(const Geometry* geometry);
+    void calculateDistance();
+    void calculateDistanceClick(QMouseEvent* mouse_event, PointWorldCoord press_coordinate);
+    void mapProviderSelected(QAction* action);
+    void on_btnLoad_clicked();
+    void on_btnCsvSave_clicked();
+    void on_btnRefresh_clicked();
+    void on_btnMapImageSave_clicked();
+    void on_btnDelete_clicked();
+    void on_btnSearch_clicked();
+    void on_lineEdit_returnPressed();
+    void on_btnClassLoad_clicked();
+    void on_btnClassSave_clicked();
+    void on_btnRefresh2_clicked();
+    void on_btnCSVAdd_clicked();
+    void on_le_color_textChanged(QString arg1);
+    void on_le_layer_textChanged(QString arg1);
+    void on_cmb_shape_currentIndexChanged(QString arg1);
+    void on_le_font_textChanged(QString arg1);
+    void on_le_level_textChanged(QString arg1);
+    void on_btnNext_clicked();
+    void on_btnPrev_clicked();
+    void on_btnMarkClear_clicked();
+    void on_btnMarkToggle_clicked();
+    void on_btnRefresh3_clicked();
+    void on_btnMaskClear_clicked();
+    void on_btnNameClear_clicked();
+    void on_btnColorRandum_clicked();
 
 private:
+    // Construction steps that belong to other concerns.
+    void buildClassRows();
+    void createMap();
+    void createPlaceLayers();
+    void createActionsAndMenus();
+    void setUpTileCache();
+    void showF1OnVisiblePage();
+    void drawPlaces();
+    // Replaces the base map layer by one of the provider's (index 0 to 3).
+    void switchProvider(int index);
+    // Shows a search step's outcome: the hit, the beep, the status, the web search.
+    void applyStep(const search::Step& step);
+
+    std::unique_ptr<Ui::MainWindow> ui;
+    qmapcontrol::QMapControl* mapControl = nullptr;
+    std::shared_ptr<qmapcontrol::Layer> baseLayer;
+    std::shared_ptr<qmapcontrol::LayerGeometry> notesLayer;
+    std::array<std::shared_ptr<qmapcontrol::LayerGeometry>, 9> placeLayers;
+    std::array<QAction*, 9> layerActions{};
+    QAction* distanceAction = nullptr;
+    std::array<QAction*, 4> providerActions{};
+    QAction* cacheAction = nullptr;
+    QAction* documentAction = nullptr;
+    QAction* aboutQtAction = nullptr;
+    QAction* versionAction = nullptr;
+    TableModel* dataModel = nullptr;
+    TableModel* bulkModel = nullptr;
+    std::array<QLineEdit*, 200> lineEdits{};
     QString version;
+    QString lastMissedName;
+    int searchCursor = -1;
+    // Sort state of the data table: 0 unsorted, 2c+1 column c ascending, 2c+2 descending.
+    int sortMode = 0;
     int tableWidth = 0;
+    MivaroMapUtil* util = nullptr;
+    MarkerPictureCache* pictures = nullptr;
+    QLabel* zoomLabel = nullptr;
+    QLabel* providerLabel = nullptr;
 };

@@ -1,0 +1,4 @@
+#include "app/mivaromap.h"
+
+// The About dialog arrives with its own feature.
+void MivaroMap::about() {}

@@ -1,0 +1,233 @@
+// The map side of the main window: the widget and its layers, the tile
+// providers and cache, mouse actions on the map, and the marker refresh.
+#include "app/mivaromap.h"
+
+#include "app/prompts.h"
+#include "map/markers.h"
+#include "qmapcontrol/layermapadapter.h"
+#include "qmapcontrol/mapadapter.h"
+#include "records/tablemodel.h"
+#include "records/tableview.h"
+#include "settings/appsettings.h"
+#include "settings/programdir.h"
+#include "ui_mainwindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCursor>
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QStatusBar>
+
+using namespace qmapcontrol;
+
+namespace {
+
+struct ProviderInfo
+{
+    int zoomMinimum;
+    int zoomMaximum;
+    const char* label;
+};
+
+const ProviderInfo providerInfo[4] = {
+    {0, 17, "マップデータ : Google"},
+    {0, 17, "マップデータ : OpenStreatMap"},
+    {5, 12, "マップデータ : Stamen Design"},
+    {0, 17, "マップデータ : 国土地理院 白地図"},
+};
+
+// The adapter of a provider, from the address set in mivaromap.ini when there is one.
+std::shared_ptr<MapAdapter> makeAdapter(int index)
+{
+    const AppSettings& s = AppSettings::instance();
+    switch (index) {
+    case 0:
+        return s.tilesGoogle.isEmpty()
+                   ? std::make_shared<MapAdapterGoogle>(MapAdapterGoogle::GoogleLayerType(0))
+                   : std::make_shared<MapAdapterGoogle>(s.tilesGoogle);
+    case 1:
+        return s.tilesOsm.isEmpty() ? std::make_shared<MapAdapterOSM>()
+                                    : std::make_shared<MapAdapterOSM>(s.tilesOsm);
+    case 2:
+        return s.tilesStamen.isEmpty() ? std::make_shared<MapAdapterOTM>()
+                                       : std::make_shared<MapAdapterOTM>(s.tilesStamen);
+    default:
+        return s.tilesGsi.isEmpty() ? std::make_shared<MapAdapterJPN>()
+                                    : std::make_shared<MapAdapterJPN>(s.tilesGsi);
+    }
+}
+
+QString fixed14(double v)
+{
+    return QString::number(v, 'f', 14);
+}
+
+} // namespace
+
+void MivaroMap::createMap()
+{
+    mapControl = new QMapControl(QSizeF(800.0, 800.0));
+    connect(mapControl, &QMapControl::mouseEventPressCoordinate, this,
+            &MivaroMap::mouseEventPressCoordinate);
+    connect(mapControl, &QMapControl::mouseEventReleaseCoordinate, this,
+            &MivaroMap::mouseEventReleaseCoordinate);
+    connect(mapControl, &QMapControl::tileProviderRefused, this,
+            [this](const QString& text) { statusBar()->showMessage(text); });
+    mapControl->setObjectName(QStringLiteral("map_control"));
+    ui->verticalLayout->addWidget(mapControl);
+
+    baseLayer = std::make_shared<LayerMapAdapter>(QStringLiteral("Map"), makeAdapter(2), 0, 17);
+    mapControl->addLayer(baseLayer, -1);
+    notesLayer = std::make_shared<LayerGeometry>(QStringLiteral("Notes"), 0, 17);
+    mapControl->addLayer(notesLayer, -1);
+}
+
+void MivaroMap::createPlaceLayers()
+{
+    for (int n = 1; n <= 9; ++n) {
+        auto layer = std::make_shared<LayerGeometry>(QStringLiteral("Layer %1").arg(n), 0, 17);
+        placeLayers[n - 1] = layer;
+        mapControl->addLayer(layer, -1);
+        connect(layer.get(), &LayerGeometry::geometryClicked, this, &MivaroMap::geometryClicked);
+        connect(layer.get(), &LayerGeometry::mouseRightClicked, this,
+                &MivaroMap::mouseRightClicked);
+    }
+}
+
+void MivaroMap::setUpTileCache()
+{
+    const AppSettings& settings = AppSettings::instance();
+    if (!settings.cache) {
+        mapControl->disablePersistentCache();
+    } else {
+        const QString path = settings.cache_path.isEmpty() ? programDir() + QStringLiteral("/cache")
+                                                           : settings.cache_path;
+        mapControl->enablePersistentCache(std::chrono::minutes(0), QDir(path));
+    }
+    cacheAction->setChecked(settings.cache);
+}
+
+void MivaroMap::mapCacheSelected()
+{
+    AppSettings& settings = AppSettings::instance();
+    settings.cache = cacheAction->isChecked();
+    if (settings.cache)
+        mapControl->enablePersistentCache(
+            std::chrono::minutes(0),
+            QDir(QDir::homePath() + QDir::separator() + QStringLiteral("QMapControl.cache")));
+    else
+        mapControl->disablePersistentCache();
+}
+
+void MivaroMap::mapProviderSelected(QAction* action)
+{
+    for (int i = 0; i < 4; ++i) {
+        if (action == providerActions[i]) {
+            switchProvider(i);
+            return;
+        }
+    }
+}
+
+void MivaroMap::switchProvider(int index)
+{
+    AppSettings::instance().provider = index;
+    auto layer = std::make_shared<LayerMapAdapter>(QStringLiteral("Map"), nullptr, 0, 17);
+    layer->setMapAdapter(makeAdapter(index));
+    mapControl->setZoomMinimum(providerInfo[index].zoomMinimum);
+    mapControl->setZoomMaximum(providerInfo[index].zoomMaximum);
+    providerLabel->setText(QString::fromUtf8(providerInfo[index].label));
+    // One base map at a time, always under the notes and the places.
+    if (baseLayer)
+        mapControl->removeLayer(baseLayer);
+    baseLayer = layer;
+    mapControl->addLayer(layer, 0);
+}
+
+void MivaroMap::onChangeZoomLevel(int current_zoom)
+{
+    if (!mapControl)
+        return;
+    int zoom = std::min(current_zoom, mapControl->getZoomMaximum());
+    zoom = std::max(zoom, mapControl->getZoomMinimum());
+    zoomLabel->setText(QStringLiteral("ZoomLevel: %1").arg(zoom));
+}
+
+void MivaroMap::mouseEventPressCoordinate(QMouseEvent* mouse_event,
+                                          PointWorldCoord press_coordinate)
+{
+    if (mouse_event->button() != Qt::LeftButton)
+        return;
+    statusBar()->showMessage(QStringLiteral("X=") + fixed14(press_coordinate.longitude()) +
+                             QStringLiteral(" Y=") + fixed14(press_coordinate.latitude()));
+}
+
+void MivaroMap::mouseEventReleaseCoordinate(QMouseEvent* mouse_event,
+                                            PointWorldCoord press_coordinate,
+                                            PointWorldCoord release_coordinate)
+{
+    if (mouse_event->button() != Qt::LeftButton ||
+        !(QApplication::keyboardModifiers() & Qt::ShiftModifier))
+        return;
+    ui->le_startX->setText(fixed14(press_coordinate.longitude()));
+    ui->le_startY->setText(fixed14(press_coordinate.latitude()));
+    ui->le_endX->setText(fixed14(release_coordinate.longitude()));
+    ui->le_endY->setText(fixed14(release_coordinate.latitude()));
+    ui->tabWidget->setCurrentIndex(2);
+    rebuildBulkTable();
+}
+
+void MivaroMap::mouseRightClicked(PointWorldCoord mouse_coord)
+{
+    QMenu menu;
+    QAction* copy = menu.addAction(QStringLiteral("XY座標をクリップボードにコピー"));
+    menu.addAction(QStringLiteral("XY座標に新規で部品を作成する"));
+    QAction* chosen = Prompts::instance().execMenu(&menu, QCursor::pos());
+    if (chosen == copy) {
+        const QString text = fixed14(mouse_coord.longitude()) + QStringLiteral(", ") +
+                             fixed14(mouse_coord.latitude());
+        QApplication::clipboard()->setText(text);
+        statusBar()->showMessage(text + QStringLiteral("をクリップボードにコピーしました"));
+    }
+    // Creating a place at the point comes with the editing commands.
+}
+
+void MivaroMap::refreshPlaces()
+{
+    rebuildDataTable(false);
+    ui->tableView->viewport()->update();
+    drawPlaces();
+}
+
+void MivaroMap::drawPlaces()
+{
+    // Every named place is drawn, whatever the tables show.
+    const MarkerGeometries markers = buildMarkers(places, *pictures);
+    showMarkers(placeLayers, markers);
+}
+
+void MivaroMap::on_btnRefresh_clicked()
+{
+    refreshPlaces();
+}
+
+void MivaroMap::geometryClicked(const Geometry*)
+{
+    // Selecting the clicked place comes with the editing commands.
+}
+
+void MivaroMap::calculateDistance()
+{
+    // The distance measurement arrives with its own feature.
+}
+
+void MivaroMap::calculateDistanceClick(QMouseEvent*, PointWorldCoord) {}
+
+void MivaroMap::on_btnMapImageSave_clicked()
+{
+    // Saving the map as a picture arrives with its own feature.
+}
