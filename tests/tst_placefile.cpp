@@ -29,10 +29,7 @@ private slots:
     void splitLine();
     void recordsFromLines();
     void writtenLine();
-    void csvSuffix_data();
-    void csvSuffix();
-    void autosaveName_data();
-    void autosaveName();
+    void fileNames();
     void duplicates_data();
     void duplicates();
     void backupsOnceADayThreeDeep();
@@ -115,48 +112,17 @@ void TestPlaceFile::writtenLine()
     r.name = QStringLiteral("A,B");
     r.x = QStringLiteral("  135.5 ");
     r.y = QStringLiteral("\t34.6");
-    r.color = QStringLiteral("3");
     r.level = QStringLiteral("10\r");
-    QCOMPARE(formatPlaceLine(r), QStringLiteral("\"A,B\",135.5,34.6,3,,,,10\r\n"));
-    QCOMPARE(r.x, QStringLiteral("  135.5 "));
+    QCOMPARE(formatPlaceLine(r), QStringLiteral("\"A,B\",135.5,34.6,,,,,10\r\n"));
+    QCOMPARE(r.x, QStringLiteral("  135.5 ")); // the record keeps its blanks
 }
 
-void TestPlaceFile::csvSuffix_data()
+void TestPlaceFile::fileNames()
 {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("result");
-    QTest::newRow("appended") << "list"
-                              << "list.csv";
-    QTest::newRow("case-sensitive") << "LIST.CSV"
-                                    << "LIST.CSV.csv";
-    QTest::newRow("anywhere") << "a.csv.txt"
-                              << "a.csv.txt";
-    QTest::newRow("already") << "/d/a.csv"
-                             << "/d/a.csv";
-}
-
-void TestPlaceFile::csvSuffix()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, result);
-    QCOMPARE(withCsvSuffix(name), result);
-}
-
-void TestPlaceFile::autosaveName_data()
-{
-    QTest::addColumn<QString>("current");
-    QTest::addColumn<QString>("autosave");
-    QTest::newRow("two dots") << "D:/m/list.old.csv"
-                              << "D:/m/list_autosave.csv";
-    QTest::newRow("plain") << "D:/maps/castlelist.csv"
-                           << "D:/maps/castlelist_autosave.csv";
-}
-
-void TestPlaceFile::autosaveName()
-{
-    QFETCH(QString, current);
-    QFETCH(QString, autosave);
-    QCOMPARE(autosavePath(current), autosave);
+    QCOMPARE(withCsvSuffix("list"), QStringLiteral("list.csv"));
+    QCOMPARE(withCsvSuffix("LIST.CSV"), QStringLiteral("LIST.CSV.csv"));
+    QCOMPARE(withCsvSuffix("a.csv.txt"), QStringLiteral("a.csv.txt"));
+    QCOMPARE(autosavePath("D:/m/list.old.csv"), QStringLiteral("D:/m/list_autosave.csv"));
     ProgramDirScope dir;
     QCOMPARE(autosavePath(QString()), dir.file(QStringLiteral("castlelist_autosave.csv")));
 }
@@ -208,28 +174,26 @@ void TestPlaceFile::backupsOnceADayThreeDeep()
     const QString file = dir.filePath(QStringLiteral("list.csv"));
     const QDateTime yesterday = QDateTime::currentDateTime().addDays(-1);
     writeAll(file, "state");
-    writeAll(file + ".bak1", "one");
-    writeAll(file + ".bak2", "two");
-    writeAll(file + ".bak3", "three");
     setModified(file, yesterday);
-    for (int i = 1; i <= 3; ++i)
+    for (int i = 1; i <= 3; ++i) {
+        writeAll(file + ".bak" + QString::number(i), QByteArray::number(i));
         setModified(file + ".bak" + QString::number(i), yesterday.addDays(-i));
-
+    }
     backupPlaceFile(file, true);
-    QCOMPARE(readAll(file + ".bak1"), QByteArray("state"));
-    QCOMPARE(readAll(file + ".bak2"), QByteArray("one"));
-    QCOMPARE(readAll(file + ".bak3"), QByteArray("two"));
-    QVERIFY(!QFileInfo::exists(file + ".bak4"));
-    QCOMPARE(QFileInfo(file + ".bak1").lastModified().date(), yesterday.date());
-
-    // The newest backup already holds this state, even without the daily limit.
+    // The newest backup now holds this state: no copy again, even without the daily limit.
     backupPlaceFile(file, false);
-    QCOMPARE(readAll(file + ".bak2"), QByteArray("one"));
+    QCOMPARE(readAll(file + ".bak1"), QByteArray("state"));
+    QCOMPARE(readAll(file + ".bak2") + readAll(file + ".bak3"), QByteArray("12"));
+    QVERIFY(!QFileInfo::exists(file + ".bak4"));
 
-    // Changed today: no second generation today.
-    writeAll(file, "today");
+    writeAll(file, "today"); // changed today: the next generation waits for tomorrow
     backupPlaceFile(file, true);
     QCOMPARE(readAll(file + ".bak1"), QByteArray("state"));
+
+    // Nothing to copy: the generations stay where they are.
+    QVERIFY(QFile::remove(file));
+    backupPlaceFile(file, false);
+    QCOMPARE(readAll(file + ".bak1") + readAll(file + ".bak2"), QByteArray("state1"));
 }
 
 void TestPlaceFile::failedWriteKeepsOldFile()

@@ -53,16 +53,13 @@ void TestTableModel::initTestCase()
 void TestTableModel::headers()
 {
     TableModel model;
-    const QStringList expected{"テキスト", "経度(X)", "緯度(Y)", "色",
-                               "ﾚｲﾔ",      "部品型",  "文字",    "ﾚﾍﾞﾙ"};
-    QCOMPARE(model.columnCount(), 8);
-    for (int c = 0; c < 8; ++c) {
-        QCOMPARE(model.headerData(c, Qt::Horizontal).toString(), expected[c]);
-        QVERIFY(!model.headerData(c, Qt::Vertical).isValid());
-        QVERIFY(!model.headerData(c, Qt::Horizontal, Qt::ToolTipRole).isValid());
-    }
+    QStringList shown;
+    for (int c = 0; c < model.columnCount(); ++c)
+        shown << model.headerData(c, Qt::Horizontal).toString();
+    QCOMPARE(shown.join('|'), QStringLiteral("テキスト|経度(X)|緯度(Y)|色|ﾚｲﾔ|部品型|文字|ﾚﾍﾞﾙ"));
+    QVERIFY(!model.headerData(0, Qt::Vertical).isValid());
+    QVERIFY(!model.headerData(0, Qt::Horizontal, Qt::ToolTipRole).isValid());
     QVERIFY(!model.headerData(8, Qt::Horizontal).isValid());
-    QVERIFY(!model.headerData(-1, Qt::Horizontal).isValid());
 }
 
 void TestTableModel::rowsFollowTheList()
@@ -70,33 +67,28 @@ void TestTableModel::rowsFollowTheList()
     TableModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     model.setList(&list);
-    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
     model.clear();
     model.appendRow(1);
     model.appendRow(4);
     model.setRowCount(2);
-    QCOMPARE(inserted.count(), 1);
-    QCOMPARE(model.rowCount(), 2);
     QCOMPARE(model.data(model.index(1, 0)).toString(), QStringLiteral("e"));
-    QCOMPARE(model.data(model.index(0, 3)).toString(), QStringLiteral("abc"));
     QCOMPARE(model.listIndexAt(1), 4);
     QCOMPARE(model.listIndexAt(2), -1);
-
-    // Rebuilding without clear first still leaves the views in step.
+    // Rebuilt without clear first: the views must still be told the truth.
     model.clearRowIndex();
-    for (int i = 0; i < 5; ++i)
-        model.appendRow(i);
-    model.setRowCount(5);
-    QCOMPARE(model.data(model.index(4, 0)).toString(), QStringLiteral("e"));
+    showAll(model, list);
+    QCOMPARE(model.rowCount(), 5);
     model.setRowCount(0);
     QCOMPARE(model.rowCount(), 0);
 }
 
 void TestTableModel::invalidIndexesGiveNothing()
 {
-    TableModel model;
+    TableModel model, other, noList;
     model.setList(&list);
-    // Announced rows without list indexes behind them, and indexes past the list's end.
+    other.setList(&list);
+    showAll(other, list);
+    // Announced rows without list indexes behind them, and an index past the list's end.
     model.appendRow(0);
     model.appendRow(99);
     model.setRowCount(4);
@@ -104,22 +96,13 @@ void TestTableModel::invalidIndexesGiveNothing()
     for (int row = 1; row < 4; ++row)
         for (int role : {int(Qt::DisplayRole), int(Qt::BackgroundRole), int(Qt::ForegroundRole)})
             QVERIFY(!model.data(model.index(row, 3), role).isValid());
-    QVERIFY(!model.data(model.index(0, 8)).isValid());
-    QVERIFY(!model.data(QModelIndex()).isValid());
     QVERIFY(!model.data(model.index(0, 0), Qt::ToolTipRole).isValid());
-
-    TableModel other;
-    other.setList(&list);
-    showAll(other, list);
     QVERIFY(!model.data(other.index(0, 0)).isValid());
-
-    TableModel noList;
     noList.appendRow(0);
     noList.setRowCount(1);
     QVERIFY(!noList.data(noList.index(0, 0)).isValid());
-
     model.clear();
-    model.appendRow(0); // rowIndex holds something, but no row is shown
+    model.appendRow(0); // something in rowIndex, but no row shown
     QVERIFY(!model.data(model.index(0, 0)).isValid());
 }
 
