@@ -1,0 +1,155 @@
+// Painting and hit-testing the map with tens of thousands of markers.
+
+#include "qmapcontrol/layergeometry.h"
+#include "qmapcontrol/qmapcontrol.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QRandomGenerator>
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <memory>
+#include <vector>
+
+using namespace qmapcontrol;
+
+namespace {
+
+const QSize viewSize(1280, 800);
+const PointWorldCoord tokyo(139.7, 35.7);
+
+// Label-like pictures (a name on a coloured box), a few kinds shared by all markers.
+std::vector<QPixmap> markerPictures()
+{
+    std::vector<QPixmap> pictures;
+    const char* names[] = {"姫路城", "松本城", "大阪城", "名古屋城", "熊本城", "彦根城"};
+    QFont font;
+    font.setPixelSize(12);
+    for (int i = 0; i < 6; ++i) {
+        QImage image(64, 18, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setPen(Qt::black);
+        painter.setBrush(QColor::fromHsv(i * 60, 120, 240));
+        painter.drawRect(0, 0, 62, 16);
+        painter.setFont(font);
+        painter.drawText(4, 13, QString::fromUtf8(names[i]));
+        painter.end();
+        pictures.push_back(QPixmap::fromImage(image));
+    }
+    return pictures;
+}
+
+// Markers spread over Japan, half of them fixed in size, half scaled from zoom 10.
+std::vector<std::shared_ptr<Geometry>> makeMarkers(int count, quint32 seed)
+{
+    static const std::vector<QPixmap> pictures = markerPictures();
+    QRandomGenerator random(seed);
+    std::vector<std::shared_ptr<Geometry>> markers;
+    markers.reserve(std::size_t(count));
+    for (int i = 0; i < count; ++i) {
+        const PointWorldCoord where(129.0 + random.generateDouble() * 17.0,
+                                    30.0 + random.generateDouble() * 16.0);
+        const QPixmap& picture = pictures[std::size_t(i) % pictures.size()];
+        if (i % 2 == 0)
+            markers.push_back(std::make_shared<GeometryPointImage>(where, picture, 0, 17));
+        else
+            markers.push_back(
+                std::make_shared<GeometryPointImageScaled>(where, picture, 10, 0, 17));
+    }
+    return markers;
+}
+
+struct Scene
+{
+    std::unique_ptr<QMapControl> map;
+    std::shared_ptr<LayerGeometry> layer;
+};
+
+Scene& scene(int count)
+{
+    static std::map<int, Scene> scenes;
+    Scene& s = scenes[count];
+    if (!s.map) {
+        s.map = std::make_unique<QMapControl>(QSizeF(viewSize));
+        s.map->enableZoomControls(false, false);
+        s.layer = std::make_shared<LayerGeometry>("Layer 1", 0, 17);
+        s.map->addLayer(s.layer);
+        for (const auto& marker : makeMarkers(count, 1))
+            s.layer->addGeometry(marker, true);
+        s.map->setMapFocusPoint(tokyo);
+    }
+    return s;
+}
+
+// One full paint of the view: everything drawn afresh, as after a pan.
+void BM_Paint(benchmark::State& state)
+{
+    const int count = int(state.range(0));
+    const int zoom = int(state.range(1));
+    Scene& s = scene(count);
+    s.map->setZoom(zoom);
+    QImage target(viewSize, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        s.map->requestRedraw();
+        s.map->render(&target);
+        benchmark::DoNotOptimize(target.constBits());
+    }
+}
+BENCHMARK(BM_Paint)
+    ->ArgsProduct({{10000, 100000}, {5, 9, 15}})
+    ->ArgNames({"markers", "zoom"})
+    ->Unit(benchmark::kMillisecond);
+
+// Finding the marker under the pointer among 100 000.
+void BM_HitTest(benchmark::State& state)
+{
+    Scene& s = scene(100000);
+    s.map->setZoom(int(state.range(0)));
+    const MapView view = s.map->view();
+    QRandomGenerator random(3);
+    std::vector<QPointF> points;
+    for (int i = 0; i < 1024; ++i)
+        points.emplace_back(random.bounded(viewSize.width()), random.bounded(viewSize.height()));
+    std::size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(s.layer->geometryAt(points[i++ % points.size()], view));
+    }
+}
+BENCHMARK(BM_HitTest)->Arg(5)->Arg(9)->Arg(15)->ArgName("zoom")->Unit(benchmark::kMicrosecond);
+
+// Adding 10 000 markers to a layer on a map, each asking for a repaint.
+void BM_AddGeometries(benchmark::State& state)
+{
+    QMapControl map{QSizeF(viewSize)};
+    auto layer = std::make_shared<LayerGeometry>("Layer 1", 0, 17);
+    map.addLayer(layer);
+    const std::vector<std::shared_ptr<Geometry>> markers = makeMarkers(10000, 2);
+    for (auto _ : state) {
+        for (const auto& marker : markers)
+            layer->addGeometry(marker, false);
+        state.PauseTiming();
+        layer->clearGeometries();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_AddGeometries)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
