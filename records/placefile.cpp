@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
 #include <cmath>
 
 namespace {
@@ -161,13 +162,19 @@ bool writePlaceFile(const PlaceList& places, const QString& path, QString* error
         bytes += formatPlaceLine(*record).toUtf8();
 
     QSaveFile file(path);
+    errno = 0;
     bool ok = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
     if (ok)
         ok = file.commit();
     else
         file.cancelWriting();
-    if (!ok && error)
+    const int reason = errno;
+    if (!ok && error) {
         *error = file.errorString();
+        // Some failures (the final rename, for one) leave Qt without a text of its own.
+        if (*error == QFile().errorString() && reason != 0)
+            *error = qt_error_string(reason);
+    }
     return ok;
 }
 

@@ -213,7 +213,7 @@ void TestPlaceFile::failedWriteKeepsOldFile()
     QCOMPARE(readAll(file), QByteArray("old\n"));
     error.clear();
     QVERIFY(!writePlaceFile(list, file, &error));
-    QVERIFY(!error.isEmpty());
+    QVERIFY2(!error.isEmpty() && error != QFile().errorString(), qPrintable(error)); // a reason
     QCOMPARE(readAll(file), QByteArray("old\n"));
 }
 
