@@ -38,7 +38,7 @@ bool writePlaceFile(const PlaceList& places, const QString& path, QString* error
 
 // Rotates the three backup generations (".bak1" newest) and copies the file to
 // ".bak1", keeping its last-modified time. With onceADay, a file already
-// changed today is not backed up again.
+// changed today is not backed up again; a missing file rotates nothing.
 void backupPlaceFile(const QString& name, bool onceADay);
 
 // The autosave file beside currentFile: base name up to the first ".",

@@ -33,7 +33,8 @@ public:
     bool isExactDuplicate(const QString& name, const QString& x, const QString& y,
                           const QString& layer);
 
-    // The " CSV Load", " CSV Add" and " CSV Save" buttons.
+    // The " CSV Load", " CSV Add" and " CSV Save" buttons. Load keeps the list when the
+    // user asked to save the edits first and that save failed.
     void loadCommand();
     void addCommand();
     void saveAsCommand();

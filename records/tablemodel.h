@@ -27,6 +27,7 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
+    // Also drops the rows' list indexes, so the rows below keep showing their own records.
     bool removeRows(int row, int n, const QModelIndex& parent = QModelIndex()) override;
 
     bool clear();
