@@ -8,7 +8,9 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
-#include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <cstdio>
 
 QString markerFolder()
 {
@@ -63,8 +65,18 @@ FileWrite writeMarkerFile(const QString& path, const QByteArray& bytes)
     const QString folder = QFileInfo(path).absolutePath();
     if (!QFileInfo::exists(folder))
         QDir().mkdir(folder);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+    // A new file beside the old one, renamed over it. Not QSaveFile: its sync
+    // to disk costs some milliseconds a file, and a picture lost in a crash is
+    // simply drawn again by the next run.
+    QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
+    if (!file.open() || file.write(bytes) != bytes.size() || !file.flush())
         return FileWrite::Failed;
-    return file.commit() ? FileWrite::Written : FileWrite::Failed;
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                        QFileDevice::ReadOther);
+    file.close();
+    if (std::rename(QFile::encodeName(file.fileName()).constData(),
+                    QFile::encodeName(path).constData()) != 0)
+        return FileWrite::Failed;
+    file.setAutoRemove(false);
+    return FileWrite::Written;
 }

@@ -28,7 +28,7 @@ enum class FileWrite
 };
 
 // Writes bytes to path unless the file already holds exactly these bytes, so
-// that an unchanged picture never touches the disk. The write is atomic: a
-// reader sees the old file or the new one, never half of it. Creates the
+// that an unchanged picture never touches the disk. The file is replaced in
+// one step: a reader sees the old file or the new one, never half of it. Creates the
 // file's folder (one level) when it is missing.
 FileWrite writeMarkerFile(const QString& path, const QByteArray& bytes);
