@@ -23,6 +23,7 @@ namespace {
 constexpr int absoluteZoomMin = 0;
 constexpr int absoluteZoomMax = 20;
 constexpr int controlsMargin = 10;
+constexpr int zoomAnimationMs = 220;
 // Outside the world and where no tile is known yet.
 const QColor background(0xe5, 0xe3, 0xdf);
 const QColor rubberBandColor(30, 90, 220);
@@ -45,11 +46,13 @@ QMapControl::QMapControl(const QSizeF& viewport, QWidget* parent, Qt::WindowFlag
 
     m_zoomControls->setRange(m_zoomMin, m_zoomMax);
     m_zoomControls->setZoom(m_zoom);
-    connect(m_zoomControls, &ZoomControls::zoomInClicked, this, &QMapControl::zoomIn);
-    connect(m_zoomControls, &ZoomControls::zoomOutClicked, this, &QMapControl::zoomOut);
-    connect(m_zoomControls, &ZoomControls::zoomChosen, this, &QMapControl::setZoom);
+    connect(m_zoomControls, &ZoomControls::zoomInClicked, this, [this] { userZoom(m_zoom + 1); });
+    connect(m_zoomControls, &ZoomControls::zoomOutClicked, this, [this] { userZoom(m_zoom - 1); });
+    connect(m_zoomControls, &ZoomControls::zoomChosen, this, [this](int zoom) { userZoom(zoom); });
     placeZoomControls();
 
+    m_zoomAnimationTimer.setInterval(15);
+    connect(&m_zoomAnimationTimer, &QTimer::timeout, this, [this] { update(); });
     m_glideTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_glideTimer, &QTimer::timeout, this, &QMapControl::glideStep);
 }
@@ -176,6 +179,58 @@ void QMapControl::zoomTo(int zoom, const QPointF* widget_point)
     m_zoomControls->setZoom(m_zoom);
     layerChanged(true);
     emit changeZoomLevel(m_zoom);
+}
+
+void QMapControl::userZoom(int zoom, const QPointF* widget_point)
+{
+    zoom = std::clamp(zoom, m_zoomMin, m_zoomMax);
+    if (zoom == m_zoom)
+        return;
+    // What the user sees now glides into the new zoom, instead of jumping.
+    const QPointF anchor = widget_point ? *widget_point : QPointF(width() / 2.0, height() / 2.0);
+    QPixmap shown;
+    double shownZoom = m_zoom;
+    if (zoomAnimationRunning()) {
+        shown = QPixmap(m_frame.size());
+        shown.setDevicePixelRatio(m_frame.devicePixelRatio());
+        QPainter painter(&shown);
+        shownZoom = paintZoomAnimation(painter);
+    } else {
+        renderFrame();
+        shown = m_frame;
+    }
+    zoomTo(zoom, widget_point);
+    m_zoomFrom = shown;
+    m_zoomFromLevel = shownZoom;
+    m_zoomAnchor = anchor;
+    m_zoomClock.start();
+    m_zoomAnimationTimer.start();
+}
+
+bool QMapControl::zoomAnimationRunning() const
+{
+    return m_zoomAnimationTimer.isActive() && m_zoomClock.elapsed() < zoomAnimationMs;
+}
+
+void QMapControl::stopZoomAnimation()
+{
+    m_zoomAnimationTimer.stop();
+    m_zoomFrom = QPixmap();
+}
+
+double QMapControl::paintZoomAnimation(QPainter& painter)
+{
+    const double t = std::min(1.0, m_zoomClock.elapsed() / double(zoomAnimationMs));
+    // Fast at first, settling gently.
+    const double eased = 1.0 - (1.0 - t) * (1.0 - t);
+    const double level = m_zoomFromLevel + (m_zoom - m_zoomFromLevel) * eased;
+    const double scale = std::exp2(level - m_zoomFromLevel);
+    // Underneath, the map at the new zoom fills what the shrinking picture leaves free.
+    painter.drawPixmap(0, 0, m_frame);
+    const QRectF target(m_zoomAnchor * (1.0 - scale), QSizeF(size()) * scale);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    painter.drawPixmap(target, m_zoomFrom, QRectF(m_zoomFrom.rect()));
+    return level;
 }
 
 QPointF QMapControl::centerPixels() const
@@ -327,7 +382,6 @@ void QMapControl::renderFrame()
             layer->leftView();
         }
     }
-    drawAttribution(painter, v);
     m_frameValid = true;
 }
 
@@ -368,7 +422,15 @@ void QMapControl::paintEvent(QPaintEvent*)
 {
     renderFrame();
     QPainter painter(this);
-    painter.drawPixmap(0, 0, m_frame);
+    if (zoomAnimationRunning())
+        paintZoomAnimation(painter);
+    else {
+        if (!m_zoomFrom.isNull())
+            stopZoomAnimation();
+        painter.drawPixmap(0, 0, m_frame);
+    }
+    // Over the picture, not in it, so that a zoom animation leaves it in its corner.
+    drawAttribution(painter, view());
     if (m_rubberBand && m_moved) {
         painter.setPen(QPen(rubberBandColor, 1, Qt::DashLine));
         QColor fill = rubberBandColor;
@@ -388,6 +450,11 @@ void QMapControl::resizeEvent(QResizeEvent* event)
 void QMapControl::mousePressEvent(QMouseEvent* event)
 {
     stopGlide();
+    if (!m_zoomFrom.isNull()) {
+        // Whoever takes hold of the map wants to see it as it is.
+        stopZoomAnimation();
+        update();
+    }
     const PointWorldCoord coord = toPointWorldCoord(event->localPos());
     m_pressCoords.insert(int(event->button()), coord);
     if (event->button() == Qt::LeftButton) {
@@ -412,7 +479,7 @@ void QMapControl::mouseDoubleClickEvent(QMouseEvent* event)
     emit mouseEventPressCoordinate(event, coord);
     if (event->button() == Qt::LeftButton) {
         const QPointF at = event->localPos();
-        zoomTo(m_zoom + 1, &at);
+        userZoom(m_zoom + 1, &at);
         // The release that follows ends the double click; it is not a click.
         m_leftDown = true;
         m_moved = false;
@@ -516,7 +583,7 @@ void QMapControl::wheelEvent(QWheelEvent* event)
         const int step = m_wheelDelta > 0 ? 1 : -1;
         m_wheelDelta -= step * QWheelEvent::DefaultDeltasPerStep;
         const QPointF at = event->position();
-        zoomTo(m_zoom + step, &at);
+        userZoom(m_zoom + step, &at);
     }
     event->accept();
 }
@@ -546,10 +613,10 @@ void QMapControl::keyPressEvent(QKeyEvent* event)
         break;
     case Qt::Key_Plus:
     case Qt::Key_Equal:
-        zoomIn();
+        userZoom(m_zoom + 1);
         break;
     case Qt::Key_Minus:
-        zoomOut();
+        userZoom(m_zoom - 1);
         break;
     default:
         QWidget::keyPressEvent(event);

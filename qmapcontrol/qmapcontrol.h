@@ -5,6 +5,7 @@
 #include "qmapcontrol/projection.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QPixmap>
 #include <QPoint>
@@ -124,6 +125,12 @@ private:
     QPointF centerPixels() const;
     // About a widget point (kept in place), or about the focus point.
     void zoomTo(int zoom, const QPointF* widget_point);
+    // A zoom by the user's hand, shown with a short animation.
+    void userZoom(int zoom, const QPointF* widget_point = nullptr);
+    bool zoomAnimationRunning() const;
+    void stopZoomAnimation();
+    // Paints the animation's present state; returns the zoom it shows (fractional).
+    double paintZoomAnimation(QPainter& painter);
     void panBy(const QPointF& pixels);
     void stopGlide();
     void glideStep();
@@ -157,6 +164,13 @@ private:
     QPoint m_rubberEnd;
     bool m_afterDoubleClick = false;
     int m_wheelDelta = 0;
+
+    // The zoom animation: the picture shown when it began, scaled about the anchor.
+    QPixmap m_zoomFrom;
+    double m_zoomFromLevel = 0.0;
+    QPointF m_zoomAnchor;
+    QElapsedTimer m_zoomClock;
+    QTimer m_zoomAnimationTimer;
 
     QTimer m_glideTimer;
     QPointF m_glideFrom;
