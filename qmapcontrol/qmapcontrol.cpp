@@ -513,7 +513,7 @@ void QMapControl::mouseMoveEvent(QMouseEvent* event)
         update(before.united(rubberBandRect()).adjusted(-2, -2, 2, 2));
         return;
     }
-    setCenterPixels(m_dragCenter - QPointF(delta));
+    panTo(m_dragCenter - QPointF(delta));
 }
 
 void QMapControl::mouseReleaseEvent(QMouseEvent* event)
@@ -591,7 +591,20 @@ void QMapControl::wheelEvent(QWheelEvent* event)
 void QMapControl::panBy(const QPointF& pixels)
 {
     stopGlide();
-    setCenterPixels(centerPixels() + pixels);
+    panTo(centerPixels() + pixels);
+}
+
+void QMapControl::panTo(const QPointF& center)
+{
+    // The world's top and bottom edges stop a pan when the world is taller
+    // than the view; a view already past them is never pushed back.
+    const double now = centerPixels().y();
+    const double world = projection::worldSize(m_zoom);
+    const double half = height() / 2.0;
+    double y = center.y();
+    if (world >= height())
+        y = std::clamp(y, std::min(half, now), std::max(world - half, now));
+    setCenterPixels(QPointF(center.x(), y));
 }
 
 void QMapControl::keyPressEvent(QKeyEvent* event)

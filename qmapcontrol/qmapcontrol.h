@@ -132,6 +132,7 @@ private:
     // Paints the animation's present state; returns the zoom it shows (fractional).
     double paintZoomAnimation(QPainter& painter);
     void panBy(const QPointF& pixels);
+    void panTo(const QPointF& center);
     void stopGlide();
     void glideStep();
     void emitGeometryClicked(const QPointF& widget_point);
