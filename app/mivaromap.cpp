@@ -229,8 +229,12 @@ void MivaroMap::createActionsAndMenus()
 
 void MivaroMap::closeEvent(QCloseEvent* event)
 {
-    // There is no Cancel: the window closes whatever the answer.
-    askSaveIfModified();
+    // There is no Cancel: the window closes whatever the answer, except when
+    // the user asked to save and the save failed, so the edits are not lost.
+    if (!askSaveIfModified() && saveFailed) {
+        event->ignore();
+        return;
+    }
     event->accept();
 }
 

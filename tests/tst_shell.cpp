@@ -4,9 +4,12 @@
 #include "testsupport.h"
 
 #include <QApplication>
+
+#include <QDir>
 #include <QFile>
 #include <QStatusBar>
 #include <QtTest>
+#include <algorithm>
 
 class TestShell : public QObject
 {
@@ -19,6 +22,7 @@ private slots:
     void closeWithoutEditsAsksNothing();
     void closeModifiedAnsweredNoKeepsList();
     void closeModifiedAnsweredYesSavesList();
+    void closeStaysOpenWhenTheSaveFails();
 };
 
 void TestShell::styleSheetRewrite_data()
@@ -129,6 +133,33 @@ void TestShell::closeModifiedAnsweredYesSavesList()
         QVERIFY(!w.modified);
     }
     QVERIFY(readAll(dir.file("list.csv")).endsWith("B,1,2,0,1,Image,11,10\n"));
+}
+
+void TestShell::closeStaysOpenWhenTheSaveFails()
+{
+    ProgramDirScope dir;
+    PromptScope prompts;
+    // A folder where the list should be: nothing can be written there.
+    QVERIFY(QDir(dir.path()).mkdir("list.csv"));
+    AppSettings::instance().load();
+    AppSettings::instance().csv_filename = dir.file("list.csv");
+    MivaroMap w;
+    w.show();
+    w.places.push_back(std::make_unique<PlaceRecord>());
+    w.places.back()->name = QStringLiteral("A");
+    w.modified = true;
+    prompts.prompts().buttonAnswers << QMessageBox::Yes << QMessageBox::Ok << QMessageBox::No;
+    QVERIFY(!w.close());
+    QVERIFY(w.isVisible());
+    QVERIFY(w.modified);
+    prompts.prompts().calls.erase(
+        std::remove_if(prompts.prompts().calls.begin(), prompts.prompts().calls.end(),
+                       [](const ScriptedPrompts::Call& c) { return c.kind == "beep"; }),
+        prompts.prompts().calls.end());
+    QCOMPARE(prompts.prompts().kinds(), (QStringList{"question", "warning"}));
+    QCOMPARE(prompts.prompts().calls[1].title, QStringLiteral("保存エラー"));
+    // Declining the save closes as before.
+    QVERIFY(w.close());
 }
 
 QTEST_MAIN(TestShell)

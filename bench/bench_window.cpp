@@ -1,0 +1,121 @@
+// Start-up and refresh of the whole window with large lists.
+//
+//   build/bench/bench_window --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+#include "app/mivaromap.h"
+#include "map/markers.h"
+#include "resources/resources.h"
+#include "settings/appsettings.h"
+#include "settings/programdir.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+// A list of n places around Japan, all shapes and layers, a few classes.
+QByteArray makeList(int n)
+{
+    static const char* shapes[] = {"Image", "Scaled", "Circle"};
+    QByteArray out;
+    for (int i = 0; i < n; ++i) {
+        out += QStringLiteral("場所%1,%2,%3,%4,%5,%6,11,10\n")
+                   .arg(i)
+                   .arg(129.0 + (i % 1000) * 0.013, 0, 'f', 4)
+                   .arg(31.0 + (i / 1000) * 0.2 + (i % 7) * 0.01, 0, 'f', 4)
+                   .arg(i % 4)
+                   .arg(1 + i % 9)
+                   .arg(QLatin1String(shapes[i % 3]))
+                   .toUtf8();
+    }
+    return out;
+}
+
+struct ProgramDir
+{
+    QTemporaryDir dir;
+    explicit ProgramDir(int places)
+    {
+        setProgramDir(dir.path());
+        QFile f(dir.filePath("list.csv"));
+        f.open(QIODevice::WriteOnly);
+        f.write(makeList(places));
+        f.close();
+        AppSettings::instance().load();
+        AppSettings::instance().csv_filename = dir.filePath("list.csv");
+        AppSettings::instance().cache = false;
+    }
+    ~ProgramDir() { setProgramDir(QString()); }
+};
+
+// Start-up to the shown window; it includes the first refresh, which draws
+// every marker picture. The picture files follow while the program is idle:
+// they are written outside the timing here and timed on their own below.
+void BM_StartUp(benchmark::State& state)
+{
+    ProgramDir dir(int(state.range(0)));
+    for (auto _ : state) {
+        state.PauseTiming();
+        QDir(dir.dir.filePath("image")).removeRecursively();
+        state.ResumeTiming();
+        MivaroMap window;
+        window.show();
+        QApplication::processEvents();
+        state.PauseTiming();
+        window.markerPictures()->flushFiles();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_StartUp)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(50000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// Writing every picture file of a first run (empty image folder).
+void BM_FirstRunFiles(benchmark::State& state)
+{
+    ProgramDir dir(int(state.range(0)));
+    for (auto _ : state) {
+        state.PauseTiming();
+        QDir(dir.dir.filePath("image")).removeRecursively();
+        MivaroMap window;
+        state.ResumeTiming();
+        window.markerPictures()->flushFiles();
+    }
+}
+BENCHMARK(BM_FirstRunFiles)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_RefreshUnchanged(benchmark::State& state)
+{
+    ProgramDir dir(int(state.range(0)));
+    MivaroMap window;
+    window.refreshPlaces();
+    window.markerPictures()->flushFiles();
+    for (auto _ : state)
+        window.refreshPlaces();
+}
+BENCHMARK(BM_RefreshUnchanged)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(50000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    initMivaroMapResources();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
