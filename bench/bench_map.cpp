@@ -105,6 +105,27 @@ BENCHMARK(BM_Paint)
     ->ArgNames({"markers", "zoom"})
     ->Unit(benchmark::kMillisecond);
 
+// A 100-pixel picture seen at 2^10 of its size: only the part in view is drawn.
+void BM_PaintHugeScaled(benchmark::State& state)
+{
+    QMapControl map{QSizeF(viewSize)};
+    auto layer = std::make_shared<LayerGeometry>("Layer 1", 0, 17);
+    map.addLayer(layer);
+    QImage picture(100, 100, QImage::Format_ARGB32_Premultiplied);
+    picture.fill(QColor(200, 80, 80, 200));
+    layer->addGeometry(
+        std::make_shared<GeometryPointImageScaled>(tokyo, QPixmap::fromImage(picture), 5, 0, 17));
+    map.setMapFocusPoint(tokyo);
+    map.setZoom(15);
+    QImage target(viewSize, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        map.requestRedraw();
+        map.render(&target);
+        benchmark::DoNotOptimize(target.constBits());
+    }
+}
+BENCHMARK(BM_PaintHugeScaled)->Unit(benchmark::kMillisecond);
+
 // Finding the marker under the pointer among 100 000.
 void BM_HitTest(benchmark::State& state)
 {

@@ -246,7 +246,10 @@ void GeometryPointImageScaled::drawShape(QPainter& painter, const QRectF& target
     const double sy = pixmap.height() / target.height();
     const QRectF source((visible.left() - target.left()) * sx, (visible.top() - target.top()) * sy,
                         visible.width() * sx, visible.height() * sy);
-    const bool smooth = target.width() > pixmap.width();
+    // Smoothing pays off for moderate enlargements; far beyond, a handful of
+    // source pixels fill the screen and bilinear filtering only costs time.
+    const double scale = target.width() / pixmap.width();
+    const bool smooth = scale > 1.0 && scale <= 4.0;
     if (smooth)
         painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
     painter.drawPixmap(visible, pixmap, source);

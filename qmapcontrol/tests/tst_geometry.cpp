@@ -141,8 +141,7 @@ void TestGeometry::hugeScaledPictureDrawsItsVisiblePart()
     layer.addGeometry(scaled);
 
     // One source pixel spans 1024 screen pixels: views 25 source pixels either
-    // side of the point lie wholly in one colour; across the seam the colours
-    // blend smoothly, red on the left.
+    // side of the point lie wholly in one colour; across the seam, red is left.
     const MapView view = viewAt(15, where, QPointF(200, 150));
     for (int shift : {-25, 25}) {
         MapView side = view;
