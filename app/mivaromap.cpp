@@ -263,8 +263,12 @@ void MivaroMap::onSplitterMoved(int val, int)
 {
     if (tableWidth >= val)
         return;
+    // The map takes what the tables give back: asking for the map's present
+    // width too would be scaled down with the pane and miss the snap width.
+    const QList<int> sizes = ui->splitter->sizes();
+    const int total = sizes.value(0) + sizes.value(1);
     const bool was = ui->splitter->blockSignals(true);
-    ui->splitter->setSizes({tableWidth + 40, mapControl->width()});
+    ui->splitter->setSizes({tableWidth + 40, std::max(0, total - tableWidth - 40)});
     ui->splitter->blockSignals(was);
 }
 
