@@ -124,12 +124,11 @@ MivaroMap::MivaroMap(QWidget* parent) : QMainWindow(parent), ui(std::make_unique
     mapProviderSelected(chosen);
 
     sortMode = settings.sort;
-    if (!places.empty()) {
+    if (!places.empty())
         sorting::sortPlaces(places, sortMode);
-        if (sorting::isSortingMode(sortMode))
-            ui->tableView->horizontalHeader()->setSortIndicator(sorting::sortColumn(sortMode),
-                                                                sorting::sortOrder(sortMode));
-    }
+    // No arrow on an unsorted table (column -1 clears it).
+    ui->tableView->horizontalHeader()->setSortIndicator(sorting::sortColumn(sortMode),
+                                                        sorting::sortOrder(sortMode));
 
     rebuildBulkTable();
     refreshPlaces();

@@ -108,9 +108,18 @@ QString defaultPlaceFile()
     return programDir() + QStringLiteral("/castlelist.csv");
 }
 
+QString placeFilePath(const QString& name)
+{
+    if (name.isEmpty())
+        return defaultPlaceFile();
+    if (QFileInfo(name).isRelative())
+        return programDir() + QLatin1Char('/') + name;
+    return name;
+}
+
 QStringList readPlaceLines(const QString& fileName)
 {
-    QFile file(fileName.isEmpty() ? defaultPlaceFile() : fileName);
+    QFile file(placeFilePath(fileName));
     if (!file.open(QIODevice::ReadOnly))
         return QStringList{QString()};
     QByteArray bytes = file.readAll();

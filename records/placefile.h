@@ -13,6 +13,11 @@
 // programDir() + "/castlelist.csv".
 QString defaultPlaceFile();
 
+// Where a list file named in the settings or the window lives: an empty name
+// is the default file, a relative one lies beside the program (not in the
+// working directory, which depends on how the program was started).
+QString placeFilePath(const QString& name);
+
 // The whole file split at "\n" with empty parts kept; a file that cannot be
 // opened gives one empty line. An empty name reads the default file.
 QStringList readPlaceLines(const QString& fileName);

@@ -31,7 +31,7 @@ void PlaceListDocument::loadPlaceFile(const QString& name)
 
 bool PlaceListDocument::savePlaceFile(const QString& name, bool makeBackup, bool onceADay)
 {
-    const QString path = withCsvSuffix(name.isEmpty() ? defaultPlaceFile() : name);
+    const QString path = withCsvSuffix(placeFilePath(name));
     if (makeBackup)
         backupPlaceFile(path, onceADay);
     QString error;
@@ -62,7 +62,7 @@ bool PlaceListDocument::askSaveIfModified()
 
 bool PlaceListDocument::autosave(bool makeBackup)
 {
-    const QString path = autosavePath(currentFile);
+    const QString path = autosavePath(placeFilePath(currentFile));
     if (!savePlaceFile(path, makeBackup, false))
         return false;
     showStatus(withCsvSuffix(path) + QStringLiteral(" に保存しました"), 2000);
@@ -117,7 +117,7 @@ void PlaceListDocument::addCommand()
 
 void PlaceListDocument::saveAsCommand()
 {
-    const QString start = currentFile.isEmpty() ? defaultPlaceFile() : currentFile;
+    const QString start = placeFilePath(currentFile);
     const QString file = Prompts::instance().getSaveFileName(
         promptParent(), QStringLiteral("CSV Save as file"), start, QString());
     if (file.isEmpty())

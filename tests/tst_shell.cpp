@@ -23,6 +23,7 @@ private slots:
     void closeModifiedAnsweredNoKeepsList();
     void closeModifiedAnsweredYesSavesList();
     void closeStaysOpenWhenTheSaveFails();
+    void relativeListNameLiesBesideTheProgram();
 };
 
 void TestShell::styleSheetRewrite_data()
@@ -160,6 +161,29 @@ void TestShell::closeStaysOpenWhenTheSaveFails()
     QCOMPARE(prompts.prompts().calls[1].title, QStringLiteral("保存エラー"));
     // Declining the save closes as before.
     QVERIFY(w.close());
+}
+
+void TestShell::relativeListNameLiesBesideTheProgram()
+{
+    ProgramDirScope dir;
+    PromptScope prompts;
+    writeAll(dir.file("castlelist.csv"), "A,1,2,0,1,Image,11,10\n");
+    AppSettings::instance().load();
+    QCOMPARE(AppSettings::instance().csv_filename, QStringLiteral("castlelist.csv"));
+    QVERIFY(QDir::currentPath() != dir.path());
+    {
+        MivaroMap w;
+        QCOMPARE(int(w.places.size()), 1);
+        QCOMPARE(w.currentFile, QStringLiteral("castlelist.csv"));
+        w.places.front()->name = QStringLiteral("B");
+        QVERIFY(w.savePlaceFile(w.currentFile, true, true));
+        QVERIFY(w.autosave(false));
+    }
+    QVERIFY(readAll(dir.file("castlelist.csv")).endsWith("B,1,2,0,1,Image,11,10\n"));
+    QVERIFY(QFile::exists(dir.file("castlelist_autosave.csv")));
+    QVERIFY(!QFile::exists(QDir::current().filePath("castlelist_autosave.csv")));
+    // The setting keeps the name as the user wrote it.
+    QCOMPARE(AppSettings::instance().csv_filename, QStringLiteral("castlelist.csv"));
 }
 
 QTEST_MAIN(TestShell)
