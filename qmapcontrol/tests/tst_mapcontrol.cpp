@@ -2,6 +2,7 @@
 #include "qmapcontrol/layermapadapter.h"
 #include "qmapcontrol/mapadapter.h"
 #include "qmapcontrol/qmapcontrol.h"
+#include "qmapcontrol/tilesource.h"
 #include "qmapcontrol/zoomcontrols.h"
 
 #include "support_tileserver.h"
@@ -514,7 +515,8 @@ void TestMapControl::renderedViewFromTileServer()
     QMapControl map(QSizeF(512, 512));
     map.setZoom(2);
     map.setMapFocusPoint(PointWorldCoord(0, 0));
-    map.addLayer(std::make_shared<LayerMapAdapter>("Map", adapter, 0, 17));
+    auto base = std::make_shared<LayerMapAdapter>("Map", adapter, 0, 17);
+    map.addLayer(base);
     auto notes = std::make_shared<LayerGeometry>("Notes", 0, 17);
     map.addLayer(notes);
     map.enableZoomControls(false, false);
@@ -572,6 +574,12 @@ void TestMapControl::renderedViewFromTileServer()
     image = map.grab().toImage();
     QCOMPARE(image.pixel(10, 300), tileAt(1, 2));
     QCOMPARE(image.pixel(470, 470), tileAt(2, 2));
+    // A hidden base map asks for nothing any more.
+    TileSource* tiles = map.tileSource();
+    QVERIFY(tiles->requestsInFlight() + tiles->requestsQueued() > 0);
+    base->setVisible(false);
+    QCOMPARE(tiles->requestsInFlight() + tiles->requestsQueued(), 0);
+    base->setVisible(true);
     server.setHolding(false);
     QTRY_COMPARE_WITH_TIMEOUT(map.grab().toImage().pixel(10, 300),
                               TestTileServer::tileColor(3, 3, 4).rgb(), 10000);
