@@ -104,6 +104,9 @@ MivaroMap::MivaroMap(QWidget* parent) : QMainWindow(parent), ui(std::make_unique
             &MivaroMap::onChangeZoomLevel);
     mapControl->setMapFocusPoint(PointWorldCoord(settings.coordX, settings.coordY));
     mapControl->setZoom(settings.zoomLevel);
+    // The map only reports a change: a saved zoom equal to its own start (0)
+    // would leave the label empty.
+    onChangeZoomLevel(mapControl->getCurrentZoom());
     setUpTileCache();
     mapControl->enableZoomControls(true, false);
 

@@ -279,24 +279,32 @@ void TestMainWindow::providerSwitchesKeepOneBaseLayerUnderThePlaces()
 void TestMainWindow::zoomLabelIsClamped_data()
 {
     QTest::addColumn<int>("provider");
+    QTest::addColumn<int>("zoomLevel");
+    QTest::addColumn<int>("startZoom");
     QTest::addColumn<int>("signalled");
-    QTest::addColumn<QString>("label");
-    QTest::newRow("in range") << 1 << 11 << "ZoomLevel: 11";
-    QTest::newRow("above 17") << 1 << 25 << "ZoomLevel: 17";
-    QTest::newRow("below 0") << 1 << -3 << "ZoomLevel: 0";
-    QTest::newRow("Stamen above 12") << 2 << 15 << "ZoomLevel: 12";
-    QTest::newRow("Stamen below 5") << 2 << 2 << "ZoomLevel: 5";
+    QTest::addColumn<int>("shown");
+    QTest::newRow("in range") << 1 << 9 << 9 << 11 << 11;
+    QTest::newRow("above 17") << 1 << 9 << 9 << 25 << 17;
+    QTest::newRow("below 0") << 1 << 9 << 9 << -3 << 0;
+    QTest::newRow("saved zoom 0") << 1 << 0 << 0 << 4 << 4;
+    QTest::newRow("Stamen above 12") << 2 << 14 << 12 << 15 << 12;
+    QTest::newRow("Stamen below 5") << 2 << 3 << 5 << 2 << 5;
 }
 
 void TestMainWindow::zoomLabelIsClamped()
 {
     QFETCH(int, provider);
+    QFETCH(int, zoomLevel);
+    QFETCH(int, startZoom);
     QFETCH(int, signalled);
-    QFETCH(QString, label);
-    Session s(*server, castles, {QStringLiteral("provider=%1").arg(provider)});
-    QCOMPARE(s.w().zoomStatusLabel()->text(), QStringLiteral("ZoomLevel: 9"));
+    QFETCH(int, shown);
+    Session s(*server, castles,
+              {QStringLiteral("provider=%1").arg(provider),
+               QStringLiteral("zoomLevel=%1").arg(zoomLevel)});
+    QCOMPARE(s.w().map()->getCurrentZoom(), startZoom);
+    QCOMPARE(s.w().zoomStatusLabel()->text(), QStringLiteral("ZoomLevel: %1").arg(startZoom));
     emit s.w().map()->changeZoomLevel(signalled);
-    QCOMPARE(s.w().zoomStatusLabel()->text(), label);
+    QCOMPARE(s.w().zoomStatusLabel()->text(), QStringLiteral("ZoomLevel: %1").arg(shown));
 }
 
 void TestMainWindow::columnWidthsGiveTableWidth_data()
