@@ -1,5 +1,6 @@
 #include "testsupport.h"
 
+#include "settings/appsettings.h"
 #include "settings/programdir.h"
 
 #include <QAction>
@@ -139,4 +140,12 @@ void setModified(const QString& path, const QDateTime& when)
     QFile f(path);
     if (f.open(QIODevice::ReadWrite))
         f.setFileTime(when, QFileDevice::FileModificationTime);
+}
+
+void keepTilesLocal()
+{
+    AppSettings& s = AppSettings::instance();
+    const QString nowhere = QStringLiteral("http://127.0.0.1:9/{z}/{x}/{y}.png");
+    s.tilesGoogle = s.tilesOsm = s.tilesStamen = s.tilesGsi = nowhere;
+    s.cache = false;
 }

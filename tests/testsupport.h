@@ -80,6 +80,10 @@ private:
     QTemporaryDir m_dir;
 };
 
+// Points every tile provider of the loaded settings at a closed port on
+// 127.0.0.1, so that a shown window never reaches for a real tile server.
+void keepTilesLocal();
+
 // Small file helpers for tests.
 QByteArray readAll(const QString& path);
 void writeAll(const QString& path, const QByteArray& bytes);

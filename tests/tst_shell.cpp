@@ -67,6 +67,7 @@ void TestShell::windowStartsReady()
     ProgramDirScope dir;
     PromptScope prompts;
     AppSettings::instance().load();
+    keepTilesLocal();
     {
         MivaroMap w;
         QCOMPARE(w.windowTitle(), QStringLiteral("MivaroMap Ver 0.70"));
@@ -82,6 +83,7 @@ void TestShell::closeWithoutEditsAsksNothing()
     PromptScope prompts;
     writeAll(dir.file("list.csv"), "A,1,2,0,1,Image,11,10\n");
     AppSettings::instance().load();
+    keepTilesLocal();
     AppSettings::instance().csv_filename = dir.file("list.csv");
     {
         MivaroMap w;
@@ -100,6 +102,7 @@ void TestShell::closeModifiedAnsweredNoKeepsList()
     const QByteArray original = "A,1,2,0,1,Image,11,10\n";
     writeAll(dir.file("list.csv"), original);
     AppSettings::instance().load();
+    keepTilesLocal();
     AppSettings::instance().csv_filename = dir.file("list.csv");
     prompts.prompts().buttonAnswers << QMessageBox::No;
     {
@@ -123,6 +126,7 @@ void TestShell::closeModifiedAnsweredYesSavesList()
     PromptScope prompts;
     writeAll(dir.file("list.csv"), "A,1,2,0,1,Image,11,10\n");
     AppSettings::instance().load();
+    keepTilesLocal();
     AppSettings::instance().csv_filename = dir.file("list.csv");
     prompts.prompts().buttonAnswers << QMessageBox::Yes;
     {
@@ -143,6 +147,7 @@ void TestShell::closeStaysOpenWhenTheSaveFails()
     // A folder where the list should be: nothing can be written there.
     QVERIFY(QDir(dir.path()).mkdir("list.csv"));
     AppSettings::instance().load();
+    keepTilesLocal();
     AppSettings::instance().csv_filename = dir.file("list.csv");
     MivaroMap w;
     w.show();
@@ -169,6 +174,7 @@ void TestShell::relativeListNameLiesBesideTheProgram()
     PromptScope prompts;
     writeAll(dir.file("castlelist.csv"), "A,1,2,0,1,Image,11,10\n");
     AppSettings::instance().load();
+    keepTilesLocal();
     QCOMPARE(AppSettings::instance().csv_filename, QStringLiteral("castlelist.csv"));
     QVERIFY(QDir::currentPath() != dir.path());
     {
