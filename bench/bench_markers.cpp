@@ -157,7 +157,7 @@ BENCHMARK(BM_RefreshUnchanged)
     ->Arg(50000)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
-    ->Repetitions(5)
+    ->Repetitions(3)
     ->ReportAggregatesOnly(true);
 
 int main(int argc, char** argv)

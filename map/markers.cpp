@@ -5,6 +5,7 @@
 #include "settings/appsettings.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QFont>
 #include <QHash>
 #include <QTimer>
@@ -228,8 +229,11 @@ void MarkerPictureCache::endRefresh()
         last.insert(use.path, &use.key);
     for (auto it = last.cbegin(); it != last.cend(); ++it) {
         const auto disk = d->onDisk.constFind(it.key());
-        if (disk != d->onDisk.cend() && *disk == *it.value())
+        if (disk != d->onDisk.cend() && *disk == *it.value() && QFileInfo::exists(it.key())) {
+            // A change undone before its file was written.
+            d->pending.remove(it.key());
             continue;
+        }
         d->pending.insert(it.key(), Private::Pending{*it.value(), d->font});
     }
     d->used.clear();

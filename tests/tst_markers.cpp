@@ -406,6 +406,20 @@ void TestMarkers::unchangedRefreshWritesNothing()
     QCOMPARE(after[2], longAgo());
     QCOMPARE(cache.pictureCount(), 3);
 
+    // A change taken back before its file was written leaves the file alone;
+    // a file deleted behind the program's back comes again.
+    AppSettings::instance().classBack[199] = Blue;
+    buildMarkers(list, cache);
+    QCOMPARE(cache.pendingFiles(), 1);
+    AppSettings::instance().classBack[199] = QColor(0, 128, 0);
+    buildMarkers(list, cache);
+    QCOMPARE(cache.pendingFiles(), 0);
+    QFile::remove(dir.file(files[2]));
+    buildMarkers(list, cache);
+    QCOMPARE(cache.pendingFiles(), 1);
+    cache.flushFiles();
+    QVERIFY(QFileInfo::exists(dir.file(files[2])));
+
     // So do the font and the settings of the circles.
     AppSettings::instance().siroIcon = false;
     buildMarkers(list, cache);
