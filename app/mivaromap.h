@@ -155,6 +155,8 @@ private:
     void switchProvider(int index);
     // Shows a search step's outcome: the hit, the beep, the status, the web search.
     void applyStep(const search::Step& step);
+    // Glides the map to the place shown in a row of a table.
+    void flyToRow(TableModel* model, const QModelIndex& index);
 
     std::unique_ptr<Ui::MainWindow> ui;
     qmapcontrol::QMapControl* mapControl = nullptr;

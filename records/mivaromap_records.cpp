@@ -107,23 +107,20 @@ void MivaroMap::slotSelectChanged2()
 
 void MivaroMap::slotDoubleClicked(const QModelIndex& index, int)
 {
-    if (!index.isValid())
-        return;
-    searchCursor = index.row();
-    const int listIndex = dataModel->listIndexAt(index.row());
-    if (listIndex < 0)
-        return;
-    const PlaceRecord& r = *places[listIndex];
-    mapControl->setMapFocusPointAnimated(PointWorldCoord(toDoubleOrZero(r.x), toDoubleOrZero(r.y)),
-                                         25, std::chrono::milliseconds(50));
+    flyToRow(dataModel, index);
 }
 
 void MivaroMap::slotDoubleClicked2(const QModelIndex& index, int)
 {
+    flyToRow(bulkModel, index);
+}
+
+void MivaroMap::flyToRow(TableModel* model, const QModelIndex& index)
+{
     if (!index.isValid())
         return;
     searchCursor = index.row();
-    const int listIndex = bulkModel->listIndexAt(index.row());
+    const int listIndex = model->listIndexAt(index.row());
     if (listIndex < 0)
         return;
     const PlaceRecord& r = *places[listIndex];
