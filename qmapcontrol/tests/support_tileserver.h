@@ -1,35 +1,15 @@
 #pragma once
 
-// A tile server for tests: plain HTTP on 127.0.0.1 with an ephemeral port.
-//
-//   TestTileServer server;                       // listening at once
-//   auto adapter = std::make_shared<qmapcontrol::MapAdapterTile>(
-//       server.urlTemplate(), 0, 17, "test");    // http://127.0.0.1:<port>/{z}/{x}/{y}.png
-//   ... server.requests(), server.requestCount(), server.stop()
-//
-// By default a path ending in /<z>/<x>/<y> (optionally .png, any query) gets
-// a 256x256 PNG filled with tileColor(z, x, y), with the label "z/x/y" in
-// black inside labelBox() (top-left corner); every pixel outside labelBox() is
-// exactly tileColor(z, x, y). Other paths get 404.
-//
-// setResponse() fixes the answer for one path (path and query, exactly as
-// requested); setHandler() replaces the default for all other paths.
-// setHolding(true) keeps requests unanswered (counted by heldCount()) until
-// releaseHeld() or setHolding(false). Every connection is closed after its
-// answer. Needs a QGuiApplication (it paints the tiles).
+// A tile server for tests on 127.0.0.1 (any free port). A path ending in
+// /<z>/<x>/<y>[.png] gets a 256x256 PNG of tileColor(z, x, y), labelled "z/x/y"
+// in its top-left 96x20 corner; other paths get 404. setResponse() fixes the
+// answer for one path (with its query, as sent). While holding, requests wait
+// unanswered. Every connection closes after its answer.
 
-#include <QByteArray>
 #include <QColor>
 #include <QHash>
-#include <QImage>
-#include <QList>
 #include <QObject>
-#include <QPair>
-#include <QRect>
-#include <QString>
 #include <QStringList>
-
-#include <functional>
 
 class QTcpServer;
 class QTcpSocket;
@@ -40,75 +20,47 @@ class TestTileServer : public QObject
 public:
     struct Request
     {
-        QByteArray method;
-        QString path; // path and query, as sent
-        // Header names in lower case.
-        QHash<QByteArray, QByteArray> headers;
-        QByteArray header(const QByteArray& name) const { return headers.value(name.toLower()); }
-        QByteArray userAgent() const { return header("user-agent"); }
+        QString path;
+        QByteArray userAgent;
     };
-
     struct Response
     {
         int status = 200;
         QByteArray contentType = "image/png";
         QByteArray body;
-        // Extra headers, e.g. {"Location", "/other"} for a redirect.
-        QList<QPair<QByteArray, QByteArray>> headers;
+        QByteArray location; // sent with a 3xx status
     };
 
-    explicit TestTileServer(QObject* parent = nullptr);
-    ~TestTileServer() override;
+    TestTileServer();
+    ~TestTileServer() override { stop(); }
 
     bool isListening() const;
-    quint16 port() const;
-    // "http://127.0.0.1:<port>"
-    QString baseUrl() const;
-    // baseUrl() + pathTemplate
-    QString urlTemplate(const QString& pathTemplate = QStringLiteral("/{z}/{x}/{y}.png")) const;
-
-    void setResponse(const QString& path, const Response& response);
-    void clearResponses();
-    // Answers every path without a fixed response; an empty function restores
-    // the default tiles.
-    void setHandler(std::function<Response(const Request&)> handler);
-
+    QString urlTemplate(const QString& path = QStringLiteral("/{z}/{x}/{y}.png")) const;
+    void setResponse(const QString& path, const Response& r) { m_fixed.insert(path, r); }
+    // Switching holding off answers the requests held.
     void setHolding(bool hold);
-    void releaseHeld();
-    // Requests waiting for an answer (the client has not gone away).
-    int heldCount() const;
-    // Held requests whose client closed the connection before the answer.
+    int heldCount() const { return m_held.size(); }
+    // Held requests whose client hung up before the answer.
     int abandonedCount() const { return m_abandoned; }
 
     QList<Request> requests() const { return m_requests; }
     int requestCount() const { return m_requests.size(); }
     QStringList paths() const;
     void clearRequests() { m_requests.clear(); }
-
-    // Stops listening and drops every open connection.
+    // Stops listening and drops every connection.
     void stop();
 
     static QColor tileColor(int z, int x, int y);
-    static QRect labelBox() { return QRect(0, 0, 96, 20); }
-    static QImage tileImage(int z, int x, int y);
     static QByteArray tilePng(int z, int x, int y);
-    static Response tileResponse(int z, int x, int y);
-    static QByteArray png(const QImage& image);
-
-signals:
-    void requestReceived(const QString& path);
 
 private:
-    void onNewConnection();
     void onReadyRead(QTcpSocket* socket);
-    Response answerFor(const Request& request) const;
-    static void send(QTcpSocket* socket, const Response& response);
+    void answer(QTcpSocket* socket, const QString& path);
 
     QTcpServer* m_server;
     QHash<QTcpSocket*, QByteArray> m_buffers;
-    QList<QPair<QTcpSocket*, Request>> m_held;
+    QList<QPair<QTcpSocket*, QString>> m_held;
     QHash<QString, Response> m_fixed;
-    std::function<Response(const Request&)> m_handler;
     QList<Request> m_requests;
     bool m_holding = false;
     int m_abandoned = 0;
