@@ -46,8 +46,10 @@ private slots:
         QTest::addColumn<QString>("shape");
         QTest::addColumn<int>("index");
         QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("zoomMinimum");
         const auto row = [](const char* layer, const char* shape, int index, MarkerKind kind) {
-            QTest::addRow("%s %s", layer, shape) << layer << shape << index << int(kind);
+            QTest::addRow("%s %s", layer, shape) << layer << shape << index << int(kind)
+                                                 << (kind == MarkerKind::ScaledLabel ? 0 : 9);
         };
         row("5", "Image", 4, MarkerKind::Label);
         row("0", "Circle", 0, MarkerKind::Circle);
@@ -62,6 +64,13 @@ private slots:
         const MarkerPlace p = markerPlace(*places({{"x", "", "", "", layer, shape}})[0]);
         QTEST(p.layer, "index");
         QTEST(int(p.kind), "kind");
+        // Fixed pictures show from zoom 9, scaled ones from 0; all carry their name.
+        const auto g = makeMarkerGeometry(p, QPixmap(4, 4));
+        QTEST(g->zoomMinimum(), "zoomMinimum");
+        QCOMPARE(g->zoomMaximum(), 17);
+        QCOMPARE(bool(std::dynamic_pointer_cast<qmapcontrol::GeometryPointImageScaled>(g)),
+                 p.kind == MarkerKind::ScaledLabel);
+        QCOMPARE(g->metadata(QStringLiteral("name")).toString(), QStringLiteral("x"));
     }
 
     void fileNames_data()
