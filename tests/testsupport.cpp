@@ -16,54 +16,17 @@ QStringList ScriptedPrompts::kinds() const
     return out;
 }
 
-QMessageBox::StandardButton ScriptedPrompts::nextButton(QMessageBox::StandardButton fallback)
+QMessageBox::StandardButton ScriptedPrompts::answer(const Call& call,
+                                                    QMessageBox::StandardButton fallback)
 {
+    calls.append(call);
     return buttonAnswers.isEmpty() ? fallback : buttonAnswers.takeFirst();
 }
 
-QMessageBox::StandardButton ScriptedPrompts::question(QWidget* parent, const QString& title,
-                                                      const QString& text,
-                                                      QMessageBox::StandardButtons,
-                                                      QMessageBox::StandardButton)
+QString ScriptedPrompts::file(const Call& call)
 {
-    calls.append({"question", title, text, QString(), parent});
-    return nextButton(QMessageBox::No);
-}
-
-QMessageBox::StandardButton ScriptedPrompts::information(QWidget* parent, const QString& title,
-                                                         const QString& text,
-                                                         QMessageBox::StandardButtons)
-{
-    calls.append({"information", title, text, QString(), parent});
-    return nextButton(QMessageBox::Ok);
-}
-
-QMessageBox::StandardButton ScriptedPrompts::warning(QWidget* parent, const QString& title,
-                                                     const QString& text,
-                                                     QMessageBox::StandardButtons)
-{
-    calls.append({"warning", title, text, QString(), parent});
-    return nextButton(QMessageBox::Ok);
-}
-
-QString ScriptedPrompts::getOpenFileName(QWidget* parent, const QString& caption,
-                                         const QString& dir, const QString& filter)
-{
-    calls.append({"open", caption, dir, filter, parent});
+    calls.append(call);
     return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
-}
-
-QString ScriptedPrompts::getSaveFileName(QWidget* parent, const QString& caption,
-                                         const QString& dir, const QString& filter)
-{
-    calls.append({"save", caption, dir, filter, parent});
-    return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
-}
-
-QColor ScriptedPrompts::getColor(const QColor&, QWidget* parent, const QString& title)
-{
-    calls.append({"color", title, QString(), QString(), parent});
-    return colorAnswers.isEmpty() ? QColor() : colorAnswers.takeFirst();
 }
 
 QAction* ScriptedPrompts::execMenu(QMenu* menu, const QPoint&)
@@ -72,30 +35,11 @@ QAction* ScriptedPrompts::execMenu(QMenu* menu, const QPoint&)
     for (QAction* a : menu->actions())
         entries << a->text();
     calls.append({"menu", menu->title(), entries.join('\n'), QString(), nullptr});
-    if (menuAnswers.isEmpty())
-        return nullptr;
-    const QString want = menuAnswers.takeFirst();
+    const QString want = menuAnswers.isEmpty() ? QString() : menuAnswers.takeFirst();
     for (QAction* a : menu->actions())
-        if (a->text() == want)
+        if (!want.isEmpty() && a->text() == want)
             return a;
     return nullptr;
-}
-
-int ScriptedPrompts::execDialog(QDialog* dialog)
-{
-    calls.append({"dialog", QString(), QString(), QString(), nullptr});
-    return dialogHandler ? dialogHandler(dialog) : 0;
-}
-
-void ScriptedPrompts::beep()
-{
-    calls.append({"beep", QString(), QString(), QString(), nullptr});
-}
-
-bool ScriptedPrompts::openUrl(const QUrl& url)
-{
-    calls.append({"url", QString(), QString(), url.toString(), nullptr});
-    return true;
 }
 
 PromptScope::PromptScope()
@@ -103,11 +47,6 @@ PromptScope::PromptScope()
     auto p = std::make_unique<ScriptedPrompts>();
     m_prompts = p.get();
     m_previous = Prompts::install(std::move(p));
-}
-
-PromptScope::~PromptScope()
-{
-    Prompts::install(std::move(m_previous));
 }
 
 ProgramDirScope::ProgramDirScope()
@@ -123,9 +62,7 @@ ProgramDirScope::~ProgramDirScope()
 QByteArray readAll(const QString& path)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return f.readAll();
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 void writeAll(const QString& path, const QByteArray& bytes)

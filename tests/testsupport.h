@@ -2,11 +2,8 @@
 
 #include "app/prompts.h"
 
-#include <QList>
 #include <QStringList>
 #include <QTemporaryDir>
-
-#include <functional>
 
 // Prompts that answer from a script and record what was asked.
 class ScriptedPrompts : public Prompts
@@ -14,8 +11,7 @@ class ScriptedPrompts : public Prompts
 public:
     struct Call
     {
-        QString kind; // "question", "information", "warning", "open", "save", "color", "menu",
-                      // "dialog", "beep", "url"
+        QString kind; // "question", "information", "warning", "open", "save", "menu", "url", ...
         QString title;
         QString text;
         QString extra; // dir/filter for file dialogs, the URL for "url"
@@ -25,33 +21,58 @@ public:
     QList<Call> calls;
     QList<QMessageBox::StandardButton> buttonAnswers; // for question/information/warning
     QStringList fileAnswers;                          // for open/save; "" = cancel
-    QList<QColor> colorAnswers;
-    // Picks a menu entry by its text; empty = dismissed.
-    QStringList menuAnswers;
-    std::function<int(QDialog*)> dialogHandler;
+    QStringList menuAnswers;                          // a menu entry's text; "" = dismissed
 
     QStringList kinds() const;
 
     QMessageBox::StandardButton question(QWidget* parent, const QString& title, const QString& text,
-                                         QMessageBox::StandardButtons buttons,
-                                         QMessageBox::StandardButton defaultButton) override;
+                                         QMessageBox::StandardButtons,
+                                         QMessageBox::StandardButton) override
+    {
+        return answer({"question", title, text, QString(), parent}, QMessageBox::No);
+    }
     QMessageBox::StandardButton information(QWidget* parent, const QString& title,
                                             const QString& text,
-                                            QMessageBox::StandardButtons buttons) override;
+                                            QMessageBox::StandardButtons) override
+    {
+        return answer({"information", title, text, QString(), parent}, QMessageBox::Ok);
+    }
     QMessageBox::StandardButton warning(QWidget* parent, const QString& title, const QString& text,
-                                        QMessageBox::StandardButtons buttons) override;
+                                        QMessageBox::StandardButtons) override
+    {
+        return answer({"warning", title, text, QString(), parent}, QMessageBox::Ok);
+    }
     QString getOpenFileName(QWidget* parent, const QString& caption, const QString& dir,
-                            const QString& filter) override;
+                            const QString& filter) override
+    {
+        return file({"open", caption, dir, filter, parent});
+    }
     QString getSaveFileName(QWidget* parent, const QString& caption, const QString& dir,
-                            const QString& filter) override;
-    QColor getColor(const QColor& initial, QWidget* parent, const QString& title) override;
+                            const QString& filter) override
+    {
+        return file({"save", caption, dir, filter, parent});
+    }
+    QColor getColor(const QColor&, QWidget* parent, const QString& title) override
+    {
+        calls.append({"color", title, QString(), QString(), parent});
+        return QColor(); // cancelled
+    }
     QAction* execMenu(QMenu* menu, const QPoint& globalPos) override;
-    int execDialog(QDialog* dialog) override;
-    void beep() override;
-    bool openUrl(const QUrl& url) override;
+    int execDialog(QDialog*) override
+    {
+        calls.append({"dialog", QString(), QString(), QString(), nullptr});
+        return 0; // rejected
+    }
+    void beep() override { calls.append({"beep", QString(), QString(), QString(), nullptr}); }
+    bool openUrl(const QUrl& url) override
+    {
+        calls.append({"url", QString(), QString(), url.toString(), nullptr});
+        return true;
+    }
 
 private:
-    QMessageBox::StandardButton nextButton(QMessageBox::StandardButton fallback);
+    QMessageBox::StandardButton answer(const Call& call, QMessageBox::StandardButton fallback);
+    QString file(const Call& call);
 };
 
 // Installs scripted prompts for the lifetime of the object; the previous ones come back after.
@@ -59,7 +80,7 @@ class PromptScope
 {
 public:
     PromptScope();
-    ~PromptScope();
+    ~PromptScope() { Prompts::install(std::move(m_previous)); }
     ScriptedPrompts& prompts() { return *m_prompts; }
 
 private:
