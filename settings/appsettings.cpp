@@ -256,8 +256,10 @@ void AppSettings::load()
             splitter.append(size.toInt());
 
         const QString widthText = textValue(s, QStringLiteral("columnWidth"));
-        const QStringList widths =
-            widthText.isNull() ? QStringList() : widthText.split(QLatin1Char(','));
+        // An empty value means no widths at all (eight of 40), not one width of 0.
+        const QStringList widths = widthText.trimmed().isEmpty()
+                                       ? QStringList()
+                                       : widthText.split(QLatin1Char(','));
         columnWidth.clear();
         for (int i = 0; i < 8; ++i)
             columnWidth.append(i < widths.size() ? widths.at(i).toInt() : 40);

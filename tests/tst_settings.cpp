@@ -36,6 +36,7 @@ private slots:
         QTest::newRow("unquoted, empty part") << QByteArray("100,,80") << gap;
         QTest::newRow("quoted") << QByteArray("\"100,,80\"") << gap;
         QTest::newRow("9") << QByteArray("1,2,3,4,5,6,7,8,9") << QList<int>{1, 2, 3, 4, 5, 6, 7, 8};
+        QTest::newRow("empty") << QByteArray("") << QVector<int>(8, 40).toList();
     }
     // Never written by save, yet the INI writer rewrites it: every round gives the same widths.
     void columnWidth()
