@@ -99,8 +99,8 @@ void TestGeometry::scaledPictureDrawsItsVisiblePart()
 void TestGeometry::layerMatchesGoingThroughAll()
 {
     // Pictures of all kinds and alignments, some across the view's edges, hidden, out of
-    // their zooms, moved or taken away after indexing; and a line. What the layer draws and
-    // hits must match going through all of them in drawing order.
+    // their zooms, moved after indexing or handed to another layer; and a line. What the
+    // layer draws and hits must match going through all of them in drawing order.
     QRandomGenerator random(7);
     LayerGeometry layer("layer", 0, 17);
     LayerGeometry other("other", 0, 17);
@@ -112,8 +112,8 @@ void TestGeometry::layerMatchesGoingThroughAll()
     for (int i = 0; i < 3000; ++i) {
         const QPixmap pixmap = solid({4 + random.bounded(60), 4 + random.bounded(30)},
                                      QColor::fromHsv(random.bounded(360), 200, 220));
-        std::shared_ptr<GeometryPointImage> g =
-            std::make_shared<GeometryPointImage>(somewhere(), pixmap, random.bounded(8), 17);
+        std::shared_ptr<GeometryPointImage> g = std::make_shared<GeometryPointImage>(
+            somewhere(), pixmap, random.bounded(10), 9 + random.bounded(9));
         if (i % 3 == 0)
             g = std::make_shared<GeometryPointImageScaled>(somewhere(), pixmap,
                                                            7 + random.bounded(4), 0, 17);
@@ -122,6 +122,8 @@ void TestGeometry::layerMatchesGoingThroughAll()
         g->setVisible(i % 11 != 0);
         if (i % 7 == 0)
             g->setCoord(somewhere());
+        else if (i % 10 == 1)
+            g->setCoord(centre); // a heap on one spot, deeper than the index may go
         if (i % 13 == 0)
             other.addGeometry(g);
     }
