@@ -59,14 +59,19 @@ int findPrevious(const PlaceList& places, int cursor, const QString& text, bool 
     return -1;
 }
 
-Step stepForward(PlaceList& places, int cursor, const QString& text)
+namespace {
+
+// One press of a step search: the hit is marked; a miss puts the cursor back
+// before the first row and beeps.
+Step step(PlaceList& places, int cursor, const QString& text,
+          int (*find)(const PlaceList&, int, const QString&, bool))
 {
     Step step;
     step.cursor = cursor;
     if (text.isEmpty())
         return step;
     step.acted = true;
-    step.hit = findNext(places, cursor, text, true);
+    step.hit = find(places, cursor, text, true);
     if (step.hit >= 0) {
         places[step.hit]->marked = true;
         step.cursor = step.hit;
@@ -74,29 +79,28 @@ Step stepForward(PlaceList& places, int cursor, const QString& text)
     }
     step.cursor = -1;
     step.beep = true;
-    step.status = text + QStringLiteral(" は見つかりませんでした。Google Map で検索します");
-    step.lastMissedName = text;
-    step.url = webSearchUrl(text);
     return step;
+}
+
+} // namespace
+
+Step stepForward(PlaceList& places, int cursor, const QString& text)
+{
+    Step forward = step(places, cursor, text, findNext);
+    if (forward.acted && forward.hit < 0) {
+        forward.status = text + QStringLiteral(" は見つかりませんでした。Google Map で検索します");
+        forward.lastMissedName = text;
+        forward.url = webSearchUrl(text);
+    }
+    return forward;
 }
 
 Step stepBackward(PlaceList& places, int cursor, const QString& text)
 {
-    Step step;
-    step.cursor = cursor;
-    if (text.isEmpty())
-        return step;
-    step.acted = true;
-    step.hit = findPrevious(places, cursor, text, true);
-    if (step.hit >= 0) {
-        places[step.hit]->marked = true;
-        step.cursor = step.hit;
-        return step;
-    }
-    step.cursor = -1;
-    step.beep = true;
-    step.status = text + QStringLiteral(" は見つかりませんでした");
-    return step;
+    Step backward = step(places, cursor, text, findPrevious);
+    if (backward.acted && backward.hit < 0)
+        backward.status = text + QStringLiteral(" は見つかりませんでした");
+    return backward;
 }
 
 void promptStep(const Step& step)
