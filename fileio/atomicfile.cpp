@@ -1,0 +1,97 @@
+#include "fileio/atomicfile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fileio {
+namespace {
+
+WriteResult failure(int reason)
+{
+    return WriteResult{false, QString::fromLocal8Bit(std::strerror(reason))};
+}
+
+bool writeAll(int fd, const char* data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size_t(size));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0) {
+            errno = EIO;
+            return false;
+        }
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+// The rename itself lives in the folder's entry list; without this sync a
+// crash right after saving may bring back the old file.
+void syncFolder(const QByteArray& folder)
+{
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+WriteResult writeFileAtomically(const QString& path, const QByteArray& bytes, Durability durability)
+{
+    const QFileInfo info(path);
+    const QByteArray target = QFile::encodeName(info.absoluteFilePath());
+    const QByteArray folder = QFile::encodeName(info.absolutePath());
+    QByteArray temp = folder + '/' + '.' + QFile::encodeName(info.fileName()) + ".XXXXXX";
+
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return failure(errno);
+
+    // mkstemp makes the file private; give it what the old file had, or what
+    // a newly created file would get.
+    struct stat old;
+    mode_t mode;
+    if (::stat(target.constData(), &old) == 0) {
+        mode = old.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+
+    bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, bytes.constData(), bytes.size());
+    if (ok && durability == Durability::Synced)
+        ok = ::fsync(fd) == 0;
+    int reason = errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        reason = errno;
+    }
+    if (ok && ::rename(temp.constData(), target.constData()) != 0) {
+        ok = false;
+        reason = errno;
+    }
+    if (!ok) {
+        ::unlink(temp.constData());
+        return failure(reason);
+    }
+    if (durability == Durability::Synced)
+        syncFolder(folder);
+    return WriteResult{true, QString()};
+}
+
+} // namespace fileio

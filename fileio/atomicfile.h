@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace fileio {
+
+// How much a written file is worth protecting. The user's own files (lists,
+// settings, classes, help) are synced before they take the old file's place;
+// caches (tiles, marker pictures) are only replaced in one step, since a lost
+// one is simply fetched or drawn again.
+enum class Durability
+{
+    Synced,
+    Cache
+};
+
+struct WriteResult
+{
+    bool ok = false;
+    // The system's own reason ("No space left on device"); empty on success.
+    QString error;
+
+    explicit operator bool() const { return ok; }
+};
+
+// Writes bytes to path so that the file is either the complete new content or
+// the old file untouched: a temporary file beside it is written without a
+// hidden buffer, every write checked, synced when asked, and only then renamed
+// over the old one. On any failure the temporary file is removed. The old
+// file's permissions are kept.
+WriteResult writeFileAtomically(const QString& path, const QByteArray& bytes,
+                                Durability durability = Durability::Synced);
+
+} // namespace fileio

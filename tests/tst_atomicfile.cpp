@@ -1,0 +1,112 @@
+#include "fileio/atomicfile.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+class TestAtomicFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void replacesWholeAndKeepsMode_data();
+    void replacesWholeAndKeepsMode();
+    void failureLeavesOldFileUntouched_data();
+    void failureLeavesOldFileUntouched();
+};
+
+static QStringList leftovers(const QString& folder, const QString& keep)
+{
+    QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    names.removeAll(keep);
+    return names;
+}
+
+void TestAtomicFile::replacesWholeAndKeepsMode_data()
+{
+    QTest::addColumn<int>("durability");
+    QTest::newRow("synced") << int(fileio::Durability::Synced);
+    QTest::newRow("cache") << int(fileio::Durability::Cache);
+}
+
+void TestAtomicFile::replacesWholeAndKeepsMode()
+{
+    QFETCH(int, durability);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("list.csv");
+    writeAll(path, "old content that is longer than the new one\n");
+    QVERIFY(::chmod(QFile::encodeName(path).constData(), 0640) == 0);
+
+    const QByteArray bytes("new\n");
+    const auto result = fileio::writeFileAtomically(path, bytes, fileio::Durability(durability));
+    QVERIFY2(result.ok, qPrintable(result.error));
+    QVERIFY(result.error.isEmpty());
+    QCOMPARE(readAll(path), bytes);
+    struct stat st;
+    QVERIFY(::stat(QFile::encodeName(path).constData(), &st) == 0);
+    QCOMPARE(int(st.st_mode & 0777), 0640);
+    QCOMPARE(leftovers(dir.path(), "list.csv"), QStringList());
+
+    // A new file gets the ordinary permissions, not the temporary file's private ones.
+    const QString fresh = dir.filePath("fresh.ini");
+    QVERIFY(fileio::writeFileAtomically(fresh, "x").ok);
+    QVERIFY(::stat(QFile::encodeName(fresh).constData(), &st) == 0);
+    QVERIFY(st.st_mode & S_IRGRP);
+}
+
+void TestAtomicFile::failureLeavesOldFileUntouched_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("reason");
+    // A file-size limit makes a real short write, as a full disk does.
+    QTest::newRow("file size limit") << "fsize"
+                                     << "File too large";
+    QTest::newRow("target is a folder") << "folder"
+                                        << "Is a directory";
+    QTest::newRow("folder missing") << "missing"
+                                    << "No such file or directory";
+}
+
+void TestAtomicFile::failureLeavesOldFileUntouched()
+{
+    QFETCH(QString, how);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    QString path = dir.filePath("list.csv");
+    const QByteArray old(300, 'o');
+    writeAll(path, old);
+    QByteArray bytes(200000, 'n');
+
+    fileio::WriteResult result;
+    if (how == "fsize") {
+        struct rlimit saved;
+        QVERIFY(::getrlimit(RLIMIT_FSIZE, &saved) == 0);
+        struct rlimit limit = saved;
+        limit.rlim_cur = 4096;
+        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, &limit) == 0);
+        result = fileio::writeFileAtomically(path, bytes);
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previous);
+    } else if (how == "folder") {
+        path = dir.filePath("sub");
+        QVERIFY(QDir(dir.path()).mkdir("sub"));
+        result = fileio::writeFileAtomically(path, bytes);
+        QVERIFY(QFileInfo(path).isDir());
+    } else {
+        result = fileio::writeFileAtomically(dir.filePath("nowhere/list.csv"), bytes);
+    }
+    QVERIFY(!result.ok);
+    QCOMPARE(result.error, reason);
+    QCOMPARE(readAll(dir.filePath("list.csv")), old);
+    QCOMPARE(leftovers(dir.path(), "list.csv"), QStringList());
+}
+
+QTEST_GUILESS_MAIN(TestAtomicFile)
+#include "tst_atomicfile.moc"
