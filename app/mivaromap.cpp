@@ -1,6 +1,6 @@
 #include "app/mivaromap.h"
 
-#include "app/prompts.h"
+#include "prompts/prompts.h"
 #include "map/markers.h"
 #include "records/sorting.h"
 #include "records/tablemodel.h"

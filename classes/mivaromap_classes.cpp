@@ -1,7 +1,7 @@
 // The colour-class page of the main window: one row per class, and the class file buttons.
 #include "app/mivaromap.h"
 
-#include "app/prompts.h"
+#include "prompts/prompts.h"
 #include "settings/appsettings.h"
 #include "settings/programdir.h"
 #include "ui_mainwindow.h"

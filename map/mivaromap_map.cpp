@@ -2,7 +2,7 @@
 // providers and cache, mouse actions on the map, and the marker refresh.
 #include "app/mivaromap.h"
 
-#include "app/prompts.h"
+#include "prompts/prompts.h"
 #include "map/markers.h"
 #include "qmapcontrol/layermapadapter.h"
 #include "qmapcontrol/mapadapter.h"

@@ -2,7 +2,7 @@
 // the name search and the bulk-edit page.
 #include "app/mivaromap.h"
 
-#include "app/prompts.h"
+#include "prompts/prompts.h"
 #include "records/bulkfilter.h"
 #include "records/search.h"
 #include "records/sorting.h"

@@ -1,6 +1,6 @@
 #include "records/placelistdocument.h"
 
-#include "app/prompts.h"
+#include "prompts/prompts.h"
 #include "records/placefile.h"
 #include "settings/programdir.h"
 

@@ -1,6 +1,6 @@
 #include "records/search.h"
 
-#include "app/prompts.h"
+#include "prompts/prompts.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/prompts.h"
+#include "prompts/prompts.h"
 
 #include <QStringList>
 #include <QTemporaryDir>

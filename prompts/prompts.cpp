@@ -1,4 +1,4 @@
-#include "app/prompts.h"
+#include "prompts/prompts.h"
 
 #include <QApplication>
 #include <QColorDialog>
