@@ -3,6 +3,7 @@
 #include "qmapcontrol/layergeometry.h"
 #include "qmapcontrol/layermapadapter.h"
 #include "qmapcontrol/mapadapter.h"
+#include "qmapcontrol/scalebar.h"
 #include "qmapcontrol/tilesource.h"
 #include "qmapcontrol/zoomcontrols.h"
 
@@ -39,6 +40,8 @@ QMapControl::QMapControl(const QSizeF& viewport, QWidget* parent, Qt::WindowFlag
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::WheelFocus);
     setCursor(Qt::OpenHandCursor);
+    // Moves are reported without a button too: where the pointer is.
+    setMouseTracking(true);
     setViewportSize(viewport);
 
     connect(m_tiles, &TileSource::tileReady, this, [this] { layerChanged(true); });
@@ -413,6 +416,34 @@ void QMapControl::drawAttribution(QPainter& painter, const MapView& v) const
     painter.restore();
 }
 
+void QMapControl::drawScaleBar(QPainter& painter) const
+{
+    QFont font = this->font();
+    font.setPixelSize(10);
+    const QFontMetrics metrics(font);
+    const int pad = 4;
+    const double room = std::min(100.0, width() / 3.0);
+    const ScaleBar bar = chooseScaleBar(m_focus.latitude(), m_zoom, room);
+    if (bar.metres <= 0.0)
+        return;
+    const int length = int(std::lround(bar.pixels));
+    const int textWidth = metrics.horizontalAdvance(bar.label);
+    const QRect box(0, height() - metrics.height() - 2 * pad, pad + length + pad + textWidth + pad,
+                    metrics.height() + 2 * pad);
+    painter.save();
+    painter.setFont(font);
+    painter.fillRect(box, QColor(255, 255, 255, 190));
+    painter.setPen(QPen(QColor(50, 50, 50), 1));
+    const int y = box.bottom() - pad;
+    const int x0 = box.left() + pad;
+    painter.drawLine(x0, y, x0 + length, y);
+    painter.drawLine(x0, y, x0, y - 6);
+    painter.drawLine(x0 + length, y, x0 + length, y - 6);
+    painter.drawText(QRect(x0 + length + pad, box.top(), textWidth + pad, box.height()),
+                     Qt::AlignVCenter | Qt::AlignLeft, bar.label);
+    painter.restore();
+}
+
 QRect QMapControl::rubberBandRect() const
 {
     return QRect(m_leftPressPos, m_rubberEnd).normalized();
@@ -431,6 +462,7 @@ void QMapControl::paintEvent(QPaintEvent*)
     }
     // Over the picture, not in it, so that a zoom animation leaves it in its corner.
     drawAttribution(painter, view());
+    drawScaleBar(painter);
     if (m_rubberBand && m_moved) {
         painter.setPen(QPen(rubberBandColor, 1, Qt::DashLine));
         QColor fill = rubberBandColor;
@@ -493,6 +525,7 @@ void QMapControl::mouseDoubleClickEvent(QMouseEvent* event)
 
 void QMapControl::mouseMoveEvent(QMouseEvent* event)
 {
+    emit mouseEventMoveCoordinate(event, toPointWorldCoord(event->localPos()));
     if (!m_leftDown)
         return;
     if (!event->buttons().testFlag(Qt::LeftButton)) {
@@ -514,6 +547,12 @@ void QMapControl::mouseMoveEvent(QMouseEvent* event)
         return;
     }
     panTo(m_dragCenter - QPointF(delta));
+}
+
+void QMapControl::leaveEvent(QEvent* event)
+{
+    QWidget::leaveEvent(event);
+    emit mouseLeft();
 }
 
 void QMapControl::mouseReleaseEvent(QMouseEvent* event)
