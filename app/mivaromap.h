@@ -16,6 +16,7 @@ class QAction;
 class QCloseEvent;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QMouseEvent;
 class QResizeEvent;
 class MarkerPictureCache;
@@ -67,6 +68,7 @@ public:
     QAction* cacheMenuAction() const { return cacheAction; }
     QLabel* zoomStatusLabel() const { return zoomLabel; }
     QLabel* providerStatusLabel() const { return providerLabel; }
+    QLabel* pointerStatusLabel() const { return pointerLabel; }
     int searchPosition() const { return searchCursor; }
     int currentSortMode() const { return sortMode; }
     QString missedName() const { return lastMissedName; }
@@ -80,6 +82,7 @@ protected:
     QWidget* promptParent() const override;
     void showStatus(const QString& text, int timeout) override;
     void placesChanged() override;
+    void fileStateChanged() override;
 
 private slots:
     void onDocument();
@@ -148,6 +151,10 @@ private:
     void createMap();
     void createPlaceLayers();
     void createActionsAndMenus();
+    void createShortcuts(QMenu* menu);
+    void createStatusLabels();
+    // "MivaroMap Ver 0.70 - castlelist.csv", with "*" while there are unsaved changes.
+    void updateTitle();
     void setUpTileCache();
     void showF1OnVisiblePage();
     void drawPlaces();
@@ -183,4 +190,6 @@ private:
     MarkerPictureCache* pictures = nullptr;
     QLabel* zoomLabel = nullptr;
     QLabel* providerLabel = nullptr;
+    // Longitude and latitude under the pointer while it is over the map.
+    QLabel* pointerLabel = nullptr;
 };

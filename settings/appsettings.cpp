@@ -257,9 +257,8 @@ void AppSettings::load()
 
         const QString widthText = textValue(s, QStringLiteral("columnWidth"));
         // An empty value means no widths at all (eight of 40), not one width of 0.
-        const QStringList widths = widthText.trimmed().isEmpty()
-                                       ? QStringList()
-                                       : widthText.split(QLatin1Char(','));
+        const QStringList widths =
+            widthText.trimmed().isEmpty() ? QStringList() : widthText.split(QLatin1Char(','));
         columnWidth.clear();
         for (int i = 0; i < 8; ++i)
             columnWidth.append(i < widths.size() ? widths.at(i).toInt() : 40);
@@ -315,6 +314,11 @@ bool AppSettings::save()
             for (int size : splitter)
                 sizes << QStringLiteral("%1").arg(size);
             s.setValue(QStringLiteral("splitter"), sizes);
+            // One text, as it is read: "100,0,80,40,40,40,40,40".
+            QStringList widths;
+            for (int width : columnWidth)
+                widths << QString::number(width);
+            s.setValue(QStringLiteral("columnWidth"), widths.join(QLatin1Char(',')));
             setFont(s, textFontKeys, textFont);
             setFont(s, inpFontKeys, inpFont);
             for (const ColorKey& c : colorKeys())
