@@ -388,7 +388,7 @@ void QMapControl::renderFrame()
     m_frameValid = true;
 }
 
-void QMapControl::drawAttribution(QPainter& painter, const MapView& v) const
+QRect QMapControl::drawAttribution(QPainter& painter, const MapView& v) const
 {
     QString text;
     for (auto it = m_layers.rbegin(); it != m_layers.rend(); ++it) {
@@ -401,7 +401,7 @@ void QMapControl::drawAttribution(QPainter& painter, const MapView& v) const
         }
     }
     if (text.isEmpty())
-        return;
+        return QRect();
     QFont font = this->font();
     font.setPixelSize(10);
     const QFontMetrics metrics(font);
@@ -414,9 +414,10 @@ void QMapControl::drawAttribution(QPainter& painter, const MapView& v) const
     painter.setPen(QColor(50, 50, 50));
     painter.drawText(box, Qt::AlignCenter, text);
     painter.restore();
+    return box;
 }
 
-void QMapControl::drawScaleBar(QPainter& painter) const
+void QMapControl::drawScaleBar(QPainter& painter, const QRect& attribution) const
 {
     QFont font = this->font();
     font.setPixelSize(10);
@@ -428,8 +429,10 @@ void QMapControl::drawScaleBar(QPainter& painter) const
         return;
     const int length = int(std::lround(bar.pixels));
     const int textWidth = metrics.horizontalAdvance(bar.label);
-    const QRect box(0, height() - metrics.height() - 2 * pad, pad + length + pad + textWidth + pad,
-                    metrics.height() + 2 * pad);
+    QRect box(0, height() - metrics.height() - 2 * pad, pad + length + pad + textWidth + pad,
+              metrics.height() + 2 * pad);
+    if (box.intersects(attribution))
+        box.moveBottom(attribution.top() - 1);
     painter.save();
     painter.setFont(font);
     painter.fillRect(box, QColor(255, 255, 255, 190));
@@ -461,8 +464,7 @@ void QMapControl::paintEvent(QPaintEvent*)
         painter.drawPixmap(0, 0, m_frame);
     }
     // Over the picture, not in it, so that a zoom animation leaves it in its corner.
-    drawAttribution(painter, view());
-    drawScaleBar(painter);
+    drawScaleBar(painter, drawAttribution(painter, view()));
     if (m_rubberBand && m_moved) {
         painter.setPen(QPen(rubberBandColor, 1, Qt::DashLine));
         QColor fill = rubberBandColor;

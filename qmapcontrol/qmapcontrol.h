@@ -122,8 +122,10 @@ private:
     void layerChanged(bool repaint);
 
     void renderFrame();
-    void drawAttribution(QPainter& painter, const MapView& view) const;
-    void drawScaleBar(QPainter& painter) const;
+    // Returns the box it drew (empty when none).
+    QRect drawAttribution(QPainter& painter, const MapView& view) const;
+    // Bottom left; above the attribution when the map is too narrow for both.
+    void drawScaleBar(QPainter& painter, const QRect& attribution) const;
     void placeZoomControls();
     // Moves the focus so that the view centre sits at a world pixel of the
     // current zoom (longitude wrapped, latitude kept in the world).

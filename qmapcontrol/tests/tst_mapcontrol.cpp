@@ -71,6 +71,7 @@ private slots:
     void zoomLimitsAndChangeZoomLevel();
     void renderedViewFromTileServer();
     void pointerMovesAndLeaves();
+    void scaleBarClearsAttribution();
 };
 
 void TestMapControl::clicksReachOneLayer_data()
@@ -286,6 +287,29 @@ void TestMapControl::pointerMovesAndLeaves()
     QEvent leave(QEvent::Leave);
     QCoreApplication::sendEvent(&f.map, &leave);
     QCOMPARE(heard, QStringList({"0 120,80", "1 130,90", "left"}));
+}
+
+// On a map too narrow for both, the scale bar stands on the attribution instead of under it.
+void TestMapControl::scaleBarClearsAttribution()
+{
+    TestTileServer server;
+    Fixture f;
+    f.map.addLayer(std::make_shared<LayerMapAdapter>(
+        "Map",
+        std::make_shared<MapAdapterTile>(server.urlTemplate(), 0, 17,
+                                         "a long attribution for a narrow map"),
+        0, 17));
+    auto lowestInk = [&f] { // of the bar's left end, x = 4
+        const QImage image = f.map.grab().toImage();
+        for (int y = image.height() - 1; y >= 0; --y)
+            if (image.pixel(4, y) == qRgb(50, 50, 50))
+                return image.height() - 1 - y;
+        return -1;
+    };
+    QCOMPARE(lowestInk(), 4);
+    f.map.setViewportSize(QSizeF(150, 120));
+    QTRY_COMPARE(f.map.width(), 150);
+    QVERIFY2(lowestInk() > 12, qPrintable(QString::number(lowestInk())));
 }
 
 QTEST_MAIN(TestMapControl)
