@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTranslator>
 
 #include <cmath>
@@ -91,6 +92,8 @@ bool applyStyleSheetFile(const QString& appDir)
 
 bool installQtTranslations(QCoreApplication* app)
 {
+    // Dates and sizes in the file dialog read as the rest of it.
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
     const QString dir = QLibraryInfo::location(QLibraryInfo::TranslationsPath);
     // "qt_ja" gathers the module catalogues; some systems ship only the base one.
     for (const char* name : {"qt_ja", "qtbase_ja"}) {
