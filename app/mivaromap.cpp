@@ -63,7 +63,6 @@ MivaroMap::MivaroMap(QWidget* parent) : QMainWindow(parent), ui(std::make_unique
     // never below what still shows a map (the window's minimum follows).
     mapControl->setMinimumWidth(minimumMapWidth);
     ui->splitter->setCollapsible(0, false);
-    ui->splitter->setCollapsible(1, false);
     if (!settings.splitter.isEmpty())
         ui->splitter->setSizes(settings.splitter);
     connect(ui->splitter, SIGNAL(splitterMoved(int, int)), this, SLOT(onSplitterMoved(int, int)));

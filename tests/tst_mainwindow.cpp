@@ -402,6 +402,10 @@ private slots:
         QCOMPARE(s.status(), list + QStringLiteral(" に保存しました"));
         QVERIFY(readAll(list).contains("大阪城,135.5259"));
         QCOMPARE(readAll(list + ".bak1"), castles); // the state before, kept once a day
+        edit(QStringLiteral("大坂城"));
+        QTest::keyClick(&s.w(), Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(readAll(list).contains("大坂城,135.5259") && !s.w().modified);
+        QCOMPARE(readAll(list + ".bak1"), castles); // already saved today: no second backup
 
         // A folder where the list should be: the save fails, the star stays.
         edit(QStringLiteral("難波"));

@@ -307,6 +307,13 @@ void TestMapControl::scaleBarClearsAttribution()
         return -1;
     };
     QCOMPARE(lowestInk(), 4);
+    // The bar is measured at the map's latitude: 200 km over 50 pixels at 35.7° north (41 at
+    // the equator).
+    const QImage image = f.map.grab().toImage();
+    int x = 4;
+    while (image.pixel(x, image.height() - 5) == qRgb(50, 50, 50))
+        ++x;
+    QCOMPARE(x - 4, 51);
     f.map.setViewportSize(QSizeF(150, 120));
     QTRY_COMPARE(f.map.width(), 150);
     QVERIFY2(lowestInk() > 12, qPrintable(QString::number(lowestInk())));
