@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
+
 // Prompts that answer from a script and record what was asked.
 class ScriptedPrompts : public Prompts
 {
@@ -22,6 +24,9 @@ public:
     QList<QMessageBox::StandardButton> buttonAnswers; // for question/information/warning
     QStringList fileAnswers;                          // for open/save; "" = cancel
     QStringList menuAnswers;                          // a menu entry's text; "" = dismissed
+    QList<QColor> colorAnswers;                       // for getColor; invalid = cancelled
+    // For modal dialogs and the palette: acts on the shown dialog and returns its result.
+    QList<std::function<int(QDialog*)>> dialogAnswers;
 
     QStringList kinds() const;
 
@@ -52,16 +57,16 @@ public:
     {
         return file({"save", caption, dir, filter, parent});
     }
-    QColor getColor(const QColor&, QWidget* parent, const QString& title) override
+    QColor getColor(const QColor& initial, QWidget* parent, const QString& title) override
     {
-        calls.append({"color", title, QString(), QString(), parent});
-        return QColor(); // cancelled
+        calls.append({"color", title, QString(), initial.name(), parent});
+        return colorAnswers.isEmpty() ? QColor() : colorAnswers.takeFirst();
     }
     QAction* execMenu(QMenu* menu, const QPoint& globalPos) override;
-    int execDialog(QDialog*) override
+    int execDialog(QDialog* dialog) override
     {
         calls.append({"dialog", QString(), QString(), QString(), nullptr});
-        return 0; // rejected
+        return dialogAnswers.isEmpty() ? 0 : dialogAnswers.takeFirst()(dialog);
     }
     void beep() override { calls.append({"beep", QString(), QString(), QString(), nullptr}); }
     bool openUrl(const QUrl& url) override
