@@ -46,6 +46,9 @@ public:
     // After any change of the places, their order or the classes: the data
     // table shows every place again and every marker is rebuilt.
     void refreshPlaces();
+    // After a class moved, was inserted or erased: the class file and the place
+    // list together; "保存しました", or the reason why not (modified stays set).
+    bool saveClassesAndList();
     // The data table: every place, or (byName) those whose name contains the
     // search text; the count goes to the status bar.
     void rebuildDataTable(bool byName);
@@ -155,6 +158,8 @@ private:
     void switchProvider(int index);
     // Shows a search step's outcome: the hit, the beep, the status, the web search.
     void applyStep(const search::Step& step);
+    // Swaps class n with its named neighbour `to` in the table and the places, then saves.
+    void moveClass(int n, int to);
     // Glides the map to the place shown in a row of a table.
     void flyToRow(TableModel* model, const QModelIndex& index);
 
