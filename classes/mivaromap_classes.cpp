@@ -1,14 +1,13 @@
 // The colour-class page of the main window: one row per class, and the class file buttons.
 #include "app/mivaromap.h"
 
+#include "classes/classrows.h"
 #include "classes/classtable.h"
 #include "prompts/prompts.h"
 #include "settings/appsettings.h"
 #include "settings/programdir.h"
 #include "ui_mainwindow.h"
 
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStatusBar>
@@ -19,13 +18,6 @@
 
 namespace {
 
-QString rowStyle(int i)
-{
-    const AppSettings& s = AppSettings::instance();
-    return QStringLiteral("QLineEdit { color: %1 ; background-color: %2;}")
-        .arg(s.classFore[i].name(), s.classBack[i].name());
-}
-
 // The class number a row widget carries in its tool tip after the prefix; -1
 // when it names no class.
 int rowNumber(const QWidget* widget, const QString& prefix)
@@ -34,64 +26,11 @@ int rowNumber(const QWidget* widget, const QString& prefix)
     return AppSettings::isClassIndex(n) ? n : -1;
 }
 
-void restyleRows(const std::array<QLineEdit*, 200>& edits, int from, int to)
-{
-    for (int i = from; i <= to; ++i)
-        edits[i]->setStyleSheet(rowStyle(i));
-}
-
-void refreshRows(const std::array<QLineEdit*, 200>& edits, int from, int to)
-{
-    const AppSettings& s = AppSettings::instance();
-    for (int i = from; i <= to; ++i) {
-        edits[i]->setText(s.className[i]);
-        edits[i]->setStyleSheet(rowStyle(i));
-    }
-}
-
 } // namespace
 
 void MivaroMap::buildClassRows()
 {
-    const AppSettings& s = AppSettings::instance();
-    const QIcon eraseIcon(QStringLiteral(":/icons/delete.png"));
-    const QIcon insertIcon(QStringLiteral(":/icons/expand.png"));
-    const QIcon colorIcon(QStringLiteral(":/icons/color.png"));
-    for (int i = 0; i < AppSettings::ClassCount; ++i) {
-        auto* row = new QHBoxLayout;
-        row->setContentsMargins(0, 0, 0, 0);
-        row->addWidget(new QLabel(QStringLiteral("%1 ").arg(i, 3, 10, QLatin1Char('0'))));
-
-        auto* edit = new QLineEdit(s.className[i]);
-        edit->setToolTip(QStringLiteral("lineedit%1").arg(i));
-        edit->setStyleSheet(rowStyle(i));
-        connect(edit, SIGNAL(editingFinished()), this, SLOT(onEditingFinished()));
-        row->addWidget(edit);
-        lineEdits[i] = edit;
-
-        auto addButton = [&](const QIcon& icon, const QString& text, const QString& tip, int width,
-                             const char* slot) {
-            auto* button = new QPushButton(icon, text);
-            button->setToolTip(tip.arg(i));
-            if (width > 0)
-                button->setFixedWidth(width);
-            connect(button, SIGNAL(clicked()), this, slot);
-            row->addWidget(button);
-            return button;
-        };
-        addButton(QIcon(), QStringLiteral("↑"), QStringLiteral("up%1"), 20, SLOT(onColorUp()))
-            ->setObjectName(QStringLiteral("btnUp%1").arg(i));
-        addButton(QIcon(), QStringLiteral("↓"), QStringLiteral("down%1"), 20, SLOT(onColorDown()));
-        addButton(eraseIcon, QStringLiteral("削除"), QStringLiteral("erase%1"), 60,
-                  SLOT(onColorErase()));
-        addButton(insertIcon, QStringLiteral("挿入"), QStringLiteral("insert%1"), 60,
-                  SLOT(onColorInsert()));
-        addButton(colorIcon, QStringLiteral("背景色"), QStringLiteral("back%1"), 0,
-                  SLOT(onColorChange()));
-        addButton(colorIcon, QStringLiteral("文字色"), QStringLiteral("fore%1"), 0,
-                  SLOT(onColorChange()));
-        ui->settingLayout->addLayout(row);
-    }
+    lineEdits = buildClassRowWidgets(ui->settingLayout, this);
 }
 
 void MivaroMap::onEditingFinished()
@@ -118,7 +57,7 @@ void MivaroMap::onColorChange()
     const QColor chosen = Prompts::instance().getColor(colour, this, QString());
     if (chosen.isValid())
         colour = chosen;
-    restyleRows(lineEdits, n, n);
+    restyleClassRows(lineEdits, n, n);
 }
 
 void MivaroMap::moveClass(int n, int to)
@@ -129,7 +68,7 @@ void MivaroMap::moveClass(int n, int to)
     if (classtable::swapInPlaces(places, n, to))
         modified = true;
     classtable::swapEntries(s, n, to);
-    refreshRows(lineEdits, std::min(n, to), std::max(n, to));
+    refreshClassRows(lineEdits, std::min(n, to), std::max(n, to));
     saveClassesAndList();
     refreshPlaces();
 }
@@ -175,7 +114,7 @@ void MivaroMap::onColorInsert()
     if (classtable::shiftForInsert(places, n))
         modified = true;
     classtable::insertBlank(s, n);
-    refreshRows(lineEdits, n, AppSettings::ClassCount - 1);
+    refreshClassRows(lineEdits, n, AppSettings::ClassCount - 1);
     saveClassesAndList();
     refreshPlaces();
 }
@@ -205,7 +144,7 @@ void MivaroMap::onColorErase()
     if (classtable::shiftForErase(places, n))
         modified = true;
     classtable::eraseEntry(AppSettings::instance(), n);
-    refreshRows(lineEdits, n, AppSettings::ClassCount - 1);
+    refreshClassRows(lineEdits, n, AppSettings::ClassCount - 1);
     saveClassesAndList();
     refreshPlaces();
 }
@@ -213,7 +152,7 @@ void MivaroMap::onColorErase()
 void MivaroMap::on_btnColorRandum_clicked()
 {
     classtable::randomColors(AppSettings::instance(), [] { return std::rand(); });
-    restyleRows(lineEdits, 0, AppSettings::ClassCount - 1);
+    restyleClassRows(lineEdits, 0, AppSettings::ClassCount - 1);
 }
 
 bool MivaroMap::saveClassesAndList()
@@ -244,7 +183,7 @@ void MivaroMap::on_btnClassLoad_clicked()
         return;
     AppSettings::instance().loadClasses(file);
     // The rows show what the places now use.
-    refreshRows(lineEdits, 0, AppSettings::ClassCount - 1);
+    refreshClassRows(lineEdits, 0, AppSettings::ClassCount - 1);
     refreshPlaces();
 }
 
