@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
+
 // Prompts that answer from a script and record what was asked.
 class ScriptedPrompts : public Prompts
 {
@@ -22,6 +24,7 @@ public:
     QList<QMessageBox::StandardButton> buttonAnswers; // for question/information/warning
     QStringList fileAnswers;                          // for open/save; "" = cancel
     QStringList menuAnswers;                          // a menu entry's text; "" = dismissed
+    std::function<int(QDialog*)> dialogAnswer;        // for dialogs, while they are up
 
     QStringList kinds() const;
 
@@ -58,11 +61,8 @@ public:
         return QColor(); // cancelled
     }
     QAction* execMenu(QMenu* menu, const QPoint& globalPos) override;
-    int execDialog(QDialog*) override
-    {
-        calls.append({"dialog", QString(), QString(), QString(), nullptr});
-        return 0; // rejected
-    }
+    // Rejected, unless dialogAnswer looks at the dialog and answers.
+    int execDialog(QDialog* dialog) override;
     void beep() override { calls.append({"beep", QString(), QString(), QString(), nullptr}); }
     bool openUrl(const QUrl& url) override
     {

@@ -447,7 +447,6 @@ private slots:
         QTest::newRow("no extension") << QSize(1300, 760) << "map" << true;
         QTest::newRow("cancel") << QSize(1200, 800) << "" << false;
         QTest::newRow("missing folder") << QSize(1200, 800) << "gone/map.png" << false;
-        QTest::newRow("a folder in the way") << QSize(1200, 800) << "taken" << false;
     }
 
     void exportPicture()
@@ -457,17 +456,17 @@ private slots:
         QFETCH(bool, saved);
         Session s(server, castles);
         s.show(window);
-        QDir(s.dir.path()).mkdir("taken");
         auto* map = s.w().map();
         const int w = map->width(), h = map->height();
         // Tiles in every corner, above the attribution box too.
-        QTRY_VERIFY_WITH_TIMEOUT(
-            [&] {
-                const QImage shot = map->grab().toImage();
-                return darkest(shot, 2, 2) < 100 && darkest(shot, w - 2, h - 30) < 100 &&
-                       darkest(shot, 2, h - 2) < 100;
-            }(),
-            20000);
+        if (saved)
+            QTRY_VERIFY_WITH_TIMEOUT(
+                [&] {
+                    const QImage shot = map->grab().toImage();
+                    return darkest(shot, 2, 2) < 100 && darkest(shot, w - 2, h - 30) < 100 &&
+                           darkest(shot, 2, h - 2) < 100;
+                }(),
+                20000);
         QVERIFY(map->zoomControls()->isVisible());
 
         // A measurement under way lives through the export.
