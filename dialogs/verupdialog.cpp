@@ -15,6 +15,8 @@ verupdialog::verupdialog(const QString& appName, const QString& version, const Q
     ui->label->setPixmap(picture);
 
     ui->lblVertext->setTextFormat(Qt::RichText);
+    // The notices are longer than the dialog is wide: wrap rather than clip.
+    ui->lblVertext->setWordWrap(true);
     ui->lblVertext->setText(aboutText(m_appName, m_version));
     // Links open through the prompts like every other hand-over to the desktop.
     ui->lblVertext->setOpenExternalLinks(false);
@@ -25,6 +27,10 @@ verupdialog::verupdialog(const QString& appName, const QString& version, const Q
     ui->lblNewver->hide();
     ui->progressBar->hide();
     ui->btnVerup->hide();
+    // Taller than the form's first size when the fonts need it, never clipped.
+    const int needed = heightForWidth(width());
+    if (needed > height())
+        resize(width(), needed);
 }
 
 verupdialog::~verupdialog() = default;
