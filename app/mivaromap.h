@@ -1,5 +1,6 @@
 #pragma once
 
+#include "map/distance.h"
 #include "qmapcontrol/layergeometry.h"
 #include "qmapcontrol/pointworldcoord.h"
 #include "qmapcontrol/qmapcontrol.h"
@@ -68,6 +69,9 @@ public:
     const std::array<QAction*, 9>& layerMenuActions() const { return layerActions; }
     const std::array<QAction*, 4>& providerMenuActions() const { return providerActions; }
     QAction* cacheMenuAction() const { return cacheAction; }
+    QAction* distanceMenuAction() const { return distanceAction; }
+    QAction* versionMenuAction() const { return versionAction; }
+    const qmapcontrol::LayerGeometry& notes() const { return *notesLayer; }
     QLabel* zoomStatusLabel() const { return zoomLabel; }
     QLabel* providerStatusLabel() const { return providerLabel; }
     int searchPosition() const { return searchCursor; }
@@ -167,6 +171,8 @@ private:
     qmapcontrol::QMapControl* mapControl = nullptr;
     std::shared_ptr<qmapcontrol::Layer> baseLayer;
     std::shared_ptr<qmapcontrol::LayerGeometry> notesLayer;
+    // The two points of the distance measurement; nothing else writes them.
+    distance::Measurement measurement;
     std::array<std::shared_ptr<qmapcontrol::LayerGeometry>, 9> placeLayers;
     std::array<QAction*, 9> layerActions{};
     QAction* distanceAction = nullptr;

@@ -2,8 +2,8 @@
 // providers and cache, mouse actions on the map, and the marker refresh.
 #include "app/mivaromap.h"
 
-#include "prompts/prompts.h"
 #include "map/markers.h"
+#include "prompts/prompts.h"
 #include "qmapcontrol/layermapadapter.h"
 #include "qmapcontrol/mapadapter.h"
 #include "records/tablemodel.h"
@@ -218,16 +218,4 @@ void MivaroMap::on_btnRefresh_clicked()
 void MivaroMap::geometryClicked(const Geometry*)
 {
     // Selecting the clicked place comes with the editing commands.
-}
-
-void MivaroMap::calculateDistance()
-{
-    // The distance measurement arrives with its own feature.
-}
-
-void MivaroMap::calculateDistanceClick(QMouseEvent*, PointWorldCoord) {}
-
-void MivaroMap::on_btnMapImageSave_clicked()
-{
-    // Saving the map as a picture arrives with its own feature.
 }

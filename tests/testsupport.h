@@ -25,7 +25,8 @@ public:
     QStringList fileAnswers;                          // for open/save; "" = cancel
     QStringList menuAnswers;                          // a menu entry's text; "" = dismissed
     QList<QColor> colorAnswers;                       // for getColor; invalid = cancelled
-    // For modal dialogs and the palette: acts on the shown dialog and returns its result.
+    // For modal dialogs and the palette: acts on the shown dialog and returns its result;
+    // with none left a dialog is rejected.
     QList<std::function<int(QDialog*)>> dialogAnswers;
 
     QStringList kinds() const;
@@ -63,11 +64,8 @@ public:
         return colorAnswers.isEmpty() ? QColor() : colorAnswers.takeFirst();
     }
     QAction* execMenu(QMenu* menu, const QPoint& globalPos) override;
-    int execDialog(QDialog* dialog) override
-    {
-        calls.append({"dialog", QString(), QString(), QString(), nullptr});
-        return dialogAnswers.isEmpty() ? 0 : dialogAnswers.takeFirst()(dialog);
-    }
+    // Answered by the next of dialogAnswers, rejected when none is left.
+    int execDialog(QDialog* dialog) override;
     void beep() override { calls.append({"beep", QString(), QString(), QString(), nullptr}); }
     bool openUrl(const QUrl& url) override
     {
