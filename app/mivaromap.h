@@ -17,6 +17,7 @@ class QAction;
 class QCloseEvent;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QMouseEvent;
 class QResizeEvent;
 class MarkerPictureCache;
@@ -74,6 +75,7 @@ public:
     const qmapcontrol::LayerGeometry& notes() const { return *notesLayer; }
     QLabel* zoomStatusLabel() const { return zoomLabel; }
     QLabel* providerStatusLabel() const { return providerLabel; }
+    QLabel* pointerStatusLabel() const { return pointerLabel; }
     int searchPosition() const { return searchCursor; }
     int currentSortMode() const { return sortMode; }
     QString missedName() const { return lastMissedName; }
@@ -87,6 +89,7 @@ protected:
     QWidget* promptParent() const override;
     void showStatus(const QString& text, int timeout) override;
     void placesChanged() override;
+    void fileStateChanged() override;
 
 private slots:
     void onDocument();
@@ -155,6 +158,10 @@ private:
     void createMap();
     void createPlaceLayers();
     void createActionsAndMenus();
+    void createShortcuts(QMenu* menu);
+    void createStatusLabels();
+    // "MivaroMap Ver 0.70 - castlelist.csv", with "*" while there are unsaved changes.
+    void updateTitle();
     void setUpTileCache();
     void showF1OnVisiblePage();
     void drawPlaces();
@@ -194,4 +201,6 @@ private:
     MarkerPictureCache* pictures = nullptr;
     QLabel* zoomLabel = nullptr;
     QLabel* providerLabel = nullptr;
+    // Longitude and latitude under the pointer while it is over the map.
+    QLabel* pointerLabel = nullptr;
 };

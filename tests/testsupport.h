@@ -2,6 +2,7 @@
 
 #include "prompts/prompts.h"
 
+#include <QPoint>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -107,6 +108,11 @@ private:
 // Points every tile provider of the loaded settings at a closed port on
 // 127.0.0.1, so that a shown window never reaches for a real tile server.
 void keepTilesLocal();
+
+// A left click as a screen sends it: press and release through the window system's entry
+// point, stamped with the real clock (kept above QTest's own stamps), so that two of them
+// within the system's interval make its double click.
+void screenClick(QWidget* widget, const QPoint& pos);
 
 // Small file helpers for tests.
 QByteArray readAll(const QString& path);
