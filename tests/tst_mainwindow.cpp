@@ -65,7 +65,9 @@ public:
     {
         if (!csv.isNull())
             writeAll(dir.file("list.csv"), csv);
-        QStringList ini{"[General]", "csv_filename=" + dir.file("list.csv"), "cache=false"};
+        QStringList ini{"[General]", "csv_filename=" + dir.file("list.csv")};
+        if (general.filter(QRegularExpression("^cache=")).isEmpty())
+            ini << "cache=false";
         ini << general << "[tiles]";
         for (const QString provider : {"google", "osm", "stamen", "gsi"})
             ini << provider + "=" + server.urlTemplate("/" + provider + "/{z}/{x}/{y}.png");
@@ -666,7 +668,8 @@ private slots:
     void tilesFromTheConfiguredServer()
     {
         server.clearRequests();
-        Session s(server, QByteArray(), {"provider=1"});
+        QTemporaryDir cache;
+        Session s(server, QByteArray(), {"provider=1", "cache=true", "cache_path=" + cache.path()});
         QCOMPARE(AppSettings::instance().tilesOsm, server.urlTemplate("/osm/{z}/{x}/{y}.png"));
         s.show();
         // 455/201 is the tile of the start position 139.949, 35.7153 at zoom 9.
@@ -676,6 +679,10 @@ private slots:
         const QPoint centre = s.w().map()->rect().center();
         QTRY_COMPARE_WITH_TIMEOUT(s.w().map()->grab().toImage().pixel(centre),
                                   TestTileServer::tileColor(9, 455, 201).rgb(), 20000);
+        // Kept in the folder the settings name, not in the default one beside the program.
+        QTRY_VERIFY(
+            QDirIterator(cache.path(), QDir::Files, QDirIterator::Subdirectories).hasNext());
+        QVERIFY(!QFileInfo::exists(s.dir.file("cache")));
 
         // Another provider from the menu: its own address.
         server.clearRequests();
