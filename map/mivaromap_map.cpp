@@ -267,15 +267,3 @@ void MivaroMap::geometryClicked(const Geometry*)
 {
     // Selecting the clicked place comes with the editing commands.
 }
-
-void MivaroMap::calculateDistance()
-{
-    // The distance measurement arrives with its own feature.
-}
-
-void MivaroMap::calculateDistanceClick(QMouseEvent*, PointWorldCoord) {}
-
-void MivaroMap::on_btnMapImageSave_clicked()
-{
-    // Saving the map as a picture arrives with its own feature.
-}

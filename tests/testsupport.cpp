@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QDateTime>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMenu>
@@ -42,6 +43,12 @@ QAction* ScriptedPrompts::execMenu(QMenu* menu, const QPoint&)
         if (!want.isEmpty() && a->text() == want)
             return a;
     return nullptr;
+}
+
+int ScriptedPrompts::execDialog(QDialog* dialog)
+{
+    calls.append({"dialog", dialog->windowTitle(), QString(), QString(), dialog->parentWidget()});
+    return dialogAnswers.isEmpty() ? int(QDialog::Rejected) : dialogAnswers.takeFirst()(dialog);
 }
 
 PromptScope::PromptScope()
