@@ -607,13 +607,13 @@ private slots:
         s.show(window);
         auto* map = s.w().map();
         const int w = map->width(), h = map->height();
-        // Tiles in every corner, above the attribution box too.
+        // Tiles in every corner, above the attribution box and the scale bar too.
         if (saved)
             QTRY_VERIFY_WITH_TIMEOUT(
                 [&] {
                     const QImage shot = map->grab().toImage();
                     return darkest(shot, 2, 2) < 100 && darkest(shot, w - 2, h - 30) < 100 &&
-                           darkest(shot, 2, h - 2) < 100;
+                           darkest(shot, 2, h - 30) < 100;
                 }(),
                 20000);
         QVERIFY(map->zoomControls()->isVisible());
@@ -651,6 +651,7 @@ private slots:
             // The attribution box lies light over the tiles in the bottom-right corner.
             QVERIFY(darkest(picture, w - 2, h - 2) >= 189);
             QVERIFY(darkest(picture, w - 2, h - 30) < 100);
+            QVERIFY(darkest(picture, 1, h - 2) >= 189); // and the scale bar's, bottom left
         } else {
             QCOMPARE(s.status(), status);
             QCOMPARE(QDir(s.dir.path()).entryList(QDir::Files), before);
