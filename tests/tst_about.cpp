@@ -130,7 +130,7 @@ private slots:
         QPointer<QDialog> shown;
         QString text;
         QImage picture;
-        prompts.prompts().dialogAnswer = [&](QDialog* dialog) {
+        prompts.prompts().dialogAnswers << [&](QDialog* dialog) {
             shown = dialog;
             auto* about = qobject_cast<verupdialog*>(dialog);
             if (about) {

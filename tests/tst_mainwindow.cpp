@@ -12,6 +12,7 @@
 
 #include <QClipboard>
 #include <QHeaderView>
+#include <QMenuBar>
 #include <QtTest>
 
 using qmapcontrol::PointWorldCoord;
@@ -64,7 +65,9 @@ public:
     {
         if (!csv.isNull())
             writeAll(dir.file("list.csv"), csv);
-        QStringList ini{"[General]", "csv_filename=" + dir.file("list.csv"), "cache=false"};
+        QStringList ini{"[General]", "csv_filename=" + dir.file("list.csv")};
+        if (general.filter(QRegularExpression("^cache=")).isEmpty())
+            ini << "cache=false";
         ini << general << "[tiles]";
         for (const QString provider : {"google", "osm", "stamen", "gsi"})
             ini << provider + "=" + server.urlTemplate("/" + provider + "/{z}/{x}/{y}.png");
@@ -270,27 +273,25 @@ private slots:
         QCOMPARE(s.status(), text + QStringLiteral("をクリップボードにコピーしました"));
     }
 
+    // Real clicks at an ordinary speed (inside the system's double-click interval) and a slow one.
     void doubleClickFliesTheMap()
     {
         Session s(server, castles);
         s.show();
-        qint64 ms = 50000;
         // Row 3 of the data table (名古屋城), then row 0 of the bulk-edit table (大坂城).
-        for (const int row : {3, 0}) {
+        for (auto [row, gap] : {std::pair{3, 150}, {0, 500}}) {
             TableView* view = row ? s.ui().tableView : s.ui().tableView_2;
             s.ui().tabWidget->setCurrentIndex(row ? 0 : 2);
-            view->setClock([&ms] { return ms; });
             const PointWorldCoord start = s.w().map()->mapFocusPointCoord();
             const QPoint cell = view->visualRect(view->model()->index(row, 1)).center();
-            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell);
-            ms += 300;
-            QTest::qWait(200);
+            screenClick(view->viewport(), cell);
+            QTest::qWait(gap);
             QCOMPARE(s.w().map()->mapFocusPointCoord(), start); // one press does not fly
-            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell);
+            screenClick(view->viewport(), cell);
             QCOMPARE(s.w().searchPosition(), row);
             const PointWorldCoord target(row ? 136.8995 : 135.5259, row ? 35.1856 : 34.6873);
             QTRY_VERIFY_WITH_TIMEOUT(s.w().map()->mapFocusPointCoord() == target, 15000);
-            view->setClock({});
+            QTest::qWait(900); // the next table's first click is no second one
         }
     }
 
@@ -319,13 +320,157 @@ private slots:
         QCOMPARE(AppSettings::instance().sort, 3);
     }
 
-    void narrowWindowKeepsMapAtLeastOnePixel()
+    // However narrow the window or far the handle goes, 200 pixels of map stay.
+    void mapPaneNeverBelow200()
     {
         Session s(server, castles, {"columnWidth=\"500,500,500,500,500,500,500,500\""});
         s.show(QSize(900, 600));
-        s.w().resize(700, 500);
-        QTRY_COMPARE(s.w().map()->sizeHint().width(), 1);
-        QCOMPARE(s.w().map()->sizeHint().height(), s.w().height() - 40);
+        s.w().resize(300, 300);
+        QTRY_COMPARE(s.w().map()->sizeHint().width(), 200);
+        QTRY_VERIFY(s.w().width() >= s.w().minimumSizeHint().width());
+        QVERIFY(s.w().map()->width() >= 200);
+        QSplitter* splitter = s.ui().splitter;
+        QWidget* handle = splitter->handle(1);
+        const QPoint grip(handle->width() / 2, handle->height() / 2);
+        QTest::mousePress(handle, Qt::LeftButton, {}, grip);
+        dragTo(handle, grip + QPoint(400, 0));
+        QTest::mouseRelease(handle, Qt::LeftButton, {}, grip + QPoint(400, 0));
+        QVERIFY2(splitter->sizes().at(1) >= 200,
+                 qPrintable(QString::number(splitter->sizes().at(1))));
+        QVERIFY(s.w().map()->width() >= 200);
+    }
+
+    // Whole texts in the status bar: every provider's name and a two-digit zoom.
+    void statusLabelsHoldTheirTexts()
+    {
+        Session s(server, castles, {"zoomLevel=17"});
+        s.show(QSize(765, 645));
+        QLabel* zoom = s.w().zoomStatusLabel();
+        QCOMPARE(zoom->text(), QStringLiteral("ZoomLevel: 17"));
+        QVERIFY(zoom->width() >= 120);
+        for (QAction* provider : s.w().providerMenuActions()) {
+            if (provider == s.w().providerMenuActions()[2])
+                continue; // Stamen stops at zoom 12
+            provider->trigger();
+            QCOMPARE(zoom->text(), QStringLiteral("ZoomLevel: 17"));
+            QLabel* name = s.w().providerStatusLabel();
+            QVERIFY(name->width() >= 250);
+            for (QLabel* label : {zoom, name}) {
+                const int text = label->fontMetrics().horizontalAdvance(label->text());
+                QVERIFY2(label->contentsRect().width() >= text &&
+                             label->width() >= label->sizeHint().width(),
+                         qPrintable(label->text()));
+            }
+        }
+    }
+
+    // Longitude and latitude to five decimals while the pointer is over the map.
+    void pointerPosition()
+    {
+        Session s(server, castles);
+        s.show();
+        auto* map = s.w().map();
+        QLabel* pointer = s.w().pointerStatusLabel();
+        QCOMPARE(pointer->text(), QString());
+        const QPoint at = map->rect().center() + QPoint(31, -17);
+        const PointWorldCoord c = map->toPointWorldCoord(at);
+        QMouseEvent move(QEvent::MouseMove, at, map->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         {});
+        QApplication::sendEvent(map, &move);
+        QCOMPARE(pointer->text(), QString::number(c.longitude(), 'f', 5) + ", " +
+                                      QString::number(c.latitude(), 'f', 5));
+        QMouseEvent exact(QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton, {});
+        emit map->mouseEventMoveCoordinate(&exact, PointWorldCoord(135.5259, 34.6873));
+        QCOMPARE(pointer->text(), QStringLiteral("135.52590, 34.68730"));
+        QVERIFY(pointer->width() >=
+                pointer->fontMetrics().horizontalAdvance("-179.99999, -85.05113"));
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(map, &leave);
+        QCOMPARE(pointer->text(), QString());
+    }
+
+    // The title names the open list and stars unsaved changes; Ctrl+S saves to that list
+    // with the backups of the close question, Ctrl+O loads another.
+    void titleAndFileKeys()
+    {
+        Session s(server, castles);
+        s.show();
+        s.w().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&s.w()));
+        const QString list = s.dir.file("list.csv");
+        auto title = [&] { return s.w().windowTitle(); };
+        QCOMPARE(title(), QStringLiteral("MivaroMap Ver 0.70 - list.csv"));
+        setModified(list, QDateTime::currentDateTime().addDays(-2));
+        auto edit = [&](const QString& name) {
+            s.w().places[0]->name = name;
+            s.w().modified = true;
+            s.w().refreshPlaces();
+        };
+        edit(QStringLiteral("大阪城"));
+        QCOMPARE(title(), QStringLiteral("MivaroMap Ver 0.70 - list.csv*"));
+        QTest::keyClick(&s.w(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(title(), QStringLiteral("MivaroMap Ver 0.70 - list.csv"));
+        QVERIFY(!s.w().modified);
+        QCOMPARE(s.status(), list + QStringLiteral(" に保存しました"));
+        QVERIFY(readAll(list).contains("大阪城,135.5259"));
+        QCOMPARE(readAll(list + ".bak1"), castles); // the state before, kept once a day
+
+        // A folder where the list should be: the save fails, the star stays.
+        edit(QStringLiteral("難波"));
+        QVERIFY(QFile::remove(list) && QDir(s.dir.path()).mkdir("list.csv"));
+        QTest::keyClick(&s.w(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(s.asked().kinds().filter("warning").size(), 1);
+        QVERIFY(s.w().modified);
+        QCOMPARE(title(), QStringLiteral("MivaroMap Ver 0.70 - list.csv*"));
+
+        writeAll(s.dir.file("other.csv"), castles);
+        s.asked().buttonAnswers << QMessageBox::No; // the edits are not wanted
+        s.asked().fileAnswers << s.dir.file("other.csv");
+        QTest::keyClick(&s.w(), Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(s.asked().kinds().filter("open").size(), 1);
+        QCOMPARE(title(), QStringLiteral("MivaroMap Ver 0.70 - other.csv"));
+    }
+
+    // Ctrl+F goes to the search field from any page; F3 and Shift+F3 step the search.
+    void searchKeys()
+    {
+        Session s(server, castles);
+        s.show();
+        s.w().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&s.w()));
+        s.ui().tabWidget->setCurrentIndex(2);
+        QTest::keyClick(&s.w(), Qt::Key_F, Qt::ControlModifier);
+        QCOMPARE(s.ui().tabWidget->currentIndex(), 0);
+        QTRY_VERIFY(s.ui().lineEdit->hasFocus());
+        s.ui().lineEdit->setText(QStringLiteral("城"));
+        QList<int> hits;
+        for (auto mods : {Qt::NoModifier, Qt::NoModifier, Qt::ShiftModifier}) {
+            QTest::keyClick(&s.w(), Qt::Key_F3, mods);
+            hits << s.w().searchPosition();
+        }
+        QCOMPARE(hits, (QList<int>{0, 2, 0}));
+        // Each key shows beside its command and in the button's tool tip.
+        QStringList menu;
+        for (QAction* a : s.w().menuBar()->actions().at(1)->menu()->actions())
+            if (!a->shortcut().isEmpty())
+                menu << a->text() + '=' + a->shortcut().toString();
+        QCOMPARE(menu, QStringList({"(&F) 名前で検索=Ctrl+F", "(&N) 次へ=F3", "(&P) 前へ=Shift+F3",
+                                    "(&O) CSV Load=Ctrl+O", "(&S) 上書き保存=Ctrl+S"}));
+        QCOMPARE(s.ui().btnNext->toolTip() + s.ui().btnPrev->toolTip(),
+                 QStringLiteral("次へ (F3)前へ (Shift+F3)"));
+        QVERIFY(s.ui().btnLoad->toolTip().endsWith("(Ctrl+O)"));
+    }
+
+    // Widths dragged by hand are written at exit, as they are read.
+    void columnWidthsKept()
+    {
+        Session s(server, castles);
+        s.ui().tableView->horizontalHeader()->resizeSection(2, 123);
+        s.window.reset();
+        QCOMPARE(AppSettings::instance().columnWidth,
+                 (QList<int>{40, 40, 123, 40, 40, 40, 40, 40}));
+        QVERIFY(readAll(s.dir.file("mivaromap.ini"))
+                    .contains("columnWidth=\"40,40,123,40,40,40,40,40\""));
     }
 
     void splitterSnapsToTables_data()
@@ -523,7 +668,8 @@ private slots:
     void tilesFromTheConfiguredServer()
     {
         server.clearRequests();
-        Session s(server, QByteArray(), {"provider=1"});
+        QTemporaryDir cache;
+        Session s(server, QByteArray(), {"provider=1", "cache=true", "cache_path=" + cache.path()});
         QCOMPARE(AppSettings::instance().tilesOsm, server.urlTemplate("/osm/{z}/{x}/{y}.png"));
         s.show();
         // 455/201 is the tile of the start position 139.949, 35.7153 at zoom 9.
@@ -533,6 +679,10 @@ private slots:
         const QPoint centre = s.w().map()->rect().center();
         QTRY_COMPARE_WITH_TIMEOUT(s.w().map()->grab().toImage().pixel(centre),
                                   TestTileServer::tileColor(9, 455, 201).rgb(), 20000);
+        // Kept in the folder the settings name, not in the default one beside the program.
+        QTRY_VERIFY(
+            QDirIterator(cache.path(), QDir::Files, QDirIterator::Subdirectories).hasNext());
+        QVERIFY(!QFileInfo::exists(s.dir.file("cache")));
 
         // Another provider from the menu: its own address.
         server.clearRequests();
