@@ -318,6 +318,11 @@ bool AppSettings::save()
             for (int size : splitter)
                 sizes << QStringLiteral("%1").arg(size);
             s.setValue(QStringLiteral("splitter"), sizes);
+            // One text, as it is read: "100,0,80,40,40,40,40,40".
+            QStringList widths;
+            for (int width : columnWidth)
+                widths << QString::number(width);
+            s.setValue(QStringLiteral("columnWidth"), widths.join(QLatin1Char(',')));
             setFont(s, textFontKeys, textFont);
             setFont(s, inpFontKeys, inpFont);
             for (const ColorKey& c : colorKeys())
