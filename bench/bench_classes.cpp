@@ -146,7 +146,6 @@ void BM_ClassChange(benchmark::State& state, const char* doTip, const char* undo
 {
     ProgramDir dir(int(state.range(0)));
     MivaroMap window;
-    window.markerPictures()->flushFiles();
     QPushButton* change = button(window, QString::fromLatin1(doTip));
     QPushButton* undo = button(window, QString::fromLatin1(undoTip));
     for (auto _ : state) {
