@@ -232,7 +232,7 @@ private slots:
         QCOMPARE(download.download(bytes, msg), 1);
         QVERIFY(download.isFinished());
         // The first answer arrives during the second call; it must not mix in.
-        QTRY_COMPARE(server.requests("/late"), before + 1);
+        QTRY_COMPARE_WITH_TIMEOUT(server.requests("/late"), before + 1, 30000);
         AppSettings::instance().timeout = 5;
         QCOMPARE(download.download(bytes, msg), 0);
         QCOMPARE(bytes, "answer " + QByteArray::number(before + 2));
