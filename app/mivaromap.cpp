@@ -1,7 +1,7 @@
 #include "app/mivaromap.h"
 
-#include "prompts/prompts.h"
 #include "map/markers.h"
+#include "prompts/prompts.h"
 #include "records/sorting.h"
 #include "records/tablemodel.h"
 #include "records/tableview.h"
@@ -166,7 +166,11 @@ MivaroMap::~MivaroMap()
     settings.sort = sortMode;
     settings.geometry = saveGeometry();
     settings.splitter = ui->splitter->sizes();
-    settings.save();
+    // Closing goes on either way; the user learns that the settings stayed as they were.
+    const fileio::WriteResult saved = settings.save();
+    if (!saved)
+        Prompts::instance().warning(nullptr, QStringLiteral("保存エラー"), saved.error,
+                                    QMessageBox::Ok);
 
     // The map widget goes with the form; the layers it shares go after it.
     delete util;

@@ -94,10 +94,11 @@ void MivaroMap::on_btnClassSave_clicked()
         programDir() + QStringLiteral("/classsetting.ini"), QString());
     if (file.isEmpty())
         return;
-    if (!AppSettings::instance().saveClasses(file)) {
+    const fileio::WriteResult saved = AppSettings::instance().saveClasses(file);
+    if (!saved) {
         Prompts::instance().warning(
             this, QStringLiteral("保存エラー"),
-            QStringLiteral("%1 に保存できませんでした。\n%2").arg(file, tr("書き込めません")),
+            QStringLiteral("%1 に保存できませんでした。\n%2").arg(file, saved.error),
             QMessageBox::Ok);
         return;
     }
