@@ -4,6 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -107,4 +108,10 @@ BENCHMARK(BM_CsvAddNamesakes)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv); // the program directory is asked of it
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    return 0;
+}
