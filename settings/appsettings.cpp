@@ -46,11 +46,12 @@ fileio::WriteResult failure(int reason)
 class IniScratch
 {
 public:
-    // False when the file exists but cannot be read (or no scratch space is left).
-    bool copyFrom(const QString& path)
+    // False when the file exists but cannot be read (or no scratch space is left);
+    // `error` then says why.
+    bool copyFrom(const QString& path, QString* error = nullptr)
     {
         if (!dir.isValid())
-            return false;
+            return fail(dir.errorString(), error);
         scratch = dir.filePath(QStringLiteral("settings.ini"));
         if (!QFileInfo::exists(path))
             return true;
@@ -74,6 +75,13 @@ public:
     QString path() const { return scratch; }
 
 private:
+    static bool fail(const QString& reason, QString* error)
+    {
+        if (error)
+            *error = reason;
+        return false;
+    }
+
     QTemporaryDir dir;
     QString scratch;
 };
@@ -132,6 +140,7 @@ fileio::WriteResult updateIni(const QString& path, const std::function<void(QSet
                               bool withBom)
 {
     IniScratch scratch;
+    QString error;
     // A file we could not read would lose its hand-written keys: leave it alone.
     if (!scratch.copyFrom(path))
         return scratch.lastError;
@@ -362,6 +371,11 @@ fileio::WriteResult AppSettings::save()
             for (int size : splitter)
                 sizes << QStringLiteral("%1").arg(size);
             s.setValue(QStringLiteral("splitter"), sizes);
+            // One text, as it is read: "100,0,80,40,40,40,40,40".
+            QStringList widths;
+            for (int width : columnWidth)
+                widths << QString::number(width);
+            s.setValue(QStringLiteral("columnWidth"), widths.join(QLatin1Char(',')));
             setFont(s, textFontKeys, textFont);
             setFont(s, inpFontKeys, inpFont);
             for (const ColorKey& c : colorKeys())
