@@ -171,7 +171,11 @@ MivaroMap::~MivaroMap()
     // Widths dragged by hand are kept for the next start.
     for (int c = 0; c < settings.columnWidth.size(); ++c)
         settings.columnWidth[c] = ui->tableView->columnWidth(c);
-    settings.save();
+    // Closing goes on either way; the user learns that the settings stayed as they were.
+    const fileio::WriteResult saved = settings.save();
+    if (!saved)
+        Prompts::instance().warning(nullptr, QStringLiteral("保存エラー"), saved.error,
+                                    QMessageBox::Ok);
 
     // The map widget goes with the form; the layers it shares go after it.
     delete util;

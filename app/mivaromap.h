@@ -156,6 +156,8 @@ private:
     // Construction steps that belong to other concerns.
     void buildClassRows();
     void createMap();
+    // The status-bar note while tiles of the view cannot be had (empty reason: they load).
+    void showTileError(const QString& reason);
     void createPlaceLayers();
     void createActionsAndMenus();
     void createShortcuts(QMenu* menu);

@@ -77,6 +77,11 @@ void MivaroMap::createMap()
             &MivaroMap::mouseEventReleaseCoordinate);
     connect(mapControl, &QMapControl::tileProviderRefused, this,
             [this](const QString& text) { statusBar()->showMessage(text); });
+    connect(mapControl, &QMapControl::tileLoadError, this, &MivaroMap::showTileError);
+    connect(mapControl, &QMapControl::tileCacheWriteFailed, this, [this](const QString& reason) {
+        statusBar()->showMessage(
+            QStringLiteral("地図タイルをキャッシュに保存できません: %1").arg(reason));
+    });
     mapControl->setObjectName(QStringLiteral("map_control"));
     ui->verticalLayout->addWidget(mapControl);
 
@@ -84,6 +89,15 @@ void MivaroMap::createMap()
     mapControl->addLayer(baseLayer, -1);
     notesLayer = std::make_shared<LayerGeometry>(QStringLiteral("Notes"), 0, 17);
     mapControl->addLayer(notesLayer, -1);
+}
+
+void MivaroMap::showTileError(const QString& reason)
+{
+    const QString prefix = QStringLiteral("地図タイルを取得できません: ");
+    if (!reason.isEmpty())
+        statusBar()->showMessage(prefix + reason);
+    else if (statusBar()->currentMessage().startsWith(prefix))
+        statusBar()->clearMessage(); // only our own note: another message may have come since
 }
 
 namespace {

@@ -3,7 +3,8 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+
+#include <cerrno>
 
 namespace qmapcontrol {
 
@@ -44,21 +45,19 @@ bool DiskCache::read(const QString& cacheName, int z, int x, int y, Entry* entry
     return true;
 }
 
-bool DiskCache::write(const QString& cacheName, int z, int x, int y, const QByteArray& bytes) const
+fileio::WriteResult DiskCache::write(const QString& cacheName, int z, int x, int y,
+                                     const QByteArray& bytes) const
 {
     if (!m_enabled)
-        return false;
+        return fileio::WriteResult{false, QString()};
     const QString target = path(cacheName, z, x, y);
-    if (!QDir().mkpath(QFileInfo(target).absolutePath()))
-        return false;
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
+    const QString folder = QFileInfo(target).absolutePath();
+    errno = 0;
+    if (!QDir().mkpath(folder)) {
+        const int reason = errno ? errno : EIO;
+        return fileio::WriteResult{false, qt_error_string(reason)};
     }
-    return file.commit();
+    return fileio::writeFileAtomically(target, bytes, fileio::Durability::Cache);
 }
 
 void DiskCache::remove(const QString& cacheName, int z, int x, int y) const

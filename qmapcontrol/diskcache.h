@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fileio/atomicfile.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QString>
@@ -27,7 +29,8 @@ public:
     QString path(const QString& cacheName, int z, int x, int y) const;
     // False when there is no such file (or the cache is off).
     bool read(const QString& cacheName, int z, int x, int y, Entry* entry) const;
-    bool write(const QString& cacheName, int z, int x, int y, const QByteArray& bytes) const;
+    fileio::WriteResult write(const QString& cacheName, int z, int x, int y,
+                              const QByteArray& bytes) const;
     // A file that is there but no image: it would only be read again and again.
     void remove(const QString& cacheName, int z, int x, int y) const;
 

@@ -46,6 +46,8 @@ QMapControl::QMapControl(const QSizeF& viewport, QWidget* parent, Qt::WindowFlag
 
     connect(m_tiles, &TileSource::tileReady, this, [this] { layerChanged(true); });
     connect(m_tiles, &TileSource::providerRefused, this, &QMapControl::tileProviderRefused);
+    connect(m_tiles, &TileSource::tileLoadError, this, &QMapControl::tileLoadError);
+    connect(m_tiles, &TileSource::cacheWriteFailed, this, &QMapControl::tileCacheWriteFailed);
 
     m_zoomControls->setRange(m_zoomMin, m_zoomMax);
     m_zoomControls->setZoom(m_zoom);

@@ -105,6 +105,11 @@ signals:
     void changeZoomLevel(int zoom);
     // A tile provider turned us away (a key missing, say): its tiles stay blank.
     void tileProviderRefused(const QString& text);
+    // Tiles of the view cannot be had, and the last reason ("HTTP 404"); empty once
+    // they load again.
+    void tileLoadError(const QString& reason);
+    // A tile could not be kept in the persistent cache (the system's reason).
+    void tileCacheWriteFailed(const QString& reason);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,5 +1,6 @@
 #include "qmapcontrol/tilesource.h"
 
+#include "fileio/atomicfile.h"
 #include "qmapcontrol/diskcache.h"
 #include "qmapcontrol/mapadapter.h"
 
@@ -15,6 +16,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 #ifndef QMAPCONTROL_USER_AGENT_VERSION
@@ -30,28 +32,39 @@ constexpr int maxZoom = 30;
 // Disk lookups per event-loop turn: enough to fill a view quickly, few enough
 // that painting and input are never held up.
 constexpr int diskReadsPerTurn = 4;
-// Nothing a tile server sends for one tile is this big; refuse to decode it.
-constexpr int maxTileSide = 4096;
+// No tile is bigger; a larger picture would only eat memory (4 MB decoded at most).
+constexpr int maxTileSide = 1024;
+
+// The memory cache counts KiB, so that its int cost cannot overflow.
+int costOf(const QPixmap& pixmap)
+{
+    const qint64 bytes = qint64(pixmap.width()) * pixmap.height() * qMax(1, pixmap.depth()) / 8;
+    return int(qMax<qint64>(1, bytes / 1024));
+}
 
 QString tileId(const QString& cacheName, int z, int x, int y)
 {
     return QStringLiteral("%1/%2/%3/%4").arg(cacheName).arg(z).arg(x).arg(y);
 }
 
-bool decodeTile(const QByteArray& bytes, QPixmap* pixmap)
+// Empty when the bytes are a usable tile, else why not.
+QString decodeTile(const QByteArray& bytes, QPixmap* pixmap)
 {
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     const QSize size = reader.size();
+    const QString tooBig = QStringLiteral("画像が大きすぎます");
     if (size.isValid() && (size.width() > maxTileSide || size.height() > maxTileSide))
-        return false;
+        return tooBig;
     const QImage image = reader.read();
-    if (image.isNull() || image.width() > maxTileSide || image.height() > maxTileSide)
-        return false;
+    if (image.isNull())
+        return QStringLiteral("画像ではありません");
+    if (image.width() > maxTileSide || image.height() > maxTileSide)
+        return tooBig;
     *pixmap = QPixmap::fromImage(image);
-    return !pixmap->isNull();
+    return pixmap->isNull() ? QStringLiteral("画像ではありません") : QString();
 }
 
 struct Job
@@ -67,6 +80,10 @@ struct Job
     // The disk had nothing usable for this tile (or the cache is off).
     bool diskMissed = false;
     std::weak_ptr<MapAdapter> adapter;
+    // Why the request was aborted by us (too big, too slow); empty otherwise.
+    QString abortReason;
+    // What arrived so far, taken as it comes so that its size is known at once.
+    QByteArray body;
 };
 
 struct Failure
@@ -82,7 +99,7 @@ struct TileSource::Private
 {
     TileSource* q;
     QNetworkAccessManager network;
-    QCache<QString, QPixmap> memory{320};
+    QCache<QString, QPixmap> memory{128 * 1024}; // KiB
     DiskCache disk;
     QTimer diskTimer;
 
@@ -98,7 +115,15 @@ struct TileSource::Private
 
     QElapsedTimer clock;
     std::chrono::milliseconds retryDelay{60000};
-    std::chrono::milliseconds transferTimeout{20000};
+    std::chrono::milliseconds stallLimit{10000};
+    std::chrono::milliseconds deadline{30000};
+    qint64 maxTileBytes = 4 * 1024 * 1024;
+
+    // Tiles of the view that failed, with why; the last reason is what is told.
+    QHash<QString, QString> failing;
+    QString lastError;
+    QString toldError;
+    QString toldCacheError;
 
     explicit Private(TileSource* owner) : q(owner)
     {
@@ -182,8 +207,8 @@ struct TileSource::Private
             DiskCache::Entry entry;
             if (disk.read(job.cacheName, job.z, job.x, job.y, &entry)) {
                 QPixmap pixmap;
-                if (decodeTile(entry.bytes, &pixmap)) {
-                    memory.insert(job.id, new QPixmap(pixmap));
+                if (decodeTile(entry.bytes, &pixmap).isEmpty()) {
+                    remember(job.id, pixmap);
                     arrived = true;
                     // An old tile is still drawn until a fresh one arrives.
                     if (entry.expired)
@@ -197,8 +222,51 @@ struct TileSource::Private
         }
         if (!diskQueue.isEmpty())
             diskTimer.start();
-        if (arrived)
+        if (arrived) {
+            tellErrors();
             emit q->tileReady();
+        }
+    }
+
+    void remember(const QString& id, const QPixmap& pixmap)
+    {
+        memory.insert(id, new QPixmap(pixmap), costOf(pixmap));
+        failing.remove(id);
+    }
+
+    // Tells the view's state once it changed: the last reason while any of its tiles
+    // fail, empty once none does. Queued: this may run inside a paint.
+    void tellErrors()
+    {
+        const QString now = failing.isEmpty() ? QString() : lastError;
+        if (now == toldError)
+            return;
+        toldError = now;
+        QMetaObject::invokeMethod(
+            q, [q = q, now] { emit q->tileLoadError(now); }, Qt::QueuedConnection);
+    }
+
+    void writeToDisk(const Job& job, const QByteArray& bytes)
+    {
+        const fileio::WriteResult written = disk.write(job.cacheName, job.z, job.x, job.y, bytes);
+        if (written.ok || !disk.isEnabled()) {
+            toldCacheError.clear();
+            return;
+        }
+        if (written.error == toldCacheError)
+            return;
+        toldCacheError = written.error;
+        QMetaObject::invokeMethod(
+            q, [q = q, e = written.error] { emit q->cacheWriteFailed(e); }, Qt::QueuedConnection);
+    }
+
+    void abortRequest(QNetworkReply* reply, const QString& reason)
+    {
+        const auto it = running.find(reply);
+        if (it == running.end() || reply->isFinished())
+            return;
+        it->abortReason = reason;
+        reply->abort();
     }
 
     void startRequests()
@@ -213,12 +281,50 @@ struct TileSource::Private
             request.setHeader(QNetworkRequest::UserAgentHeader, userAgent());
             request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                                  QNetworkRequest::NoLessSafeRedirectPolicy);
-            request.setTransferTimeout(int(transferTimeout.count()));
             QNetworkReply* reply = network.get(request);
             running.insert(reply, job);
             QObject::connect(reply, &QNetworkReply::finished, q,
                              [this, reply] { finished(reply); });
+            watch(reply);
         }
+    }
+
+    // A server that sends too much, too slowly or nothing at all must not hold a
+    // request slot (or memory) for ever.
+    void watch(QNetworkReply* reply)
+    {
+        auto* total = new QTimer(reply);
+        total->setSingleShot(true);
+        QObject::connect(total, &QTimer::timeout, q, [this, reply] {
+            abortRequest(reply, QStringLiteral("応答が %1 秒で終わりません")
+                                    .arg(double(deadline.count()) / 1000.0));
+        });
+        total->start(int(deadline.count()));
+        auto* stall = new QTimer(reply);
+        stall->setSingleShot(true);
+        QObject::connect(stall, &QTimer::timeout, q, [this, reply] {
+            abortRequest(reply, QStringLiteral("応答が %1 秒止まりました")
+                                    .arg(double(stallLimit.count()) / 1000.0));
+        });
+        stall->start(int(stallLimit.count()));
+        QObject::connect(reply, &QNetworkReply::metaDataChanged, stall,
+                         qOverload<>(&QTimer::start));
+        QObject::connect(reply, &QNetworkReply::readyRead, q, [this, reply, stall] {
+            stall->start();
+            const auto it = running.find(reply);
+            if (it == running.end())
+                return;
+            it->body += reply->readAll();
+            const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+            if (it->body.size() > maxTileBytes || length.toLongLong() > maxTileBytes)
+                abortRequest(reply, tooMuch());
+        });
+    }
+
+    QString tooMuch() const
+    {
+        return QStringLiteral("応答が %1 MB を超えました")
+            .arg(double(maxTileBytes) / (1024 * 1024));
     }
 
     void finished(QNetworkReply* reply)
@@ -228,32 +334,45 @@ struct TileSource::Private
         // Dropped by setWanted or a refusal: nothing to do.
         if (it == running.end())
             return;
-        const Job job = it.value();
+        Job job = it.value();
         running.erase(it);
+        if (job.abortReason.isEmpty())
+            job.body += reply->readAll();
         pending.remove(job.id);
 
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (status == 401 || status == 403) {
+        if (!job.abortReason.isEmpty()) {
+            recordFailure(job, job.abortReason);
+        } else if (status == 401 || status == 403) {
             refuse(job, status);
+        } else if (reply->error() == QNetworkReply::NoError && status == 200 &&
+                   job.body.size() > maxTileBytes) {
+            recordFailure(job, tooMuch());
         } else if (reply->error() == QNetworkReply::NoError && status == 200) {
-            const QByteArray bytes = reply->readAll();
+            const QByteArray& bytes = job.body;
             QPixmap pixmap;
-            if (decodeTile(bytes, &pixmap)) {
+            const QString refused = decodeTile(bytes, &pixmap);
+            if (refused.isEmpty()) {
                 failures.remove(job.url.toString());
-                memory.insert(job.id, new QPixmap(pixmap));
-                disk.write(job.cacheName, job.z, job.x, job.y, bytes);
+                remember(job.id, pixmap);
+                writeToDisk(job, bytes);
+                tellErrors();
                 emit q->tileReady();
             } else {
-                recordFailure(job);
+                recordFailure(job, refused);
             }
         } else {
-            recordFailure(job);
+            recordFailure(job, status > 0 ? QStringLiteral("HTTP %1").arg(status)
+                                          : reply->errorString());
         }
         startRequests();
     }
 
-    void recordFailure(const Job& job)
+    void recordFailure(const Job& job, const QString& reason)
     {
+        failing.insert(job.id, reason);
+        lastError = reason;
+        tellErrors();
         // A long session over a flaky network: forget failures whose back-off is over.
         if (failures.size() > 4096) {
             const qint64 now = clock.elapsed();
@@ -405,6 +524,15 @@ void TileSource::setWanted(const std::shared_ptr<MapAdapter>& adapter, const QVe
     }
 
     d->drop([&](const Job& job) { return job.cacheName == cacheName && !wanted.contains(job.id); });
+    // Failures out of view no longer matter to the user.
+    const QString prefix = cacheName + QLatin1Char('/');
+    for (auto it = d->failing.begin(); it != d->failing.end();) {
+        if (it.key().startsWith(prefix) && !wanted.contains(it.key()))
+            it = d->failing.erase(it);
+        else
+            ++it;
+    }
+    d->tellErrors();
     for (const TileKey& key : load)
         d->request(adapter, key.z, key.x, key.y);
     d->startRequests();
@@ -437,12 +565,31 @@ void TileSource::setRetryDelay(std::chrono::milliseconds delay)
 
 void TileSource::setTransferTimeout(std::chrono::milliseconds timeout)
 {
-    d->transferTimeout = timeout;
+    d->stallLimit = timeout;
 }
 
-void TileSource::setMemoryCacheTiles(int tiles)
+void TileSource::setRequestDeadline(std::chrono::milliseconds deadline)
 {
-    d->memory.setMaxCost(qMax(1, tiles));
+    d->deadline = deadline;
+}
+
+void TileSource::setMaxTileBytes(qint64 bytes)
+{
+    d->maxTileBytes = bytes;
+}
+
+void TileSource::setMemoryCacheBytes(qint64 bytes)
+{
+    // Never below one tile of the largest size: a tile the cache cannot hold would be
+    // fetched again and again.
+    const qint64 largestTile = qint64(maxTileSide) * maxTileSide * 4 / 1024;
+    d->memory.setMaxCost(
+        int(qBound<qint64>(largestTile, bytes / 1024, std::numeric_limits<int>::max())));
+}
+
+qint64 TileSource::memoryCacheBytes() const
+{
+    return qint64(d->memory.totalCost()) * 1024;
 }
 
 int TileSource::requestsInFlight() const

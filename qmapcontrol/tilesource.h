@@ -63,10 +63,15 @@ public:
     // A URL that failed is not asked again before this delay has passed (it
     // doubles with every further failure). Default one minute.
     void setRetryDelay(std::chrono::milliseconds delay);
-    // A request that receives nothing for this long is given up. Default 20 s.
+    // A request that receives nothing for this long is given up. Default 10 s.
     void setTransferTimeout(std::chrono::milliseconds timeout);
-    // Decoded tiles kept in memory (least recently used go first). Default 320.
-    void setMemoryCacheTiles(int tiles);
+    // A request still running after this long is given up. Default 30 s.
+    void setRequestDeadline(std::chrono::milliseconds deadline);
+    // A response bigger than this is given up: a failed tile, never kept. Default 4 MB.
+    void setMaxTileBytes(qint64 bytes);
+    // Memory the decoded tiles may take (least recently used go first). Default 128 MB.
+    void setMemoryCacheBytes(qint64 bytes);
+    qint64 memoryCacheBytes() const;
 
     int requestsInFlight() const;
     // Tiles waiting for a disk lookup or for a free request slot.
@@ -77,6 +82,11 @@ signals:
     void tileReady();
     // The provider refused us (401/403): its tiles stay blank. Sent once per adapter.
     void providerRefused(const QString& text);
+    // Tiles of the view fail, and the last reason why ("HTTP 404"); an empty text once
+    // none of them fails any more.
+    void tileLoadError(const QString& reason);
+    // A tile could not be kept in the persistent cache: the system's reason.
+    void cacheWriteFailed(const QString& reason);
 
 private:
     struct Private;

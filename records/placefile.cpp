@@ -1,14 +1,16 @@
 #include "records/placefile.h"
 
+#include "fileio/atomicfile.h"
 #include "settings/backuprotation.h"
 #include "settings/programdir.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QTextCodec>
 
-#include <cerrno>
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -122,10 +124,19 @@ QStringList readPlaceLines(const QString& fileName)
     QFile file(placeFilePath(fileName));
     if (!file.open(QIODevice::ReadOnly))
         return QStringList{QString()};
-    QByteArray bytes = file.readAll();
-    if (bytes.startsWith(utf8Bom))
-        bytes.remove(0, utf8Bom.size());
-    return QString::fromUtf8(bytes).split(QLatin1Char('\n'), Qt::KeepEmptyParts);
+    return decodePlaceText(file.readAll()).split(QLatin1Char('\n'), Qt::KeepEmptyParts);
+}
+
+QString decodePlaceText(const QByteArray& bytes)
+{
+    const int skip = bytes.startsWith(utf8Bom) ? utf8Bom.size() : 0;
+    // Not QString::fromUtf8(QByteArray): it stops at the first NUL byte and drops a
+    // second mark, which is then the first character of the first name.
+    QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
+    QString text = QTextCodec::codecForMib(106)->toUnicode(bytes.constData() + skip,
+                                                           bytes.size() - skip, &state);
+    text.remove(QChar(0));
+    return text;
 }
 
 QStringList splitPlaceLine(const QString& line)
@@ -169,22 +180,10 @@ bool writePlaceFile(const PlaceList& places, const QString& path, QString* error
     QByteArray bytes = utf8Bom;
     for (const auto& record : places)
         bytes += formatPlaceLine(*record).toUtf8();
-
-    QSaveFile file(path);
-    errno = 0;
-    bool ok = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-    if (ok)
-        ok = file.commit();
-    else
-        file.cancelWriting();
-    const int reason = errno;
-    if (!ok && error) {
-        *error = file.errorString();
-        // Some failures (the final rename, for one) leave Qt without a text of its own.
-        if (*error == QFile().errorString() && reason != 0)
-            *error = qt_error_string(reason);
-    }
-    return ok;
+    const fileio::WriteResult result = fileio::writeFileAtomically(path, bytes);
+    if (!result && error)
+        *error = result.error;
+    return result.ok;
 }
 
 void backupPlaceFile(const QString& name, bool onceADay)
@@ -217,4 +216,103 @@ bool isExactDuplicate(const PlaceList& places, const QString& name, const QStrin
         addReport += QStringLiteral("%1 : %2\n").arg(QString::number(position), record->name);
     }
     return false;
+}
+
+namespace {
+// Points closer than this in both coordinates are the same place.
+constexpr double sameSpot = 0.001;
+// Beyond this a coordinate is nonsense; all such share one cell and are compared one by one.
+constexpr double farOut = 1e12;
+constexpr qint64 farCell = std::numeric_limits<qint64>::max();
+
+bool sameSpotAs(double ax, double ay, double bx, double by)
+{
+    return std::fabs(ax - bx) < sameSpot && std::fabs(ay - by) < sameSpot;
+}
+} // namespace
+
+uint qHash(const NamesakeIndex::Cell& c, uint seed)
+{
+    return qHash(c.name, seed) ^ qHash(c.layer, seed) ^ qHash(c.cx, seed) ^
+           qHash(c.cy, seed * 31 + 7);
+}
+
+qint64 NamesakeIndex::cellOf(double v)
+{
+    if (!(std::fabs(v) < farOut))
+        return farCell;
+    return qint64(std::floor(v / sameSpot));
+}
+
+NamesakeIndex::NamesakeIndex(const PlaceList& places, int reportLimit) : m_limit(reportLimit)
+{
+    m_names.reserve(places.size());
+    for (size_t i = 0; i < places.size(); ++i)
+        add(*places[i], int(i));
+}
+
+void NamesakeIndex::add(const PlaceRecord& record, int index)
+{
+    if (size_t(index) >= m_names.size())
+        m_names.resize(size_t(index) + 1, nullptr);
+    m_names[size_t(index)] = &record.name;
+    m_byName[record.name].push_back(index);
+    const double x = toDoubleOrZero(record.x);
+    const double y = toDoubleOrZero(record.y);
+    // NaN is never the same spot as anything: no cell needed.
+    if (std::isnan(x) || std::isnan(y))
+        return;
+    m_grid[Cell{record.name, record.layer, cellOf(x), cellOf(y)}].push_back({x, y, index});
+}
+
+bool NamesakeIndex::isExactDuplicate(const QString& name, const QString& x, const QString& y,
+                                     const QString& layer)
+{
+    const auto namesakes = m_byName.constFind(name);
+    if (namesakes == m_byName.constEnd())
+        return false;
+    const std::vector<int>& indexes = *namesakes;
+
+    const double px = toDoubleOrZero(x);
+    const double py = toDoubleOrZero(y);
+    int match = std::numeric_limits<int>::max();
+    if (!std::isnan(px) && !std::isnan(py)) {
+        const qint64 cx = cellOf(px);
+        const qint64 cy = cellOf(py);
+        for (qint64 dx = -1; dx <= 1; ++dx) {
+            for (qint64 dy = -1; dy <= 1; ++dy) {
+                if ((cx == farCell && dx) || (cy == farCell && dy))
+                    continue;
+                const auto cell = m_grid.constFind(Cell{name, layer, cx + dx, cy + dy});
+                if (cell == m_grid.constEnd())
+                    continue;
+                // Ascending: the first that matches is this cell's earliest.
+                for (const Point& p : *cell) {
+                    if (p.index >= match)
+                        break;
+                    if (sameSpotAs(p.x, p.y, px, py)) {
+                        match = p.index;
+                        break;
+                    }
+                }
+            }
+        }
+    }
+
+    // Every namesake before the match (all of them without one) is reported.
+    const size_t reported =
+        size_t(std::lower_bound(indexes.begin(), indexes.end(), match) - indexes.begin());
+    size_t i = 0;
+    for (; i < reported && m_lines < m_limit; ++i, ++m_lines)
+        m_report +=
+            QStringLiteral("%1 : %2\n").arg(QString::number(indexes[i] + 1), *m_names[indexes[i]]);
+    m_omitted += qint64(reported - i);
+    return match != std::numeric_limits<int>::max();
+}
+
+QString NamesakeIndex::fullReport() const
+{
+    if (m_omitted == 0)
+        return m_report;
+    return m_report + QStringLiteral("…ほか %1 件").arg(m_omitted);
 }

@@ -104,12 +104,15 @@ void PlaceListDocument::addCommand()
     askSaveIfModified();
     addReport.clear();
     clearModels(1 | 2);
+    NamesakeIndex namesakes(places);
     for (auto& record : parsePlaceLines(readPlaceLines(file))) {
-        if (isExactDuplicate(record->name, record->x, record->y, record->layer))
+        if (namesakes.isExactDuplicate(record->name, record->x, record->y, record->layer))
             continue;
         modified = true;
+        namesakes.add(*record, int(places.size()));
         places.push_back(std::move(record));
     }
+    addReport = namesakes.fullReport();
     placesChanged();
     if (!addReport.isEmpty())
         Prompts::instance().information(

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include <cerrno>
 #include <functional>
 
 namespace {
@@ -34,10 +35,9 @@ QByteArray withBomAndCrLf(QByteArray bytes)
     return utf8Bom + bytes;
 }
 
-// Replaces the file in one step: a crash or a full disk leaves the old file whole.
-fileio::WriteResult replaceFile(const QString& path, const QByteArray& bytes)
+fileio::WriteResult failure(int reason)
 {
-    return fileio::writeFileAtomically(path, bytes, fileio::Durability::Synced);
+    return fileio::WriteResult{false, qt_error_string(reason)};
 }
 
 // QSettings (Qt 5.15) takes a leading byte-order mark for part of the first key, and it
@@ -56,16 +56,22 @@ public:
         if (!QFileInfo::exists(path))
             return true;
         QFile in(path);
-        if (!in.open(QIODevice::ReadOnly))
-            return fail(in.errorString(), error);
+        if (!in.open(QIODevice::ReadOnly)) {
+            lastError = fileio::WriteResult{false, in.errorString()};
+            return false;
+        }
         QByteArray bytes = in.readAll();
-        if (in.error() != QFileDevice::NoError)
-            return fail(in.errorString(), error);
+        if (in.error() != QFileDevice::NoError) {
+            lastError = fileio::WriteResult{false, in.errorString()};
+            return false;
+        }
         if (bytes.startsWith(utf8Bom))
             bytes.remove(0, utf8Bom.size());
-        QFile out(scratch);
-        return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size();
+        lastError = fileio::writeFileAtomically(scratch, bytes, fileio::Durability::Cache);
+        return lastError.ok;
     }
+    // Why copyFrom failed, when it was a write.
+    fileio::WriteResult lastError{false, qt_error_string(EIO)};
     QString path() const { return scratch; }
 
 private:
@@ -90,6 +96,45 @@ void readIni(const QString& path, const std::function<void(const QSettings&)>& r
     read(settings);
 }
 
+// QSettings never fails a write whose last buffered bytes did not reach the disk: it
+// reports success with the file cut short. So what it wrote is read back and compared
+// with what it holds before anything replaces the real file.
+bool sameValue(const QVariant& a, const QVariant& b)
+{
+    if (a.userType() == b.userType())
+        return a == b;
+    // Numbers, flags and one-element lists come back from the file as text.
+    return a.toString() == b.toString();
+}
+
+bool readsBackTheSame(const QSettings& written, const QString& copy)
+{
+    QSettings read(copy, QSettings::IniFormat);
+    read.setIniCodec("UTF-8");
+    QStringList keys = written.allKeys();
+    QStringList readKeys = read.allKeys();
+    keys.sort();
+    readKeys.sort();
+    if (keys != readKeys)
+        return false;
+    for (const QString& key : keys) {
+        if (!sameValue(written.value(key), read.value(key)))
+            return false;
+    }
+    return true;
+}
+
+// QSettings does not say why its write stopped short. The system does, when asked to
+// write more than that beside it: the same full disk or size limit refuses it.
+fileio::WriteResult whyCut(const QString& scratch, qint64 cutSize)
+{
+    const QString probe = scratch + QStringLiteral(".probe");
+    const fileio::WriteResult tried = fileio::writeFileAtomically(
+        probe, QByteArray(int(cutSize) + 65536, ' '), fileio::Durability::Cache);
+    QFile::remove(probe);
+    return tried ? failure(EIO) : tried;
+}
+
 // Sets keys in the INI file at path, keeping every key it does not set.
 fileio::WriteResult updateIni(const QString& path, const std::function<void(QSettings&)>& write,
                               bool withBom)
@@ -97,22 +142,30 @@ fileio::WriteResult updateIni(const QString& path, const std::function<void(QSet
     IniScratch scratch;
     QString error;
     // A file we could not read would lose its hand-written keys: leave it alone.
-    if (!scratch.copyFrom(path, &error))
-        return fileio::WriteResult{false, error};
+    if (!scratch.copyFrom(path))
+        return scratch.lastError;
+    QByteArray bytes;
     {
         QSettings settings(scratch.path(), QSettings::IniFormat);
         settings.setIniCodec("UTF-8");
         write(settings);
         settings.sync();
         if (settings.status() != QSettings::NoError)
-            return fileio::WriteResult{
-                false, QStringLiteral("QSettings status %1").arg(settings.status())};
+            return whyCut(scratch.path(), 0);
+        QFile written(scratch.path());
+        if (!written.open(QIODevice::ReadOnly))
+            return fileio::WriteResult{false, written.errorString()};
+        bytes = written.readAll();
+        // Another name, so that QSettings parses it afresh instead of using its cache.
+        const QString copy = scratch.path() + QStringLiteral(".check.ini");
+        const fileio::WriteResult copied =
+            fileio::writeFileAtomically(copy, bytes, fileio::Durability::Cache);
+        if (!copied)
+            return copied;
+        if (!readsBackTheSame(settings, copy))
+            return whyCut(scratch.path(), bytes.size());
     }
-    QFile written(scratch.path());
-    if (!written.open(QIODevice::ReadOnly))
-        return fileio::WriteResult{false, written.errorString()};
-    const QByteArray bytes = written.readAll();
-    return replaceFile(path, withBom ? withBomAndCrLf(bytes) : bytes);
+    return fileio::writeFileAtomically(path, withBom ? withBomAndCrLf(bytes) : bytes);
 }
 
 QString textValue(const QSettings& s, const QString& key, const QString& fallback = QString())
@@ -298,11 +351,11 @@ void AppSettings::load()
     loadClasses(classIniPath());
 }
 
-bool AppSettings::save()
+fileio::WriteResult AppSettings::save()
 {
     const QString path = iniPath();
     backupFile(path);
-    const bool iniSaved = !!updateIni(
+    const fileio::WriteResult iniSaved = updateIni(
         path,
         [this](QSettings& s) {
             s.setValue(QStringLiteral("csv_filename"), csv_filename);
@@ -332,13 +385,23 @@ bool AppSettings::save()
 
     const QString classPath = classIniPath();
     backupFile(classPath);
-    const bool classesSaved = !!writeClasses(*this, classPath, true);
-    return iniSaved && classesSaved;
+    const fileio::WriteResult classesSaved = writeClasses(*this, classPath, true);
+
+    fileio::WriteResult result{iniSaved.ok && classesSaved.ok, QString()};
+    QStringList failed;
+    for (const auto& [file, saved] :
+         {std::pair(path, iniSaved), std::pair(classPath, classesSaved)}) {
+        if (!saved)
+            failed << QStringLiteral("%1 に保存できませんでした。\n%2").arg(file, saved.error);
+    }
+    result.error = failed.join(QLatin1Char('\n'));
+    return result;
 }
 
 void AppSettings::backupFile(const QString& path)
 {
-    rotateBackups(path, backupcnt, true);
+    // A hand-written count of a billion must not make closing loop a billion times.
+    rotateBackups(path, qMin(backupcnt, maxBackupGenerations), true);
 }
 
 void AppSettings::loadClasses(const QString& path)
@@ -361,19 +424,19 @@ fileio::WriteResult AppSettings::saveClasses(const QString& path)
     return writeClasses(*this, path, false);
 }
 
-bool rewriteWithBom(const QString& path)
+fileio::WriteResult rewriteWithBom(const QString& path)
 {
     QFile in(path);
     if (!in.open(QIODevice::ReadOnly))
-        return false;
+        return fileio::WriteResult{false, in.errorString()};
     QTextStream stream(&in);
     stream.setCodec("UTF-8");
     QString text = stream.readAll();
     if (in.error() != QFileDevice::NoError)
-        return false;
+        return fileio::WriteResult{false, in.errorString()};
     in.close();
     // Line ends already CR LF stay single: a second rewrite changes nothing.
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    return !!replaceFile(path, utf8Bom + text.toUtf8());
+    return fileio::writeFileAtomically(path, utf8Bom + text.toUtf8());
 }

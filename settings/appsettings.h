@@ -16,6 +16,8 @@ class AppSettings
 {
 public:
     static constexpr int ClassCount = 200;
+    // Backup generations actually kept, whatever backupcnt says.
+    static constexpr int maxBackupGenerations = 99;
 
     static AppSettings& instance();
 
@@ -23,12 +25,15 @@ public:
     void load();
     // Backs up and writes mivaromap.ini and classsetting.ini (each rewritten
     // with a byte-order mark and CR LF). Keys it does not write stay as they were.
-    bool save();
+    // A file that could not be written is left as it was; the error then names
+    // each such file with the system's reason, ready to be shown.
+    fileio::WriteResult save();
     // At most one backup generation a day: ".bak1" newest ... ".bak<backupcnt>".
     void backupFile(const QString& path);
     // Replaces all 200 classes from a class file (a missing file gives defaults).
     void loadClasses(const QString& path);
-    // Backs up and writes all 200 classes; on failure the result tells why.
+    // Backs up and writes all 200 classes; on failure the file is left as it was
+    // and the error is the system's reason.
     fileio::WriteResult saveClasses(const QString& path);
 
     // True when i is a usable class index (0..199).
@@ -111,4 +116,4 @@ private:
 
 // Rewrites a text file as UTF-8 with a byte-order mark and "\r\n" line ends.
 // A file that cannot be read is left alone.
-bool rewriteWithBom(const QString& path);
+fileio::WriteResult rewriteWithBom(const QString& path);

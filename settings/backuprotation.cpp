@@ -1,5 +1,7 @@
 #include "settings/backuprotation.h"
 
+#include "fileio/atomicfile.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QFile>
@@ -20,7 +22,16 @@ QDate modifiedDay(const QString& path)
 bool copyKeepingModified(const QString& from, const QString& to)
 {
     const QDateTime when = QFileInfo(from).lastModified();
-    if (!QFile::copy(from, to))
+    if (QFileInfo::exists(to))
+        return false;
+    QFile source(from);
+    if (!source.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = source.readAll();
+    if (source.error() != QFileDevice::NoError)
+        return false;
+    // Through the one writer: a full disk leaves no half copy behind.
+    if (!fileio::writeFileAtomically(to, bytes))
         return false;
     QFile copy(to);
     if (!copy.open(QIODevice::ReadWrite))

@@ -694,6 +694,24 @@ private slots:
         s.w().providerMenuActions()[3]->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(server.paths().contains("/gsi/9/455/201.png"), 20000);
     }
+
+    void tileFailuresInTheStatusBar()
+    {
+        server.setResponse("/osm/9/455/201.png", {404, "text/plain", "gone", {}});
+        Session s(server, QByteArray(), {"provider=1"});
+        s.show();
+        const QString note = QStringLiteral("地図タイルを取得できません: HTTP 404");
+        QTRY_COMPARE_WITH_TIMEOUT(s.status(), note, 20000);
+        server.setResponse("/osm/9/455/201.png",
+                           {200, "image/png", TestTileServer::tilePng(9, 455, 201), {}});
+        // Taken back once the tiles load, but never a message that came after it.
+        emit s.w().map()->tileLoadError(QString());
+        QCOMPARE(s.status(), QString());
+        emit s.w().map()->tileLoadError(QStringLiteral("HTTP 500"));
+        s.w().statusBar()->showMessage("X=1 Y=2");
+        emit s.w().map()->tileLoadError(QString());
+        QCOMPARE(s.status(), QStringLiteral("X=1 Y=2"));
+    }
 };
 
 QTEST_MAIN(TestMainWindow)

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QtTest>
 
 class TestPlaceFile : public QObject
@@ -26,6 +27,121 @@ private slots:
         writeAll(in, "\xEF\xBB\xBF" + bytes);
         QVERIFY(writePlaceFile(parsePlaceLines(readPlaceLines(in)), out, nullptr));
         QCOMPARE(readAll(out), "\xEF\xBB\xBF" + bytes);
+    }
+    void decodeKeepsEverythingButNul_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("names");
+        const QByteArray bom("\xEF\xBB\xBF");
+        QTest::newRow("NUL mid-file")
+            << QByteArray("a") + '\0' + "b,1,2,3,1,I,1,1\nc,1,2,3,1,I,1,1\n"
+            << QStringList{"ab", "c"};
+        QTest::newRow("NUL first") << QByteArray(1, '\0') + ",1,2,3,1,I,1,1\nc,1,2,3,1,I,1,1\n"
+                                   << QStringList{"", "c"};
+        QTest::newRow("mark kept in a name") << bom + bom + "\xEF\xBB\xBFx,1,2,3,1,I,1,1\n"
+                                             << QStringList{QString(2, QChar(0xFEFF)) + "x"};
+        QTest::newRow("no mark, not dropped")
+            << QByteArray("z,1,2,3,1,I,1,1\n") << QStringList{"z"};
+        QTest::newRow("bad UTF-8 goes on") << QByteArray("\xFF\xFE,1,2,3,1,I,1,1\nd,1,2,3,1,I,1,1")
+                                           << QStringList{QString(2, QChar(0xFFFD)), "d"};
+    }
+    void decodeKeepsEverythingButNul()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, names);
+        const QString file = dir.filePath("decode.csv");
+        writeAll(file, bytes);
+        QStringList read;
+        for (const auto& r : parsePlaceLines(readPlaceLines(file)))
+            read << r->name;
+        QCOMPARE(read, names);
+    }
+    void fuzzedRoundTrip()
+    {
+        // Random names from all of Unicode, with the characters the format has to escape
+        // made common; what is saved comes back exactly, NUL aside.
+        QRandomGenerator random(7);
+        const QVector<uint> tricky{',', '"', '\n', '\r', 0, 0xFEFF, ' ', 0x3000, 0x1F3EF};
+        const auto randomText = [&](int maxLength) {
+            QString text;
+            const int length = random.bounded(maxLength + 1);
+            for (int i = 0; i < length; ++i) {
+                uint c = random.bounded(3) ? random.bounded(0x110000) : tricky[random.bounded(9)];
+                if (c >= 0xD800 && c < 0xE000)
+                    c = 0xFEFF; // a lone surrogate is no character
+                text += QString::fromUcs4(&c, 1);
+            }
+            return text;
+        };
+        for (int round = 0; round < 200; ++round) {
+            PlaceList list;
+            for (int i = random.bounded(1, 6); i > 0; --i) {
+                auto r = std::make_unique<PlaceRecord>();
+                r->name = randomText(12);
+                if (i == 1 && round % 2)
+                    r->name.prepend(QChar(0xFEFF));
+                r->x = QString::number(random.generateDouble());
+                r->layer = randomText(3);
+                r->level = randomText(3);
+                list.push_back(std::move(r));
+            }
+            const QString file = dir.filePath("fuzz.csv");
+            QVERIFY(writePlaceFile(list, file, nullptr));
+            const PlaceList back = parsePlaceLines(readPlaceLines(file));
+            QCOMPARE(back.size(), list.size());
+            for (size_t i = 0; i < list.size(); ++i) {
+                for (int c = 0; c < 8; ++c)
+                    QCOMPARE(back[i]->field(c), QString(list[i]->field(c)).remove(QChar(0)));
+            }
+            // Random bytes: whatever comes out, nothing crashes.
+            QByteArray junk(random.bounded(400), Qt::Uninitialized);
+            for (char& b : junk)
+                b = char(random.bounded(256));
+            writeAll(file, junk);
+            parsePlaceLines(readPlaceLines(file));
+        }
+    }
+    void namesakeIndexAnswersAsTheScan()
+    {
+        // Few names, near and far spots and two layers: the index must say what the
+        // plain scan says, report the same lines, and cut the report where told.
+        QRandomGenerator random(11);
+        const QStringList names{"", "A", "B"};
+        const QStringList coords{"135",      "135.0009", "134.9991", "135.001",
+                                 "135.0021", "nan",      "1e300",    "x"};
+        const auto line = [&] {
+            return names[random.bounded(3)] + ',' + coords[random.bounded(8)] + ',' +
+                   coords[random.bounded(4)] + ",0," + QString::number(random.bounded(1, 3)) +
+                   ",,,";
+        };
+        for (int round = 0; round < 60; ++round) {
+            QStringList lines;
+            for (int i = random.bounded(10); i > 0; --i)
+                lines << line();
+            PlaceList scanned = parsePlaceLines(lines);
+            PlaceList indexed = parsePlaceLines(lines);
+            NamesakeIndex all(indexed, 1 << 30), cut(indexed, 3);
+            QString report;
+            for (auto& r : parsePlaceLines({line(), line(), line(), line(), line(), line()})) {
+                const bool dup = isExactDuplicate(scanned, r->name, r->x, r->y, r->layer, report);
+                QCOMPARE(all.isExactDuplicate(r->name, r->x, r->y, r->layer), dup);
+                QCOMPARE(cut.isExactDuplicate(r->name, r->x, r->y, r->layer), dup);
+                if (dup)
+                    continue;
+                scanned.push_back(std::make_unique<PlaceRecord>(*r));
+                all.add(*r, int(indexed.size()));
+                cut.add(*r, int(indexed.size()));
+                indexed.push_back(std::move(r));
+            }
+            QCOMPARE(all.fullReport(), report);
+            const QStringList reported = report.split('\n', Qt::SkipEmptyParts);
+            QString expected = QStringList(reported.mid(0, 3)).join('\n');
+            if (!expected.isEmpty())
+                expected += '\n';
+            if (reported.size() > 3)
+                expected += QStringLiteral("…ほか %1 件").arg(reported.size() - 3);
+            QCOMPARE(cut.fullReport(), expected);
+        }
     }
     void recordsFromLines()
     {

@@ -58,6 +58,24 @@ private slots:
         QCOMPARE(doc->prompts().kinds(), QStringList({"open", "open", "question", "open",
                                                       "information", "open", "question"}));
     }
+    void addReportIsCapped()
+    {
+        // 300 namesakes at different spots: row k reports the k + 1 before it.
+        QByteArray more;
+        for (int i = 0; i < 300; ++i)
+            more += "A," + QByteArray::number(10 + i) + ",2,,1,,,\n";
+        writeAll(doc->dir.file("more.csv"), more);
+        doc->prompts().fileAnswers << doc->dir.file("more.csv");
+        doc->prompts().buttonAnswers << QMessageBox::No;
+        doc->addCommand();
+        QCOMPARE(doc->places.size(), size_t(301));
+        const QStringList lines = doc->prompts().calls.last().text.split('\n');
+        QCOMPARE(lines.mid(0, 5), QStringList({"同じ名前で違う座標のデータが存在します。", "",
+                                               "1 : A", "1 : A", "2 : A"}));
+        QCOMPARE(lines.size(), 2 + 200 + 1);
+        QCOMPARE(lines.at(201), QStringLiteral("10 : A")); // row 19 reports 1..20: cut after 10
+        QCOMPARE(lines.last(), QStringLiteral("…ほか %1 件").arg(300 * 301 / 2 - 200));
+    }
     void saveAsAndAutosave()
     {
         doc->saveAsCommand(); // cancelled

@@ -194,6 +194,23 @@ private slots:
         }
         QCOMPARE(QFileInfo(ini + ".bak1").lastModified().date(), twoDaysAgo.date());
     }
+    void hugeBackupCountKeeps99()
+    {
+        const QString ini = dir->file("mivaromap.ini");
+        writeAll(ini, "backupcnt=1000000000\n");
+        setModified(ini, QDateTime::currentDateTime().addDays(-2));
+        for (int n : {98, 99})
+            writeAll(ini + ".bak" + QString::number(n), QByteArray::number(n));
+        AppSettings s;
+        s.load();
+        QVERIFY(s.save()); // returns at once instead of turning a billion times
+        QCOMPARE(readAll(ini + ".bak99") + readAll(ini + ".bak1"),
+                 QByteArray("98backupcnt=1000000000\n"));
+        QVERIFY(!QFileInfo::exists(ini + ".bak100") && !QFileInfo::exists(ini + ".bak98"));
+        AppSettings again;
+        again.load();
+        QCOMPARE(again.backupcnt, 1000000000); // the user's value stays as written
+    }
     void rewriteWithBomLeavesUnreadableAlone()
     {
         QVERIFY(!rewriteWithBom(dir->file("m.ini")) && !QFile::exists(dir->file("m.ini")));

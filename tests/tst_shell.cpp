@@ -149,6 +149,26 @@ private slots:
         QVERIFY(QFile::exists(s.dir.file("classsetting.ini")));
     }
 
+    void unsavedSettingsAreToldAtExit()
+    {
+        Shell s;
+        {
+            MivaroMap w;
+            // A folder where the settings file should be: it cannot be replaced.
+            QVERIFY(QDir(s.dir.path()).mkdir("mivaromap.ini"));
+        }
+        QList<ScriptedPrompts::Call> calls;
+        for (const ScriptedPrompts::Call& c : s.prompts.prompts().calls)
+            if (c.kind != "beep")
+                calls << c;
+        QCOMPARE(calls.size(), 1);
+        QCOMPARE(calls[0].kind + calls[0].title, QStringLiteral("warning保存エラー"));
+        const QString head = s.dir.file("mivaromap.ini") + " に保存できませんでした。\n";
+        QVERIFY2(calls[0].text.startsWith(head) && calls[0].text.size() > head.size() + 2,
+                 qPrintable(calls[0].text));
+        QVERIFY(QFile::exists(s.dir.file("classsetting.ini"))); // the rest is saved all the same
+    }
+
     void relativeListNameLiesBesideTheProgram()
     {
         Shell s;

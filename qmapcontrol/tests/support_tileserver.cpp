@@ -7,6 +7,9 @@
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
+
+#include <memory>
 
 TestTileServer::TestTileServer() : m_server(new QTcpServer(this))
 {
@@ -123,11 +126,31 @@ void TestTileServer::answer(QTcpSocket* socket, const QString& path)
         r.body = tilePng(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
     else
         r = {404, "text/plain", "not found", {}};
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(r.status) +
-                      " Test\r\nContent-Type: " + r.contentType +
-                      "\r\nContent-Length: " + QByteArray::number(r.body.size());
+    QByteArray head =
+        "HTTP/1.1 " + QByteArray::number(r.status) + " Test\r\nContent-Type: " + r.contentType;
+    if (!r.noLength)
+        head += "\r\nContent-Length: " + QByteArray::number(r.body.size());
     if (!r.location.isEmpty())
         head += "\r\nLocation: " + r.location;
-    socket->write(head + "\r\nConnection: close\r\n\r\n" + r.body);
-    socket->disconnectFromHost();
+    head += "\r\nConnection: close\r\n\r\n";
+    const QByteArray body = r.stopAfter >= 0 ? r.body.left(r.stopAfter) : r.body;
+    if (r.trickleMs <= 0) {
+        socket->write(head + body);
+        if (r.stopAfter < 0)
+            socket->disconnectFromHost();
+        return;
+    }
+    socket->write(head);
+    auto* timer = new QTimer(socket);
+    auto sent = std::make_shared<int>(0);
+    connect(timer, &QTimer::timeout, socket, [socket, timer, body, sent, r] {
+        if (*sent < body.size()) {
+            socket->write(body.mid((*sent)++, 1));
+        } else {
+            timer->stop();
+            if (r.stopAfter < 0)
+                socket->disconnectFromHost();
+        }
+    });
+    timer->start(r.trickleMs);
 }

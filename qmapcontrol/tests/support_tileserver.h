@@ -4,7 +4,8 @@
 // /<z>/<x>/<y>[.png] gets a 256x256 PNG of tileColor(z, x, y), labelled "z/x/y"
 // in its top-left 96x20 corner; other paths get 404. setResponse() fixes the
 // answer for one path (with its query, as sent). While holding, requests wait
-// unanswered. Every connection closes after its answer.
+// unanswered. Every connection closes after its answer. A response may trickle
+// or stop halfway, as a misbehaving server does.
 
 #include <QColor>
 #include <QHash>
@@ -29,6 +30,12 @@ public:
         QByteArray contentType = "image/png";
         QByteArray body;
         QByteArray location; // sent with a 3xx status
+        // > 0: the body goes out one byte per this many milliseconds.
+        int trickleMs = 0;
+        // >= 0: only this many bytes of the body are sent, then nothing more.
+        int stopAfter = -1;
+        // No Content-Length: the body ends when the connection closes.
+        bool noLength = false;
     };
 
     TestTileServer();

@@ -3,10 +3,13 @@
 
 #include "support_tileserver.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+
+Q_DECLARE_METATYPE(TestTileServer::Response)
 
 using namespace qmapcontrol;
 using namespace std::chrono_literals;
@@ -40,7 +43,119 @@ private slots:
     void refusal_data();
     void refusal();
     void setWantedKeepsFewRequestsAndDropsOthers();
+    void hostileServers_data();
+    void hostileServers();
+    void memoryCacheCountsBytes();
 };
+
+static QByteArray pngOfSize(int w, int h)
+{
+    QImage image(w, h, QImage::Format_Mono);
+    image.fill(1);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+void TestTiles::hostileServers_data()
+{
+    QTest::addColumn<TestTileServer::Response>("response");
+    QTest::addColumn<qint64>("maxBytes"); // -1: the default
+    QTest::addColumn<QString>("reason");  // empty: the tile is good
+    const QByteArray png = TestTileServer::tilePng(4, 1, 1);
+    const QByteArray big(6 * 1024 * 1024, 'x');
+    TestTileServer::Response r;
+    r.body = big;
+    QTest::newRow("6 MB") << r << qint64(-1) << "応答が 4 MB を超えました";
+    r.noLength = true;
+    QTest::newRow("6 MB, no length") << r << qint64(-1) << "応答が 4 MB を超えました";
+    r = {};
+    r.body = png + QByteArray(4096, '\0'); // bigger than the other tiles; still a picture
+    QTest::newRow("at the byte limit") << r << qint64(r.body.size()) << "";
+    QTest::newRow("a byte over")
+        << r << qint64(r.body.size() - 1)
+        << QStringLiteral("応答が %1 MB を超えました").arg((r.body.size() - 1) / 1048576.0);
+    r.body = pngOfSize(4096, 4096);
+    QTest::newRow("4096 x 4096") << r << qint64(-1) << "画像が大きすぎます";
+    r.body = pngOfSize(1025, 1024);
+    QTest::newRow("1025 wide") << r << qint64(-1) << "画像が大きすぎます";
+    r.body = pngOfSize(1024, 1024);
+    QTest::newRow("1024 x 1024") << r << qint64(-1) << "";
+    r.body = png;
+    r.trickleMs = 20;
+    QTest::newRow("trickling") << r << qint64(-1) << "応答が 0.6 秒で終わりません";
+    r.trickleMs = 0;
+    r.stopAfter = 10;
+    QTest::newRow("stalled") << r << qint64(-1) << "応答が 0.3 秒止まりました";
+    r = {404, "text/plain", "gone", {}};
+    QTest::newRow("404") << r << qint64(-1) << "HTTP 404";
+}
+
+// A server that sends too much, too big a picture, too slowly or nothing: the tile fails
+// (told with its reason), is never kept, and the other tiles load all the same.
+void TestTiles::hostileServers()
+{
+    QFETCH(TestTileServer::Response, response);
+    QFETCH(qint64, maxBytes);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    TestTileServer server;
+    server.setResponse("/4/1/1.png", response);
+    TileSource source;
+    source.enablePersistentCache(std::chrono::minutes(0), QDir(dir.path()));
+    // Short limits only where the row is about them: a loaded machine may well take a
+    // few hundred milliseconds to start sending 6 MB.
+    source.setRequestDeadline(response.trickleMs ? 600ms : 10s);
+    source.setTransferTimeout(response.stopAfter >= 0 ? 300ms : 10s);
+    source.setRetryDelay(100ms);
+    if (maxBytes >= 0)
+        source.setMaxTileBytes(maxBytes);
+    QSignalSpy told(&source, &TileSource::tileLoadError);
+    const auto adapter = serverAdapter(server);
+    const QVector<TileKey> view{{4, 1, 1}, {4, 2, 1}, {4, 3, 1}};
+    source.setWanted(adapter, view);
+    QTRY_VERIFY(source.tile(adapter, 4, 2, 1).exact && source.tile(adapter, 4, 3, 1).exact);
+    settle(source);
+    QCOMPARE(source.tile(adapter, 4, 1, 1).exact, reason.isEmpty());
+    QCOMPARE(QFileInfo::exists(dir.filePath(adapter->cacheName() + "/4/1/1")), reason.isEmpty());
+    if (reason.isEmpty()) {
+        QCOMPARE(told.count(), 0);
+        return;
+    }
+    QTRY_VERIFY(told.count() > 0);
+    QCOMPARE(told.first().first().toString(), reason);
+
+    // Asked again after the back-off; once it loads, the note is taken back.
+    server.setResponse("/4/1/1.png", {200, "image/png", TestTileServer::tilePng(4, 1, 1), {}});
+    QTRY_VERIFY_WITH_TIMEOUT(source.tile(adapter, 4, 1, 1).exact, 5000);
+    QTRY_COMPARE(told.last().first().toString(), QString());
+}
+
+void TestTiles::memoryCacheCountsBytes()
+{
+    // 256 x 256 tiles take 256 KiB each: a 4 MB budget (the least, one 1024 x 1024 tile)
+    // holds sixteen of them.
+    TestTileServer server;
+    TileSource source;
+    source.setMemoryCacheBytes(1024);
+    QSignalSpy told(&source, &TileSource::tileLoadError);
+    const auto adapter = serverAdapter(server);
+    for (int x = 0; x < 18; ++x)
+        QTRY_VERIFY(source.tile(adapter, 5, x, 0).exact);
+    QCOMPARE(source.memoryCacheBytes(), qint64(16 * 256 * 1024));
+    QVERIFY(source.tile(adapter, 5, 17, 0).exact && !source.tile(adapter, 5, 1, 0).exact);
+
+    // A failing tile of the view is told; moving the view away from it takes the note back.
+    server.setResponse("/3/0/7.png", {404, "text/plain", "gone", {}});
+    source.setWanted(adapter, {{3, 0, 7}, {3, 1, 7}});
+    QTRY_COMPARE(told.count(), 1);
+    QCOMPARE(told.last().first().toString(), QStringLiteral("HTTP 404"));
+    source.setWanted(adapter, {{3, 1, 7}});
+    QTRY_COMPARE(told.count(), 2);
+    QCOMPARE(told.last().first().toString(), QString());
+}
 
 void TestTiles::adapters()
 {
