@@ -38,7 +38,7 @@ private slots:
         QTest::newRow("9") << QByteArray("1,2,3,4,5,6,7,8,9") << QList<int>{1, 2, 3, 4, 5, 6, 7, 8};
         QTest::newRow("blanks") << QByteArray("\"   \"") << QVector<int>(8, 40).toList();
     }
-    // Never written by save, yet the INI writer rewrites it: every round gives the same widths.
+    // Written back by save in the form it is read: every round gives the same widths.
     void columnWidth()
     {
         QFETCH(QByteArray, value);
@@ -50,6 +50,19 @@ private slots:
             QCOMPARE(s.columnWidth, widths);
             QVERIFY(s.save());
         }
+    }
+    // Widths changed while running come back at the next start.
+    void columnWidthSaved()
+    {
+        AppSettings s;
+        s.load();
+        s.columnWidth = {120, 0, 75, 40, 41, 42, 43, 300};
+        QVERIFY(s.save());
+        QVERIFY(readAll(dir->file("mivaromap.ini"))
+                    .contains("columnWidth=\"120,0,75,40,41,42,43,300\""));
+        AppSettings again;
+        again.load();
+        QCOMPARE(again.columnWidth, s.columnWidth);
     }
     void boldWeights()
     {
