@@ -132,6 +132,17 @@ private slots:
                      QRect(QPoint(300 - size.width() / 2, 200 - size.height() / 2), size).center());
     }
 
+    void sizeLimits()
+    {
+        const QFont font(QStringLiteral("IPAゴシック"), 14);
+        const auto size = [&](int p) { return markerPointSize(font, p); };
+        QCOMPARE(QList<int>({size(0), size(-3), size(1), size(400), size(401)}),
+                 QList<int>({14, 14, 1, 400, 400}));
+        QCOMPARE(
+            QList<int>({markerRadius(0), markerRadius(1), markerRadius(500), markerRadius(501)}),
+            QList<int>({1, 1, 500, 500}));
+    }
+
     void fileNames_data()
     {
         QTest::addColumn<QString>("name");
@@ -145,6 +156,8 @@ private slots:
         row("..", "_.png");
         row("a<b>c:d\"e|f?g*h\\i", "a_b_c_d_e_f_g_h_i.png");
         row(QString("tab\tnl\ndel") + QChar(0x7f), "tab_nl_del_.png");
+        row(QString("us") + QChar(0x1f) + "c1" + QChar(0x9f) + "nbsp" + QChar(0xa0),
+            "us_c1_nbsp\u00a0.png");
     }
     // The name maps to one plain file, and writing it never leaves image/.
     void fileNames()
@@ -197,6 +210,17 @@ private slots:
         QVERIFY(with.copy(42, 42, 16, 16) != without.copy(42, 42, 16, 16));
         QCOMPARE(with.copy(0, 0, 100, 42), without.copy(0, 0, 100, 42));
         QCOMPARE(with.copy(0, 58, 100, 42), without.copy(0, 58, 100, 42));
+        // The name in black, centred, its baseline the text height plus 4 below the centre.
+        QRect ink;
+        for (int y = 0; y < 100; ++y)
+            for (int x = 0; x < 100; ++x)
+                if (qAlpha(without.pixel(x, y)) > 200 && qBlue(without.pixel(x, y)) < 60)
+                    ink |= QRect(x, y, 1, 1);
+        const QFontMetrics m(QFont(font.family(), 14), &image);
+        const QRect glyphs = m.tightBoundingRect("姫路城");
+        const QPoint origin((100 - m.horizontalAdvance("姫路城")) / 2 + 1, m.height() + 50 + 4);
+        QVERIFY2((ink.topLeft() - glyphs.topLeft() - origin).manhattanLength() <= 2,
+                 qPrintable(QStringLiteral("%1,%2").arg(ink.left()).arg(ink.top())));
     }
 
     void refreshWritesOnlyWhatChanged()

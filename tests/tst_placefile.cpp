@@ -226,11 +226,17 @@ private slots:
                  QByteArray("state12"));
         QVERIFY(!QFileInfo::exists(file + ".bak4"));
         QCOMPARE(QFileInfo(file + ".bak1").lastModified().date(), yesterday.date());
-        writeAll(file, "today"); // changed today: the next generation waits for tomorrow
+        // Changed today: a daily backup waits for tomorrow, an autosave's does not.
+        writeAll(file, "today");
         backupPlaceFile(file, true);
+        QCOMPARE(readAll(file + ".bak1"), QByteArray("state"));
+        backupPlaceFile(file, false);
+        backupPlaceFile(file, false);
+        QCOMPARE(readAll(file + ".bak1") + readAll(file + ".bak2") + readAll(file + ".bak3"),
+                 QByteArray("todaystate1"));
         QVERIFY(QFile::remove(file)); // nothing to copy: the generations stay
         backupPlaceFile(file, false);
-        QCOMPARE(readAll(file + ".bak1") + readAll(file + ".bak2"), QByteArray("state1"));
+        QCOMPARE(readAll(file + ".bak1") + readAll(file + ".bak2"), QByteArray("todaystate"));
     }
     void failedWriteKeepsOldFile()
     {

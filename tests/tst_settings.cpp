@@ -85,7 +85,7 @@ private slots:
                  "cache_path=/srv/tiles\r\ncolumnWidth=\"1,2,3\"\r\nmine=kept\r\n"
                  "assistWinBorderColor=#010101\r\nassistWinBackColor=#020202\r\n"
                  "assistWinTextColor=#030303\r\n[font]\r\nassit_family=Foo\r\n"
-                 "assit_pointSize=7\r\nassist_bold=true\r\n[tiles]\r\ngsi=http://h/{z},{x}\r\n");
+                 "assit_pointSize=1\r\nassist_bold=true\r\n[tiles]\r\ngsi=http://h/{z},{x}\r\n");
         writeAll(dir->file("classsetting.ini"), "[class]\nname005=A,B\n");
         const QList<QColor AppSettings::*> colours{&AppSettings::backcolor,
                                                    &AppSettings::forecolor,
@@ -160,7 +160,7 @@ private slots:
             return QStringLiteral("%1 %2 %3").arg(f.family()).arg(f.pointSize()).arg(f.weight());
         };
         QCOMPARE(font(t.textFont) + '/' + font(t.inpFont) + '/' + font(t.assistFont),
-                 QStringLiteral("Bar 21 75/Baz 8 50/Foo 7 75"));
+                 QStringLiteral("Bar 21 75/Baz 8 50/Foo 1 75"));
         for (int i = 0; i < colours.size(); ++i)
             QCOMPARE(t.*colours[i], s.*colours[i]);
         QCOMPARE(t.className[0] + t.className[5], QStringLiteral("firstA,B"));

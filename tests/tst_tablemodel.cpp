@@ -47,9 +47,11 @@ private slots:
     }
     void removeRowsWithinBounds()
     {
-        QVERIFY(!model.removeRows(6, 2) && !model.removeRows(-1, 1));
+        QVERIFY(!model.removeRows(6, 2) && !model.removeRows(-1, 1)); // one past the end
         QVERIFY(model.removeRows(1, 2));
         QCOMPARE(model.data(model.index(1, 0)).toString(), QStringLiteral("d"));
+        QVERIFY(model.removeRows(3, 2)); // up to the last row exactly
+        QCOMPARE(model.rowCount(), 3);
     }
     void colours_data()
     {
