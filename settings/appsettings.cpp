@@ -257,9 +257,8 @@ void AppSettings::load()
 
         const QString widthText = textValue(s, QStringLiteral("columnWidth"));
         // An empty value means no widths at all (eight of 40), not one width of 0.
-        const QStringList widths = widthText.trimmed().isEmpty()
-                                       ? QStringList()
-                                       : widthText.split(QLatin1Char(','));
+        const QStringList widths =
+            widthText.trimmed().isEmpty() ? QStringList() : widthText.split(QLatin1Char(','));
         columnWidth.clear();
         for (int i = 0; i < 8; ++i)
             columnWidth.append(i < widths.size() ? widths.at(i).toInt() : 40);
@@ -276,6 +275,7 @@ void AppSettings::load()
         timeout = s.value(QStringLiteral("timeout"), 25).toInt();
         sort = s.value(QStringLiteral("sort"), 0).toInt();
         tabWidgetIndex = s.value(QStringLiteral("tabWidgetIndex"), 0).toInt();
+        overview = s.value(QStringLiteral("overview"), true).toBool();
         cache_path = textValue(s, QStringLiteral("cache_path"));
 
         textFont = fontValue(s, textFontKeys, QStringLiteral("IPAゴシック"), 14);
@@ -310,6 +310,7 @@ bool AppSettings::save()
             s.setValue(QStringLiteral("cache"), cache);
             s.setValue(QStringLiteral("sort"), sort);
             s.setValue(QStringLiteral("tabWidgetIndex"), tabWidgetIndex);
+            s.setValue(QStringLiteral("overview"), overview);
             s.setValue(QStringLiteral("geometry"), geometry);
             QStringList sizes;
             for (int size : splitter)
