@@ -160,7 +160,9 @@ double hwmMB(qint64 pid)
     return -1.0;
 }
 
-// Idle: less than 30 ms of CPU in 3 s (a blinking text cursor is not work).
+// Idle: less than 30 ms of CPU in 3 s (a blinking text cursor is not work)
+// and no new file in the picture folder meanwhile: a low-priority writer
+// starved by a busy machine must not pass for an idle program.
 Figures runUntilIdle(const Installation& inst)
 {
     constexpr qint64 quietMs = 3000;
@@ -187,19 +189,22 @@ Figures runUntilIdle(const Installation& inst)
     {
         qint64 ms;
         double cpu;
+        int files;
     };
+    const QString pictures = inst.dir.filePath(QStringLiteral("image"));
     std::vector<Sample> samples;
     while (clock.elapsed() < giveUpMs && child.state() == QProcess::Running) {
         const double cpu = cpuSeconds(pid);
         if (cpu < 0)
             break;
-        samples.push_back({clock.elapsed(), cpu});
+        samples.push_back({clock.elapsed(), cpu, int(QDir(pictures).count())});
         f.hwmMB = std::max(f.hwmMB, hwmMB(pid));
         // The earliest sample at least 3 s back.
         std::size_t i = samples.size();
         while (i > 0 && samples.back().ms - samples[i - 1].ms < quietMs)
             --i;
-        if (i > 0 && samples.back().cpu - samples[i - 1].cpu <= quietCpu) {
+        if (i > 0 && samples.back().cpu - samples[i - 1].cpu <= quietCpu &&
+            samples.back().files == samples[i - 1].files) {
             f.cpu = samples[i - 1].cpu;
             f.wall = samples[i - 1].ms / 1000.0;
             f.idle = true;

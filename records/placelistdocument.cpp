@@ -21,6 +21,8 @@ void PlaceListDocument::clearModels(int) {}
 
 void PlaceListDocument::placesChanged() {}
 
+void PlaceListDocument::fileStateChanged() {}
+
 void PlaceListDocument::loadPlaceFile(const QString& name)
 {
     // The data table must not show rows of records that are about to go.
@@ -57,6 +59,7 @@ bool PlaceListDocument::askSaveIfModified()
     if (!savePlaceFile(currentFile, true, true))
         return false;
     modified = false;
+    fileStateChanged();
     return true;
 }
 
@@ -126,4 +129,15 @@ void PlaceListDocument::saveAsCommand()
         return;
     showStatus(file + QStringLiteral(" に保存しました"), 0);
     modified = false;
+    fileStateChanged();
+}
+
+bool PlaceListDocument::saveCommand()
+{
+    if (!savePlaceFile(currentFile, true, true))
+        return false;
+    modified = false;
+    showStatus(withCsvSuffix(placeFilePath(currentFile)) + QStringLiteral(" に保存しました"), 0);
+    fileStateChanged();
+    return true;
 }

@@ -38,6 +38,8 @@ public:
     void loadCommand();
     void addCommand();
     void saveAsCommand();
+    // Saves the list to its own file with the backups of the close question.
+    bool saveCommand();
 
 protected:
     // Parent of the dialogs and message boxes (the main window).
@@ -48,4 +50,6 @@ protected:
     virtual void clearModels(int which);
     // After Load and Add changed the list: refilter the bulk table and redraw.
     virtual void placesChanged();
+    // currentFile or modified may have changed (the window title shows both).
+    virtual void fileStateChanged();
 };

@@ -5,8 +5,11 @@
 
 #include <QAction>
 #include <QDateTime>
+#include <QDialog>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMenu>
+#include <QtTest>
 
 QStringList ScriptedPrompts::kinds() const
 {
@@ -40,6 +43,12 @@ QAction* ScriptedPrompts::execMenu(QMenu* menu, const QPoint&)
         if (!want.isEmpty() && a->text() == want)
             return a;
     return nullptr;
+}
+
+int ScriptedPrompts::execDialog(QDialog* dialog)
+{
+    calls.append({"dialog", dialog->windowTitle(), QString(), QString(), dialog->parentWidget()});
+    return dialogAnswers.isEmpty() ? int(QDialog::Rejected) : dialogAnswers.takeFirst()(dialog);
 }
 
 PromptScope::PromptScope()
@@ -85,4 +94,18 @@ void keepTilesLocal()
     const QString nowhere = QStringLiteral("http://127.0.0.1:9/{z}/{x}/{y}.png");
     s.tilesGoogle = s.tilesOsm = s.tilesStamen = s.tilesGsi = nowhere;
     s.cache = false;
+}
+
+void screenClick(QWidget* widget, const QPoint& pos)
+{
+    static QElapsedTimer clock;
+    if (!clock.isValid())
+        clock.start();
+    QWidget* top = widget->window();
+    const QPoint local = widget->mapTo(top, pos);
+    for (auto [type, held] : {std::pair{QEvent::MouseButtonPress, Qt::LeftButton},
+                              {QEvent::MouseButtonRelease, Qt::NoButton}})
+        qt_handleMouseEvent(top->windowHandle(), local, widget->mapToGlobal(pos), held,
+                            Qt::LeftButton, type, {}, int(100000000 + clock.elapsed()));
+    QCoreApplication::processEvents();
 }

@@ -2,8 +2,11 @@
 
 #include "prompts/prompts.h"
 
+#include <QPoint>
 #include <QStringList>
 #include <QTemporaryDir>
+
+#include <functional>
 
 // Prompts that answer from a script and record what was asked.
 class ScriptedPrompts : public Prompts
@@ -22,6 +25,10 @@ public:
     QList<QMessageBox::StandardButton> buttonAnswers; // for question/information/warning
     QStringList fileAnswers;                          // for open/save; "" = cancel
     QStringList menuAnswers;                          // a menu entry's text; "" = dismissed
+    QList<QColor> colorAnswers;                       // for getColor; invalid = cancelled
+    // For modal dialogs and the palette: acts on the shown dialog and returns its result;
+    // with none left a dialog is rejected.
+    QList<std::function<int(QDialog*)>> dialogAnswers;
 
     QStringList kinds() const;
 
@@ -52,17 +59,14 @@ public:
     {
         return file({"save", caption, dir, filter, parent});
     }
-    QColor getColor(const QColor&, QWidget* parent, const QString& title) override
+    QColor getColor(const QColor& initial, QWidget* parent, const QString& title) override
     {
-        calls.append({"color", title, QString(), QString(), parent});
-        return QColor(); // cancelled
+        calls.append({"color", title, QString(), initial.name(), parent});
+        return colorAnswers.isEmpty() ? QColor() : colorAnswers.takeFirst();
     }
     QAction* execMenu(QMenu* menu, const QPoint& globalPos) override;
-    int execDialog(QDialog*) override
-    {
-        calls.append({"dialog", QString(), QString(), QString(), nullptr});
-        return 0; // rejected
-    }
+    // Answered by the next of dialogAnswers, rejected when none is left.
+    int execDialog(QDialog* dialog) override;
     void beep() override { calls.append({"beep", QString(), QString(), QString(), nullptr}); }
     bool openUrl(const QUrl& url) override
     {
@@ -104,6 +108,11 @@ private:
 // Points every tile provider of the loaded settings at a closed port on
 // 127.0.0.1, so that a shown window never reaches for a real tile server.
 void keepTilesLocal();
+
+// A left click as a screen sends it: press and release through the window system's entry
+// point, stamped with the real clock (kept above QTest's own stamps), so that two of them
+// within the system's interval make its double click.
+void screenClick(QWidget* widget, const QPoint& pos);
 
 // Small file helpers for tests.
 QByteArray readAll(const QString& path);
