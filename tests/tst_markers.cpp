@@ -218,8 +218,10 @@ private slots:
         // The label's frame spans its picture but the last column and the two last rows.
         const QSize picture = cache.picture(place).size();
         const QSizeF expected = QSizeF(picture.width() - 1, picture.height() - 2) * scale;
-        QVERIFY2(std::abs(box.width() - expected.width()) <= 1 &&
-                     std::abs(box.height() - expected.height()) <= 1,
+        // Smoothing may soften the frame's outer pixel.
+        const double slack = std::max(1.0, scale);
+        QVERIFY2(std::abs(box.width() - expected.width()) <= slack &&
+                     std::abs(box.height() - expected.height()) <= slack,
                  qPrintable(QStringLiteral("%1 x %2").arg(box.width()).arg(box.height())));
         QVERIFY(std::abs(box.center().x() - 300) <= 1 && std::abs(box.center().y() - 200) <= 1);
     }
