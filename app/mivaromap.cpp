@@ -196,10 +196,17 @@ void MivaroMap::createActionsAndMenus()
                 &qmapcontrol::Layer::setVisible);
         layerActions[n - 1] = action;
     }
+    layerMenu->addSeparator();
+    overviewAction = layerMenu->addAction(QStringLiteral("(&O) 概観表示"));
+    overviewAction->setCheckable(true);
+    overviewAction->setChecked(AppSettings::instance().overview);
+    connect(overviewAction, &QAction::triggered, this, &MivaroMap::showOverview);
 
     QMenu* toolMenu = menuBar()->addMenu(QStringLiteral("(&T) ツール"));
     distanceAction = toolMenu->addAction(QStringLiteral("(&M) ２地点の距離を計測"));
     connect(distanceAction, &QAction::triggered, this, &MivaroMap::calculateDistance);
+    showAllAction = toolMenu->addAction(QStringLiteral("(&A) 全地点を表示"));
+    connect(showAllAction, &QAction::triggered, this, &MivaroMap::showAllPlaces);
 
     QMenu* mapMenu = menuBar()->addMenu(QStringLiteral("(&M) マップデータ切替"));
     auto* providerGroup = new QActionGroup(this);

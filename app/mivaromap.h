@@ -28,6 +28,9 @@ class TableView;
 namespace Ui {
 class MainWindow;
 }
+namespace qmapcontrol {
+class LayerOverview;
+}
 namespace search {
 struct Step;
 }
@@ -81,6 +84,9 @@ public:
     QString missedName() const { return lastMissedName; }
     int mapTableWidth() const { return tableWidth; }
     MarkerPictureCache* markerPictures() const { return pictures; }
+    qmapcontrol::LayerOverview* overview() const { return overviewLayer.get(); }
+    QAction* overviewMenuAction() const { return overviewAction; }
+    QAction* showAllMenuAction() const { return showAllAction; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -167,6 +173,9 @@ private:
     void setUpTileCache();
     void showF1OnVisiblePage();
     void drawPlaces();
+    // The layer menu's overview switch and the tools menu's view of all places.
+    void showOverview(bool on);
+    void showAllPlaces();
     // Replaces the base map layer by one of the provider's (index 0 to 3).
     void switchProvider(int index);
     // Shows a search step's outcome: the hit, the beep, the status, the web search.
@@ -184,6 +193,9 @@ private:
     distance::Measurement measurement;
     std::array<std::shared_ptr<qmapcontrol::LayerGeometry>, 9> placeLayers;
     std::array<QAction*, 9> layerActions{};
+    std::shared_ptr<qmapcontrol::LayerOverview> overviewLayer;
+    QAction* overviewAction = nullptr;
+    QAction* showAllAction = nullptr;
     QAction* distanceAction = nullptr;
     std::array<QAction*, 4> providerActions{};
     QAction* cacheAction = nullptr;

@@ -3,6 +3,8 @@
 #include "settings/appsettings.h"
 
 #include <QFontMetrics>
+#include <QHash>
+#include <QMutex>
 #include <QPainter>
 #include <QRadialGradient>
 
@@ -10,7 +12,8 @@
 
 namespace {
 
-constexpr int MaxPointSize = 400;
+constexpr int MaxPointSize = 200;
+constexpr int MaxLabelWidth = 4096;
 constexpr int MaxRadius = 500;
 
 // Metrics for the device the pictures are drawn on, so that the box fits the
@@ -31,10 +34,15 @@ QFont markerFont(const QFont& font, int pointSize)
 
 const QImage& castleIcon()
 {
-    static QImage icon;
-    if (icon.isNull())
-        icon.load(QStringLiteral(":/icons/siro16.png"));
+    static const QImage icon(QStringLiteral(":/icons/siro16.png"));
     return icon;
+}
+
+// Where a circle's name goes: its left end and its baseline.
+QPoint circleTextOrigin(const QFontMetrics& metrics, const QString& name, int radius)
+{
+    const int d = 2 * radius;
+    return QPoint((d - metrics.horizontalAdvance(name)) / 2 + 1, metrics.height() + radius + 4);
 }
 
 } // namespace
@@ -67,13 +75,54 @@ int markerRadius(int radius)
     return std::clamp(radius, 1, MaxRadius);
 }
 
+MarkerStyle MarkerStyle::fromSettings()
+{
+    const AppSettings& settings = AppSettings::instance();
+    MarkerStyle style;
+    style.font = settings.textFont;
+    style.radius = markerRadius(settings.radius);
+    style.siroIcon = settings.siroIcon;
+    return style;
+}
+
+bool MarkerStyle::operator==(const MarkerStyle& o) const
+{
+    return radius == o.radius && siroIcon == o.siroIcon && font == o.font;
+}
+
+uint qHash(const MarkerPicture& p, uint seed)
+{
+    uint h = qHash(p.name, seed);
+    h = h * 31 + p.back;
+    h = h * 31 + p.fore;
+    return h * 31 + uint(p.pointSize) * 2 + (p.circle ? 1 : 0);
+}
+
+QString labelText(const QString& name, const QFontMetrics& metrics)
+{
+    if (metrics.horizontalAdvance(name) + 7 <= MaxLabelWidth)
+        return name;
+    return metrics.elidedText(name, Qt::ElideRight, MaxLabelWidth - 7);
+}
+
+QFontMetrics markerMetrics(const QFont& font, int pointSize)
+{
+    return pictureMetrics(markerFont(font, markerPointSize(font, pointSize)));
+}
+
+QSize labelPictureSize(const QString& name, const QFontMetrics& metrics)
+{
+    return QSize(metrics.horizontalAdvance(labelText(name, metrics)) + 7, metrics.height() + 2);
+}
+
 QImage drawLabelPicture(const QString& name, const QColor& back, const QColor& fore,
                         const QFont& font, int pointSize)
 {
     pointSize = markerPointSize(font, pointSize);
     const QFont f = markerFont(font, pointSize);
     const QFontMetrics metrics = pictureMetrics(f);
-    const int w = metrics.horizontalAdvance(name) + 7;
+    const QString text = labelText(name, metrics);
+    const int w = metrics.horizontalAdvance(text) + 7;
     const int h = metrics.height();
 
     QImage image(w, h + 2, QImage::Format_ARGB32);
@@ -88,21 +137,25 @@ QImage drawLabelPicture(const QString& name, const QColor& back, const QColor& f
     // most fonts and would cut the tops of the letters off; never go higher
     // than the ascent.
     const int baseline = std::max(h - pointSize / 2 - 1, metrics.ascent());
-    painter.drawText(QPointF(4.0, baseline), name);
+    painter.drawText(QPointF(4.0, baseline), text);
     painter.end();
     return image;
 }
 
-QImage drawCirclePicture(const QString& name, const QColor& back, const QFont& font, int radius,
-                         int pointSize, bool siroIcon)
+QImage circleBase(const QColor& back, int radius, bool siroIcon)
 {
-    pointSize = markerPointSize(font, pointSize);
     radius = markerRadius(radius);
-    const QFont f = markerFont(font, pointSize);
-    const QFontMetrics metrics = pictureMetrics(f);
-    const int textWidth = metrics.horizontalAdvance(name);
+    static QMutex mutex;
+    static QHash<quint64, QImage> made;
+    static qint64 bytes = 0;
+    const quint64 key = (quint64(back.rgba()) << 32) | (quint64(radius) << 1) | (siroIcon ? 1 : 0);
+    {
+        QMutexLocker lock(&mutex);
+        const auto it = made.constFind(key);
+        if (it != made.cend())
+            return *it;
+    }
     const int d = 2 * radius;
-
     QImage image(d, d, QImage::Format_ARGB32);
     image.fill(0);
     QPainter painter(&image);
@@ -113,12 +166,82 @@ QImage drawCirclePicture(const QString& name, const QColor& back, const QFont& f
     painter.setBrush(gradient);
     painter.setPen(Qt::NoPen);
     painter.drawEllipse(QRect(QPoint(0, 0), QPoint(d - 1, d - 1)));
-
-    painter.setPen(QPen(Qt::black, 1));
     if (siroIcon && !castleIcon().isNull())
         painter.drawImage(QRect(radius - 8, radius - 8, 16, 16), castleIcon());
-    painter.setFont(f);
-    painter.drawText(QPointF((d - textWidth) / 2 + 1, metrics.height() + radius + 4), name);
     painter.end();
+
+    QMutexLocker lock(&mutex);
+    // Colours come from 200 classes; more (or huge discs) only cost redrawing.
+    if (bytes + image.sizeInBytes() > (32 << 20)) {
+        made.clear();
+        bytes = 0;
+    }
+    made.insert(key, image);
+    bytes += image.sizeInBytes();
     return image;
+}
+
+void circleStripRows(const QString& name, const QFont& font, int radius, int pointSize, int* top,
+                     int* bottom)
+{
+    radius = markerRadius(radius);
+    const QFontMetrics metrics = pictureMetrics(markerFont(font, markerPointSize(font, pointSize)));
+    const QPoint origin = circleTextOrigin(metrics, name, radius);
+    // Ascent and descent, widened by what the glyphs' own ink reaches and a
+    // pixel of antialiasing.
+    const QRect ink = metrics.boundingRect(name);
+    const int up = std::max(metrics.ascent(), -ink.top()) + 2;
+    const int down = std::max(metrics.descent(), ink.bottom()) + 2;
+    const int d = 2 * radius;
+    *top = std::clamp(origin.y() - up, 0, d);
+    *bottom = std::clamp(origin.y() + down + 1, *top, d);
+}
+
+CirclePicture drawCircleParts(const QString& name, const QColor& back, const QFont& font,
+                              int radius, int pointSize, bool siroIcon)
+{
+    pointSize = markerPointSize(font, pointSize);
+    radius = markerRadius(radius);
+    CirclePicture picture;
+    picture.base = circleBase(back, radius, siroIcon);
+    int bottom = 0;
+    circleStripRows(name, font, radius, pointSize, &picture.top, &bottom);
+    const int d = 2 * radius;
+    picture.strip = picture.base.copy(0, picture.top, d, bottom - picture.top);
+    if (picture.strip.isNull())
+        return picture;
+    const QFont f = markerFont(font, pointSize);
+    QPainter painter(&picture.strip);
+    painter.translate(0, -picture.top);
+    painter.setPen(QPen(Qt::black, 1));
+    painter.setFont(f);
+    painter.drawText(QPointF(circleTextOrigin(pictureMetrics(f), name, radius)), name);
+    painter.end();
+    return picture;
+}
+
+QImage CirclePicture::whole() const
+{
+    QImage image = base.copy();
+    if (!strip.isNull()) {
+        QPainter painter(&image);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(0, top, strip);
+    }
+    return image;
+}
+
+QImage drawCirclePicture(const QString& name, const QColor& back, const QFont& font, int radius,
+                         int pointSize, bool siroIcon)
+{
+    return drawCircleParts(name, back, font, radius, pointSize, siroIcon).whole();
+}
+
+QImage drawMarkerPicture(const MarkerStyle& style, const MarkerPicture& picture)
+{
+    if (picture.circle)
+        return drawCirclePicture(picture.name, QColor::fromRgba(picture.back), style.font,
+                                 style.radius, picture.pointSize, style.siroIcon);
+    return drawLabelPicture(picture.name, QColor::fromRgba(picture.back),
+                            QColor::fromRgba(picture.fore), style.font, picture.pointSize);
 }

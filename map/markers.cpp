@@ -1,16 +1,16 @@
 #include "map/markers.h"
 
 #include "map/markerfiles.h"
-#include "map/markerpictures.h"
+#include "map/markerwriter.h"
 #include "settings/appsettings.h"
 
-#include <QElapsedTimer>
-#include <QFileInfo>
-#include <QFont>
+#include <QCache>
+#include <QCoreApplication>
 #include <QHash>
-#include <QTimer>
+#include <QPainter>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 int markerLayerIndex(const QString& layer)
@@ -27,9 +27,11 @@ MarkerKind markerKind(const QString& shape)
     return MarkerKind::ScaledLabel;
 }
 
-int markerZoomMinimum(MarkerKind kind)
+int markerZoomMinimum(MarkerKind kind, int baseZoom, bool overview)
 {
-    return kind == MarkerKind::ScaledLabel ? 0 : 9;
+    if (kind != MarkerKind::ScaledLabel)
+        return 9;
+    return overview ? std::clamp(baseZoom - 1, 0, MarkerZoomMaximum) : 0;
 }
 
 namespace {
@@ -55,20 +57,262 @@ MarkerPlace markerPlace(const PlaceRecord& record)
     return place;
 }
 
-std::shared_ptr<qmapcontrol::Geometry> makeMarkerGeometry(const MarkerPlace& place,
-                                                          const QPixmap& picture)
+struct MarkerPictureCache::Private
 {
-    using namespace qmapcontrol;
+    // What is kept of a picture: a label whole, a circle its rows with the
+    // name (the disc is kept once, under a key without a name).
+    struct Kept
+    {
+        QPixmap pixmap;
+        int top = 0;
+    };
+
+    QCache<MarkerPicture, Kept> kept;
+    MarkerStyle style;
+    bool styled = false;
+    bool overview = true;
+    QHash<int, QFontMetrics> metrics;
+    std::vector<MarkerPicture> used;
+    int drawn = 0;
+
+    // QCache counts in kilobytes.
+    static int cost(const QPixmap& p)
+    {
+        return int(qint64(p.width()) * p.height() * p.depth() / 8 / 1024) + 1;
+    }
+
+    MarkerPicture pictureOf(const MarkerPlace& place)
+    {
+        MarkerPicture picture;
+        picture.name = place.name;
+        picture.back = markerBackColor(place.colorClass).rgba();
+        picture.pointSize = markerPointSize(style.font, place.pointSize);
+        picture.circle = place.kind == MarkerKind::Circle;
+        if (!picture.circle)
+            picture.fore = markerForeColor(place.colorClass).rgba();
+        return picture;
+    }
+
+    const QFontMetrics& metricsFor(int pointSize)
+    {
+        auto it = metrics.find(pointSize);
+        if (it == metrics.end())
+            it = metrics.insert(pointSize, markerMetrics(style.font, pointSize));
+        return *it;
+    }
+
+    QPixmap label(const MarkerPicture& picture)
+    {
+        if (const Kept* k = kept.object(picture))
+            return k->pixmap;
+        auto* k = new Kept{QPixmap::fromImage(drawMarkerPicture(style, picture)), 0};
+        ++drawn;
+        const QPixmap pixmap = k->pixmap;
+        kept.insert(picture, k, cost(pixmap));
+        return pixmap;
+    }
+
+    // The disc and the rows with the name.
+    void circle(const MarkerPicture& picture, QPixmap* base, QPixmap* strip, int* top)
+    {
+        MarkerPicture baseKey;
+        baseKey.back = picture.back;
+        baseKey.pointSize = -1;
+        baseKey.circle = true;
+        const Kept* b = kept.object(baseKey);
+        const Kept* s = kept.object(picture);
+        if (b && s) {
+            *base = b->pixmap;
+            *strip = s->pixmap;
+            *top = s->top;
+            return;
+        }
+        const CirclePicture parts =
+            drawCircleParts(picture.name, QColor::fromRgba(picture.back), style.font, style.radius,
+                            picture.pointSize, style.siroIcon);
+        ++drawn;
+        *base = b ? b->pixmap : QPixmap::fromImage(parts.base);
+        *strip = s ? s->pixmap : QPixmap::fromImage(parts.strip);
+        *top = parts.top;
+        if (!b)
+            kept.insert(baseKey, new Kept{*base, 0}, cost(*base));
+        if (!s)
+            kept.insert(picture, new Kept{*strip, parts.top}, cost(*strip));
+    }
+};
+
+namespace {
+
+using namespace qmapcontrol;
+
+// A label drawn from the cache when painted.
+template <typename Base> class CachedLabel : public Base
+{
+public:
+    template <typename... Args>
+    CachedLabel(std::shared_ptr<MarkerPictureCache::Private> d, const MarkerPicture& picture,
+                Args&&... args)
+        : Base(std::forward<Args>(args)...), m_d(std::move(d)), m_picture(picture)
+    {
+    }
+    QPixmap image() const override { return m_d->label(m_picture); }
+
+private:
+    std::shared_ptr<MarkerPictureCache::Private> m_d;
+    MarkerPicture m_picture;
+};
+
+// A circle painted as its disc with the rows of its name laid over: the
+// same pixels as the whole picture, for a fraction of the memory.
+class CachedCircle : public GeometryPointImage
+{
+public:
+    CachedCircle(std::shared_ptr<MarkerPictureCache::Private> d, const MarkerPicture& picture,
+                 const PointWorldCoord& c, const QSizeF& s, int zmin, int zmax)
+        : GeometryPointImage(c, s, zmin, zmax), m_d(std::move(d)), m_picture(picture)
+    {
+    }
+    QPixmap image() const override
+    {
+        return QPixmap::fromImage(drawMarkerPicture(m_d->style, m_picture));
+    }
+
+protected:
+    void drawShape(QPainter& painter, const QRectF& target, const QRectF&) const override
+    {
+        QPixmap base;
+        QPixmap strip;
+        int top = 0;
+        m_d->circle(m_picture, &base, &strip, &top);
+        const QPointF at = target.topLeft();
+        const int bottom = top + strip.height();
+        painter.drawPixmap(at, base, QRectF(0, 0, base.width(), top));
+        painter.drawPixmap(at + QPointF(0, top), strip);
+        painter.drawPixmap(at + QPointF(0, bottom), base,
+                           QRectF(0, bottom, base.width(), base.height() - bottom));
+    }
+
+private:
+    std::shared_ptr<MarkerPictureCache::Private> m_d;
+    MarkerPicture m_picture;
+};
+
+} // namespace
+
+MarkerPictureCache::MarkerPictureCache(QObject* parent)
+    : QObject(parent), d(std::make_shared<Private>()), writer(new MarkerFileWriter(this))
+{
+    setLimit(DefaultLimit);
+    connect(writer, &MarkerFileWriter::progress, this, [this](int done, int total) {
+        emit filesProgress(done, total);
+        if (done == total)
+            emit filesDone();
+    });
+    connect(writer, &MarkerFileWriter::failed, this, &MarkerPictureCache::fileFailed);
+}
+
+MarkerPictureCache::~MarkerPictureCache()
+{
+    // Before the pictures go: the writer finishes the file in hand only.
+    delete writer;
+}
+
+void MarkerPictureCache::setLimit(qint64 bytes)
+{
+    d->kept.setMaxCost(int(std::clamp<qint64>(bytes / 1024, 1, INT_MAX)));
+}
+
+qint64 MarkerPictureCache::limit() const
+{
+    return qint64(d->kept.maxCost()) * 1024;
+}
+
+void MarkerPictureCache::beginRefresh()
+{
+    const MarkerStyle style = MarkerStyle::fromSettings();
+    if (!d->styled || style != d->style) {
+        d->kept.clear();
+        d->metrics.clear();
+        d->style = style;
+        d->styled = true;
+    }
+    d->overview = AppSettings::instance().overview;
+    d->used.clear();
+}
+
+std::shared_ptr<qmapcontrol::Geometry> MarkerPictureCache::geometry(const MarkerPlace& place)
+{
+    const MarkerPicture picture = d->pictureOf(place);
+    d->used.push_back(picture);
     const PointWorldCoord point(place.x, place.y);
-    const int zoomMin = markerZoomMinimum(place.kind);
-    std::shared_ptr<Geometry> geometry;
-    if (place.kind == MarkerKind::ScaledLabel)
-        geometry = std::make_shared<GeometryPointImageScaled>(point, picture, place.baseZoom,
-                                                              zoomMin, MarkerZoomMaximum);
-    else
-        geometry = std::make_shared<GeometryPointImage>(point, picture, zoomMin, MarkerZoomMaximum);
+    const int zoomMin = markerZoomMinimum(place.kind, place.baseZoom, d->overview);
+    std::shared_ptr<GeometryPoint> geometry;
+    if (picture.circle) {
+        const double size = 2 * d->style.radius;
+        geometry = std::make_shared<CachedCircle>(d, picture, point, QSizeF(size, size), zoomMin,
+                                                  MarkerZoomMaximum);
+    } else {
+        const QSizeF size = labelPictureSize(picture.name, d->metricsFor(picture.pointSize));
+        if (place.kind == MarkerKind::ScaledLabel)
+            geometry = std::make_shared<CachedLabel<GeometryPointImageScaled>>(
+                d, picture, point, size, place.baseZoom, zoomMin, MarkerZoomMaximum);
+        else
+            geometry = std::make_shared<CachedLabel<GeometryPointImage>>(
+                d, picture, point, size, zoomMin, MarkerZoomMaximum);
+    }
     geometry->setMetadata(QStringLiteral("name"), QVariant(place.name));
+    geometry->setOverviewColor(picture.back);
     return geometry;
+}
+
+void MarkerPictureCache::endRefresh()
+{
+    writer->submit(markerFolder(), d->style, std::move(d->used));
+    d->used = std::vector<MarkerPicture>();
+}
+
+QImage MarkerPictureCache::picture(const MarkerPlace& place)
+{
+    if (!d->styled)
+        beginRefresh();
+    return drawMarkerPicture(d->style, d->pictureOf(place));
+}
+
+void MarkerPictureCache::flushFiles()
+{
+    writer->waitUntilIdle();
+    // The writer's last news is still queued for this thread.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+}
+
+int MarkerPictureCache::pendingFiles() const
+{
+    return writer->pending();
+}
+
+int MarkerPictureCache::picturesDrawn() const
+{
+    return d->drawn;
+}
+
+int MarkerPictureCache::pictureCount() const
+{
+    return d->kept.count();
+}
+
+qint64 MarkerPictureCache::pictureBytes() const
+{
+    return qint64(d->kept.totalCost()) * 1024;
+}
+
+int MarkerPictureCache::filesWritten() const
+{
+    return writer->written();
+}
+
+int MarkerPictureCache::fileFailures() const
+{
+    return writer->failures();
 }
 
 MarkerGeometries buildMarkers(const PlaceList& places, MarkerPictureCache& cache)
@@ -79,241 +323,37 @@ MarkerGeometries buildMarkers(const PlaceList& places, MarkerPictureCache& cache
         if (record->name.isEmpty())
             continue;
         const MarkerPlace place = markerPlace(*record);
-        markers[place.layer].push_back(makeMarkerGeometry(place, cache.picture(place)));
+        markers[std::size_t(place.layer)].push_back(cache.geometry(place));
     }
     cache.endRefresh();
     return markers;
 }
 
-namespace {
-
-// Everything a marker picture depends on. Labels ignore radius and icon,
-// circles ignore the fore colour, so those stay zero there.
-struct PictureKey
+bool markersBounds(
+    const std::array<std::shared_ptr<qmapcontrol::LayerGeometry>, MarkerLayerCount>& layers,
+    QRectF* box)
 {
-    QString name;
-    QString font;
-    QRgb back = 0;
-    QRgb fore = 0;
-    int pointSize = 0;
-    int radius = 0;
-    bool circle = false;
-    bool siroIcon = false;
-
-    bool operator==(const PictureKey& o) const
-    {
-        return back == o.back && fore == o.fore && pointSize == o.pointSize && radius == o.radius &&
-               circle == o.circle && siroIcon == o.siroIcon && name == o.name && font == o.font;
-    }
-    bool operator!=(const PictureKey& o) const { return !(*this == o); }
-};
-
-uint qHash(const PictureKey& k, uint seed = 0)
-{
-    uint h = ::qHash(k.name, seed);
-    h = h * 31 + k.back;
-    h = h * 31 + k.fore;
-    h = h * 31 + uint(k.pointSize);
-    h = h * 31 + uint(k.radius) * 2 + (k.circle ? 1 : 0);
-    return h;
-}
-
-QImage drawPicture(const PictureKey& key, const QFont& font)
-{
-    if (key.circle)
-        return drawCirclePicture(key.name, QColor::fromRgba(key.back), font, key.radius,
-                                 key.pointSize, key.siroIcon);
-    return drawLabelPicture(key.name, QColor::fromRgba(key.back), QColor::fromRgba(key.fore), font,
-                            key.pointSize);
-}
-
-// A slice of file writing may take this long before the program gets the
-// event loop back.
-constexpr qint64 SliceMilliseconds = 15;
-
-} // namespace
-
-struct MarkerPictureCache::Private
-{
-    struct Entry
-    {
-        QPixmap pixmap;
-        QString path;
-        quint32 refresh = 0;
-    };
-    struct Use
-    {
-        QString path;
-        PictureKey key;
-    };
-    struct Pending
-    {
-        PictureKey key;
-        QFont font;
-    };
-
-    QHash<PictureKey, Entry> pictures;
-    std::vector<Use> used;
-    quint32 refresh = 0;
-
-    // The settings of the running refresh.
-    QFont font;
-    QString fontKey;
-    int radius = 0;
-    bool siroIcon = false;
-
-    QHash<QString, Pending> pending;
-    // What each file was last written with (or found to hold) in this run.
-    QHash<QString, PictureKey> onDisk;
-    QTimer timer;
-
-    int drawn = 0;
-    int written = 0;
-    int failures = 0;
-};
-
-MarkerPictureCache::MarkerPictureCache(QObject* parent) : QObject(parent), d(new Private)
-{
-    d->timer.setSingleShot(true);
-    d->timer.setInterval(0);
-    connect(&d->timer, &QTimer::timeout, this, &MarkerPictureCache::writeSome);
-}
-
-MarkerPictureCache::~MarkerPictureCache() = default;
-
-void MarkerPictureCache::beginRefresh()
-{
-    const AppSettings& settings = AppSettings::instance();
-    ++d->refresh;
-    d->used.clear();
-    d->font = settings.textFont;
-    d->fontKey = d->font.toString();
-    d->radius = markerRadius(settings.radius);
-    d->siroIcon = settings.siroIcon;
-}
-
-QPixmap MarkerPictureCache::picture(const MarkerPlace& place)
-{
-    PictureKey key;
-    key.name = place.name;
-    key.font = d->fontKey;
-    key.back = markerBackColor(place.colorClass).rgba();
-    key.pointSize = markerPointSize(d->font, place.pointSize);
-    key.circle = place.kind == MarkerKind::Circle;
-    if (key.circle) {
-        key.radius = d->radius;
-        key.siroIcon = d->siroIcon;
-    } else {
-        key.fore = markerForeColor(place.colorClass).rgba();
-    }
-
-    auto it = d->pictures.find(key);
-    if (it == d->pictures.end()) {
-        Private::Entry entry;
-        entry.pixmap = QPixmap::fromImage(drawPicture(key, d->font));
-        entry.path = markerFilePath(place.name);
-        it = d->pictures.insert(key, entry);
-        ++d->drawn;
-    }
-    it->refresh = d->refresh;
-    d->used.push_back(Private::Use{it->path, key});
-    return it->pixmap;
-}
-
-void MarkerPictureCache::endRefresh()
-{
-    // Of two places sharing a file, the later one's picture is the file's.
-    QHash<QString, const PictureKey*> last;
-    last.reserve(int(d->used.size()));
-    for (const Private::Use& use : d->used)
-        last.insert(use.path, &use.key);
-    for (auto it = last.cbegin(); it != last.cend(); ++it) {
-        const auto disk = d->onDisk.constFind(it.key());
-        if (disk != d->onDisk.cend() && *disk == *it.value() && QFileInfo::exists(it.key())) {
-            // A change undone before its file was written.
-            d->pending.remove(it.key());
+    bool any = false;
+    double x0 = 0.0;
+    double y0 = 0.0;
+    double x1 = 0.0;
+    double y1 = 0.0;
+    for (const auto& layer : layers) {
+        if (!layer->isVisible())
             continue;
+        for (const auto& geometry : layer->geometries()) {
+            if (geometry->geometryType() != Geometry::GeometryType::GeometryPoint ||
+                !geometry->isVisible())
+                continue;
+            const QPointF p = static_cast<const GeometryPoint&>(*geometry).normalized();
+            x0 = any ? std::min(x0, p.x()) : p.x();
+            y0 = any ? std::min(y0, p.y()) : p.y();
+            x1 = any ? std::max(x1, p.x()) : p.x();
+            y1 = any ? std::max(y1, p.y()) : p.y();
+            any = true;
         }
-        d->pending.insert(it.key(), Private::Pending{*it.value(), d->font});
     }
-    d->used.clear();
-
-    for (auto it = d->pictures.begin(); it != d->pictures.end();) {
-        if (it->refresh != d->refresh)
-            it = d->pictures.erase(it);
-        else
-            ++it;
-    }
-    if (!d->pending.isEmpty())
-        d->timer.start();
-}
-
-void MarkerPictureCache::writeSome()
-{
-    writeFiles(SliceMilliseconds);
-}
-
-void MarkerPictureCache::flushFiles()
-{
-    d->timer.stop();
-    writeFiles(-1);
-}
-
-void MarkerPictureCache::writeFiles(qint64 milliseconds)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!d->pending.isEmpty()) {
-        const auto it = d->pending.begin();
-        const QString path = it.key();
-        const Private::Pending item = it.value();
-        d->pending.erase(it);
-
-        const QImage image = drawPicture(item.key, item.font);
-        switch (writeMarkerFile(path, encodeMarkerPng(image))) {
-        case FileWrite::Written:
-            ++d->written;
-            d->onDisk.insert(path, item.key);
-            break;
-        case FileWrite::Unchanged:
-            d->onDisk.insert(path, item.key);
-            break;
-        case FileWrite::Failed:
-            // Not retried until the next refresh asks for it again.
-            ++d->failures;
-            d->onDisk.remove(path);
-            break;
-        }
-        if (milliseconds >= 0 && clock.elapsed() >= milliseconds)
-            break;
-    }
-    if (d->pending.isEmpty())
-        emit filesDone();
-    else
-        d->timer.start();
-}
-
-int MarkerPictureCache::pendingFiles() const
-{
-    return d->pending.size();
-}
-
-int MarkerPictureCache::picturesDrawn() const
-{
-    return d->drawn;
-}
-
-int MarkerPictureCache::filesWritten() const
-{
-    return d->written;
-}
-
-int MarkerPictureCache::fileFailures() const
-{
-    return d->failures;
-}
-
-int MarkerPictureCache::pictureCount() const
-{
-    return d->pictures.size();
+    // One place (or many on one spot) gives a box of no size.
+    *box = QRectF(QPointF(x0, y0), QPointF(x1, y1));
+    return any;
 }

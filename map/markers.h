@@ -1,16 +1,20 @@
 #pragma once
 
+#include "map/markerpictures.h"
 #include "qmapcontrol/geometry.h"
 #include "qmapcontrol/layergeometry.h"
 #include "records/placerecord.h"
 
 #include <QObject>
 #include <QPixmap>
+#include <QRectF>
 #include <QString>
 
 #include <array>
 #include <memory>
 #include <vector>
+
+class MarkerFileWriter;
 
 // How a place is drawn, chosen by its shape (case-sensitive).
 enum class MarkerKind
@@ -40,60 +44,78 @@ struct MarkerPlace
 // first or last place layer.
 int markerLayerIndex(const QString& layer);
 MarkerKind markerKind(const QString& shape);
-int markerZoomMinimum(MarkerKind kind);
+// The zoom from which a marker shows. With the overview on, a scaled label
+// below half its size (under its base zoom less one) is left to the
+// overview's dot instead of shrinking to a speck.
+int markerZoomMinimum(MarkerKind kind, int baseZoom = 0, bool overview = false);
 MarkerPlace markerPlace(const PlaceRecord& record);
 
-// The pictures of the markers, kept between refreshes under everything that
-// shapes them (name, class colours, font, point size, kind, radius, icon), so
-// that refreshing an unchanged list draws nothing and writes nothing.
-//
-// The map takes the pictures from memory. The files in the picture folder
-// are kept in step afterwards, a few milliseconds at a time while the program
-// is idle, and only where a file's bytes change.
+// The marker pictures. A picture is drawn when the map first shows it and kept
+// in a cache bounded by bytes (least recently used go first); what is
+// evicted is drawn again, the same to the pixel. The disc of a circle is
+// drawn once per colour and shared; each circle keeps only the rows its name
+// crosses. The picture files in the picture folder follow each refresh on a
+// worker thread (MarkerFileWriter).
 class MarkerPictureCache : public QObject
 {
     Q_OBJECT
 public:
+    static constexpr qint64 DefaultLimit = 64 << 20;
+
     explicit MarkerPictureCache(QObject* parent = nullptr);
     // Files still waiting are not written; the next run writes them.
     ~MarkerPictureCache() override;
 
-    // A refresh: beginRefresh, picture for each place, endRefresh. Reads the
-    // marker settings (font, radius, icon) at its start.
+    void setLimit(qint64 bytes);
+    qint64 limit() const;
+
+    // A refresh: beginRefresh, geometry for each place, endRefresh. Reads the
+    // marker settings at its start; a changed style drops every picture.
     void beginRefresh();
-    QPixmap picture(const MarkerPlace& place);
-    // Queues the files whose picture is not known to be on disk (for two
-    // places of one name, the later one's) and forgets pictures no place used.
+    // The geometry of one place, with the metadata "name"; its picture is
+    // drawn when it is first painted.
+    std::shared_ptr<qmapcontrol::Geometry> geometry(const MarkerPlace& place);
+    // Hands the files to the writer: one per file name, the later place's
+    // picture where two places share a name.
     void endRefresh();
 
-    // Writes every queued file now.
+    // The whole picture of a place, as the map shows it and its file holds.
+    QImage picture(const MarkerPlace& place);
+
+    // Waits until the writer is done with every file (tests, benchmarks).
     void flushFiles();
     int pendingFiles() const;
 
     // Counts since construction, for the curious and the tests.
     int picturesDrawn() const;
+    int pictureCount() const;
+    qint64 pictureBytes() const;
     int filesWritten() const;
     int fileFailures() const;
-    int pictureCount() const;
+
+    struct Private;
 
 signals:
-    // The queue ran empty.
+    // While files are written: `done` of `total` files that had to be drawn.
+    void filesProgress(int done, int total);
+    // The writer is done with the files of the last refresh.
     void filesDone();
+    // A file could not be written, with the system's reason.
+    void fileFailed(const QString& path, const QString& reason);
 
 private:
-    void writeSome();
-    // Writes queued files for about that long; below 0 until none is left.
-    void writeFiles(qint64 milliseconds);
-    struct Private;
-    std::unique_ptr<Private> d;
+    std::shared_ptr<Private> d;
+    MarkerFileWriter* writer;
 };
+
+// The box (in normalized world coordinates) around the point geometries of
+// the shown layers; false when they hold none.
+bool markersBounds(
+    const std::array<std::shared_ptr<qmapcontrol::LayerGeometry>, MarkerLayerCount>& layers,
+    QRectF* box);
 
 using MarkerGeometries =
     std::array<std::vector<std::shared_ptr<qmapcontrol::Geometry>>, MarkerLayerCount>;
-
-// The geometry of one place, with the metadata "name".
-std::shared_ptr<qmapcontrol::Geometry> makeMarkerGeometry(const MarkerPlace& place,
-                                                          const QPixmap& picture);
 
 // The geometries of every place that has a name, per place layer, in list order.
 MarkerGeometries buildMarkers(const PlaceList& places, MarkerPictureCache& cache);

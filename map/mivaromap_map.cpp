@@ -5,6 +5,7 @@
 #include "map/markers.h"
 #include "prompts/prompts.h"
 #include "qmapcontrol/layermapadapter.h"
+#include "qmapcontrol/layeroverview.h"
 #include "qmapcontrol/mapadapter.h"
 #include "records/tablemodel.h"
 #include "records/tableview.h"
@@ -156,6 +157,45 @@ void MivaroMap::createPlaceLayers()
         connect(layer.get(), &LayerGeometry::mouseRightClicked, this,
                 &MivaroMap::mouseRightClicked);
     }
+    // Above the places: below their markers' zooms the places are its dots.
+    overviewLayer = std::make_shared<LayerOverview>(QStringLiteral("Overview"), 0, 17);
+    overviewLayer->setSources({placeLayers.begin(), placeLayers.end()});
+    overviewLayer->setVisible(AppSettings::instance().overview);
+    mapControl->addLayer(overviewLayer, -1);
+
+    // The picture files are written behind the scenes; a note tells how far.
+    auto* filesLabel = new QLabel(statusBar());
+    filesLabel->setObjectName(QStringLiteral("markerFilesLabel"));
+    filesLabel->hide();
+    statusBar()->addPermanentWidget(filesLabel);
+    connect(pictures, &MarkerPictureCache::filesProgress, filesLabel,
+            [filesLabel](int done, int total) {
+                filesLabel->setText(
+                    QStringLiteral("マーカー画像を保存中 %1/%2").arg(done).arg(total));
+                filesLabel->setVisible(done < total);
+            });
+    connect(pictures, &MarkerPictureCache::fileFailed, this,
+            [this](const QString& path, const QString& reason) {
+                statusBar()->showMessage(
+                    QStringLiteral("マーカー画像を保存できません: %1 (%2)").arg(path, reason));
+            });
+}
+
+void MivaroMap::showOverview(bool on)
+{
+    AppSettings::instance().overview = on;
+    overviewLayer->setVisible(on);
+    // Scaled labels give way to the dots below half their size only with the overview on.
+    drawPlaces();
+}
+
+void MivaroMap::showAllPlaces()
+{
+    QRectF box;
+    if (!markersBounds(placeLayers, &box))
+        return;
+    mapControl->fitToCoordinates(qmapcontrol::projection::fromNormalized(box.topLeft()),
+                                 qmapcontrol::projection::fromNormalized(box.bottomRight()));
 }
 
 void MivaroMap::setUpTileCache()

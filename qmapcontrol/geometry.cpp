@@ -84,6 +84,14 @@ void GeometryPoint::setCoord(const PointWorldCoord& coord)
     changed();
 }
 
+void GeometryPoint::setOverviewColor(QRgb color)
+{
+    if (color != m_overviewColor) {
+        m_overviewColor = color;
+        changed();
+    }
+}
+
 Geometry::Extent GeometryPoint::extent() const
 {
     return {Box{m_normalized.x(), m_normalized.y(), m_normalized.x(), m_normalized.y()},
@@ -201,6 +209,12 @@ GeometryPointImage::GeometryPointImage(const PointWorldCoord& coord, const std::
 {
 }
 
+GeometryPointImage::GeometryPointImage(const PointWorldCoord& coord, const QSizeF& size,
+                                       int zoomMinimum, int zoomMaximum)
+    : GeometryPointShape(coord, size, zoomMinimum, zoomMaximum)
+{
+}
+
 void GeometryPointImage::setImage(const QPixmap& pixmap)
 {
     m_pixmap = pixmap;
@@ -210,13 +224,19 @@ void GeometryPointImage::setImage(const QPixmap& pixmap)
 
 void GeometryPointImage::drawShape(QPainter& painter, const QRectF& target, const QRectF&) const
 {
-    painter.drawPixmap(target.topLeft(), m_pixmap);
+    painter.drawPixmap(target.topLeft(), image());
 }
 
 GeometryPointImageScaled::GeometryPointImageScaled(const PointWorldCoord& coord,
                                                    const QPixmap& pixmap, int base_zoom,
                                                    int zoomMinimum, int zoomMaximum)
     : GeometryPointImage(coord, pixmap, zoomMinimum, zoomMaximum), m_baseZoom(base_zoom)
+{
+}
+
+GeometryPointImageScaled::GeometryPointImageScaled(const PointWorldCoord& coord, const QSizeF& size,
+                                                   int base_zoom, int zoomMinimum, int zoomMaximum)
+    : GeometryPointImage(coord, size, zoomMinimum, zoomMaximum), m_baseZoom(base_zoom)
 {
 }
 
@@ -237,7 +257,7 @@ Geometry::Extent GeometryPointImageScaled::extent() const
 void GeometryPointImageScaled::drawShape(QPainter& painter, const QRectF& target,
                                          const QRectF& visible) const
 {
-    const QPixmap& pixmap = image();
+    const QPixmap pixmap = image();
     if (pixmap.isNull())
         return;
     // Only the part on the screen: a small picture blown up a thousand times

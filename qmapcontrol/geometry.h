@@ -8,6 +8,7 @@
 #include <QMetaType>
 #include <QPen>
 #include <QPixmap>
+#include <QRgb>
 #include <QString>
 #include <QVariant>
 
@@ -114,19 +115,25 @@ class GeometryPoint : public Geometry
 public:
     PointWorldCoord coord() const { return m_coord; }
     void setCoord(const PointWorldCoord& coord);
+    // The coordinate in normalized world coordinates (kept so that painting
+    // needs no trigonometry).
+    const QPointF& normalized() const { return m_normalized; }
+
+    // The colour of the point on an overview (LayerOverview) at the zooms
+    // below its own; fully transparent (the default) keeps it off overviews.
+    QRgb overviewColor() const { return m_overviewColor; }
+    void setOverviewColor(QRgb color);
 
     Extent extent() const override;
     void draw(QPainter& painter, const MapView& view, int copy) const override;
 
 protected:
     GeometryPoint(const PointWorldCoord& coord, int zoomMinimum, int zoomMaximum);
-    // The coordinate in normalized world coordinates (kept so that painting
-    // needs no trigonometry).
-    const QPointF& normalized() const { return m_normalized; }
 
 private:
     PointWorldCoord m_coord;
     QPointF m_normalized;
+    QRgb m_overviewColor = 0;
 };
 
 // A point drawn as a picture of a given size, placed by its alignment.
@@ -174,10 +181,14 @@ public:
     GeometryPointImage(const PointWorldCoord& coord, const std::string& filename, int zoomMinimum,
                        int zoomMaximum);
 
-    const QPixmap& image() const { return m_pixmap; }
+    // The picture drawn; subclasses may make it only when asked.
+    virtual QPixmap image() const { return m_pixmap; }
     void setImage(const QPixmap& pixmap);
 
 protected:
+    // A picture of that size (in pixels) that image() supplies when it is drawn.
+    GeometryPointImage(const PointWorldCoord& coord, const QSizeF& size, int zoomMinimum,
+                       int zoomMaximum);
     void drawShape(QPainter& painter, const QRectF& target, const QRectF& visible) const override;
 
 private:
@@ -197,6 +208,8 @@ public:
     Extent extent() const override;
 
 protected:
+    GeometryPointImageScaled(const PointWorldCoord& coord, const QSizeF& size, int base_zoom,
+                             int zoomMinimum, int zoomMaximum);
     void drawShape(QPainter& painter, const QRectF& target, const QRectF& visible) const override;
 
 private:

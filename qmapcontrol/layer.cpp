@@ -22,6 +22,11 @@ void Layer::setVisible(bool visible)
     emit visibilityChanged(visible);
 }
 
+bool Layer::click(const QPointF&, const MapView&)
+{
+    return false;
+}
+
 void Layer::requestRedraw(bool repaint)
 {
     if (m_map)

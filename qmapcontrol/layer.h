@@ -19,7 +19,8 @@ public:
     enum class LayerType
     {
         LayerMapAdapter,
-        LayerGeometry
+        LayerGeometry,
+        LayerOverview
     };
 
     ~Layer() override;
@@ -36,6 +37,9 @@ public:
     QMapControl* map() const { return m_map; }
 
     virtual void draw(QPainter& painter, const MapView& view) = 0;
+    // A click (not a drag) at a widget position while the layer is shown;
+    // true when the layer took it, so that the layers below do not see it.
+    virtual bool click(const QPointF& widget_point, const MapView& view);
 
 public slots:
     void setVisible(bool visible);

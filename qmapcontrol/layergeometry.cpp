@@ -22,12 +22,14 @@ void LayerGeometry::indexGeometry(Geometry* geometry)
     m_pixelMargin = std::max({m_pixelMargin, m.left(), m.top(), m.right(), m.bottom()});
     geometry->m_indexedBox = extent.world;
     m_index.insert(SpatialIndex::Entry{extent.world, geometry->m_seq, geometry});
+    ++m_revision;
 }
 
 void LayerGeometry::detach(Geometry* geometry)
 {
     m_index.remove(geometry, geometry->m_indexedBox);
     geometry->m_owner = nullptr;
+    ++m_revision;
 }
 
 void LayerGeometry::addGeometry(const std::shared_ptr<Geometry>& geometry, bool disable_redraw)
@@ -65,6 +67,7 @@ void LayerGeometry::clearGeometries(bool disable_redraw)
     m_geometries.clear();
     m_index.clear();
     m_pixelMargin = 0.0;
+    ++m_revision;
     requestRedraw(!disable_redraw);
 }
 
@@ -115,6 +118,15 @@ void LayerGeometry::draw(QPainter& painter, const MapView& view)
                 geometry->draw(painter, view, copy);
         }
     }
+}
+
+bool LayerGeometry::click(const QPointF& widget_point, const MapView& view)
+{
+    const std::shared_ptr<Geometry> hit = geometryAt(widget_point, view);
+    if (!hit)
+        return false;
+    emit geometryClicked(hit.get());
+    return true;
 }
 
 std::shared_ptr<Geometry> LayerGeometry::geometryAt(const QPointF& position,

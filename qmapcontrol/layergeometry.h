@@ -31,6 +31,12 @@ public:
     std::shared_ptr<Geometry> geometryAt(const QPointF& position, const MapView& view) const;
 
     void draw(QPainter& painter, const MapView& view) override;
+    // Emits geometryClicked for the geometry under the point, if any.
+    bool click(const QPointF& widget_point, const MapView& view) override;
+
+    // Counts every change of the geometries (added, removed, moved, restyled),
+    // so that others can tell whether what they derived from them is current.
+    std::uint64_t revision() const { return m_revision; }
 
 signals:
     void geometryClicked(const qmapcontrol::Geometry* geometry);
@@ -50,6 +56,7 @@ private:
     // The widest screen-pixel margin of any geometry: queries grow by it.
     double m_pixelMargin = 0.0;
     std::uint64_t m_nextSeq = 1;
+    std::uint64_t m_revision = 0;
 };
 
 } // namespace qmapcontrol

@@ -279,6 +279,27 @@ void QMapControl::setMapFocusPointAnimated(const PointWorldCoord& point, int ste
     m_glideTimer.start(int(std::max<std::chrono::milliseconds::rep>(0, step_interval.count())));
 }
 
+void QMapControl::fitToCoordinates(const PointWorldCoord& corner1, const PointWorldCoord& corner2,
+                                   int zoom_minimum)
+{
+    stopGlide();
+    const QPointF a = projection::toNormalized(corner1);
+    const QPointF b = projection::toNormalized(corner2);
+    const QRectF box = QRectF(a, b).normalized();
+    // A tenth of the view stays free on each side.
+    const double across = std::max(1.0, width() * 0.8) / projection::tileSize;
+    const double down = std::max(1.0, height() * 0.8) / projection::tileSize;
+    int zoom = m_zoomMax;
+    if (box.width() > 0.0 || box.height() > 0.0) {
+        const double fit = std::min(box.width() > 0.0 ? across / box.width() : 1e12,
+                                    box.height() > 0.0 ? down / box.height() : 1e12);
+        zoom = int(std::floor(std::log2(fit)));
+    }
+    zoom = std::clamp(std::max(zoom, zoom_minimum), m_zoomMin, m_zoomMax);
+    zoomTo(zoom, nullptr);
+    setMapFocusPoint(projection::fromNormalized(box.center()));
+}
+
 void QMapControl::glideStep()
 {
     ++m_glideStep;
@@ -593,13 +614,8 @@ void QMapControl::emitGeometryClicked(const QPointF& widget_point)
     // Slots may clear layers or add new ones: hold on to what we look at.
     const std::vector<std::shared_ptr<Layer>> layers = m_layers;
     for (auto it = layers.rbegin(); it != layers.rend(); ++it) {
-        if ((*it)->layerType() != Layer::LayerType::LayerGeometry || !(*it)->isVisible(v.zoom))
-            continue;
-        auto* layer = static_cast<LayerGeometry*>(it->get());
-        if (const std::shared_ptr<Geometry> hit = layer->geometryAt(widget_point, v)) {
-            emit layer->geometryClicked(hit.get());
+        if ((*it)->isVisible(v.zoom) && (*it)->click(widget_point, v))
             return;
-        }
     }
 }
 

@@ -65,6 +65,11 @@ public:
     void setMapFocusPointAnimated(const PointWorldCoord& point, int steps,
                                   std::chrono::milliseconds step_interval);
 
+    // Shows the rectangle between two corners as large as the view allows,
+    // at zoom_minimum or more (within the map's zoom range), with a margin.
+    void fitToCoordinates(const PointWorldCoord& corner1, const PointWorldCoord& corner2,
+                          int zoom_minimum = 0);
+
     // Tiles are kept on disk in that folder (one folder per provider inside);
     // an expiry of 0 keeps them for ever.
     void enablePersistentCache(std::chrono::minutes expiry, const QDir& path);

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  qtbase5-dev qtbase5-dev-tools
+  qtbase5-dev qtbase5-dev-tools zlib1g-dev
   libbenchmark-dev
   tango-icon-theme
   fonts-ipafont-gothic

@@ -332,6 +332,7 @@ void AppSettings::load()
         timeout = s.value(QStringLiteral("timeout"), 25).toInt();
         sort = s.value(QStringLiteral("sort"), 0).toInt();
         tabWidgetIndex = s.value(QStringLiteral("tabWidgetIndex"), 0).toInt();
+        overview = s.value(QStringLiteral("overview"), true).toBool();
         cache_path = textValue(s, QStringLiteral("cache_path"));
 
         textFont = fontValue(s, textFontKeys, QStringLiteral("IPAゴシック"), 14);
@@ -366,6 +367,7 @@ fileio::WriteResult AppSettings::save()
             s.setValue(QStringLiteral("cache"), cache);
             s.setValue(QStringLiteral("sort"), sort);
             s.setValue(QStringLiteral("tabWidgetIndex"), tabWidgetIndex);
+            s.setValue(QStringLiteral("overview"), overview);
             s.setValue(QStringLiteral("geometry"), geometry);
             QStringList sizes;
             for (int size : splitter)

@@ -55,6 +55,8 @@ public:
     QString cache_path;
     int sort = 0;
     int tabWidgetIndex = 0;
+    // Places below their markers' zooms shown as dots and clusters ("overview").
+    bool overview = true;
 
     QVector<QString> className;
     QVector<QColor> classBack;

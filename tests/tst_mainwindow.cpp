@@ -3,6 +3,8 @@
 #include "../app/ui_mainwindow.h"
 #include "app/mivaromap.h"
 #include "map/distance.h"
+#include "map/markers.h"
+#include "qmapcontrol/layeroverview.h"
 #include "qmapcontrol/zoomcontrols.h"
 #include "records/tablemodel.h"
 #include "resources/resources.h"
@@ -12,7 +14,9 @@
 
 #include <QClipboard>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QtTest>
 
 using qmapcontrol::PointWorldCoord;
@@ -153,11 +157,12 @@ private slots:
             QCOMPARE(s.w().map()->getZoomMaximum(), action == 2 ? 12 : 17);
             QCOMPARE(s.w().zoomStatusLabel()->text(), QStringLiteral("ZoomLevel: 12"));
         }
-        // One base layer under "Notes" and the nine place layers.
+        // One base layer under "Notes", the nine place layers and the overview on top.
         const auto& layers = s.w().map()->layers();
-        QCOMPARE(layers.size(), 11);
+        QCOMPARE(layers.size(), 12);
         QCOMPARE(layers[0]->name() + layers[1]->name(), QStringLiteral("MapNotes"));
         QCOMPARE(layers[2], s.w().markerLayers()[0]);
+        QCOMPARE(layers[11].get(), static_cast<qmapcontrol::Layer*>(s.w().overview()));
         const QList<QStringList> expected{
             {"zero", "minus", "text"}, {}, {}, {}, {"five"}, {}, {}, {}, {"twelve"}};
         for (int n = 0; n < 9; ++n)
@@ -532,6 +537,74 @@ private slots:
             for (int other = 0; other < 3; ++other)
                 QCOMPARE(spies[other].count(), other <= page ? 1 : 0);
         }
+    }
+
+    // Below the markers' zooms every place is a dot of its class colour (or in
+    // a disc); a hidden layer takes its dots along; the switch is remembered.
+    void overviewFromTheMenus()
+    {
+        Session s(server, castles, {"zoomLevel=5", "coordX=137.5", "coordY=35.5"});
+        s.show();
+        const auto dotShown = [&](int layer) {
+            const auto& g = s.w().markerLayers()[std::size_t(layer)]->geometries().at(0);
+            const auto* p = static_cast<const qmapcontrol::GeometryPoint*>(g.get());
+            const QImage shot = s.w().map()->grab().toImage();
+            const QPoint at = s.w().map()->toWidgetPoint(p->coord()).toPoint();
+            for (int dy = -2; dy <= 2; ++dy)
+                for (int dx = -2; dx <= 2; ++dx)
+                    if (shot.pixel(at + QPoint(dx, dy)) == p->overviewColor())
+                        return true;
+            return false;
+        };
+        const auto dots = [&] {
+            int n = 0;
+            for (const auto& c : s.w().overview()->clusters(s.w().map()->getCurrentZoom()))
+                n += c.count;
+            return n;
+        };
+        QVERIFY(s.w().overviewMenuAction()->isChecked());
+        QCOMPARE(dots(), 4);
+        QVERIFY(dotShown(0));
+        s.w().layerMenuActions()[0]->trigger();
+        QVERIFY(!s.w().markerLayers()[0]->isVisible());
+        QCOMPARE(dots(), 3);
+        QVERIFY(!dotShown(0) && dotShown(3));
+
+        // All places shown, as large as they fit.
+        s.w().showAllMenuAction()->trigger();
+        const int zoom = s.w().map()->getCurrentZoom();
+        QVERIFY(zoom > 5);
+        for (int layer : {1, 2, 3}) {
+            const auto* p = static_cast<const qmapcontrol::GeometryPoint*>(
+                s.w().markerLayers()[std::size_t(layer)]->geometries().at(0).get());
+            QVERIFY(s.w().map()->rect().contains(s.w().map()->toWidgetPoint(p->coord()).toPoint()));
+        }
+
+        s.w().overviewMenuAction()->trigger();
+        QVERIFY(!s.w().overview()->isVisible());
+        // Without the overview the scaled label shows at every zoom again.
+        QCOMPARE(s.w().markerLayers()[1]->geometries().at(0)->zoomMinimum(), 0);
+        s.window.reset();
+        AppSettings::instance().overview = true;
+        AppSettings::instance().load();
+        QCOMPARE(AppSettings::instance().overview, false);
+        s.window = std::make_unique<MivaroMap>();
+        QVERIFY(!s.w().overviewMenuAction()->isChecked() && !s.w().overview()->isVisible());
+
+        // The note while picture files are written, gone when they are.
+        auto* note = s.w().statusBar()->findChild<QLabel*>("markerFilesLabel");
+        QVERIFY(note);
+        emit s.w().markerPictures()->filesProgress(3, 10);
+        QVERIFY(!note->isHidden());
+        QCOMPARE(note->text(), QStringLiteral("マーカー画像を保存中 3/10"));
+        emit s.w().markerPictures()->filesProgress(10, 10);
+        QVERIFY(note->isHidden());
+        emit s.w().markerPictures()->fileFailed("/x/image/a.png", "No space left on device");
+        QVERIFY(s.status().contains("/x/image/a.png") &&
+                s.status().contains("No space left on device"));
+        // Tiles asked for at zoom 5 are answered before the next test counts requests.
+        s.window.reset();
+        QTest::qWait(300);
     }
 
     void distanceOnTheMap()

@@ -1,6 +1,7 @@
 #include "map/markerfiles.h"
 #include "map/markerpictures.h"
 #include "map/markers.h"
+#include "qmapcontrol/layeroverview.h"
 #include "resources/resources.h"
 #include "settings/appsettings.h"
 #include "testsupport.h"
@@ -8,6 +9,9 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QRadialGradient>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QtTest>
 
 static const QColor Red(200, 30, 30), Yellow(250, 240, 20), Blue(20, 40, 220), Grey(128, 128, 128);
@@ -24,6 +28,75 @@ static PlaceList places(const QList<QStringList>& rows)
     return list;
 }
 
+// n places scattered over Japan, the shipped mix of shapes, ten classes.
+static PlaceList randomPlaces(int n)
+{
+    QRandomGenerator random(5);
+    PlaceList list;
+    for (int i = 0; i < n; ++i) {
+        const int s = int(random.bounded(100));
+        list.push_back(std::make_unique<PlaceRecord>());
+        PlaceRecord& p = *list.back();
+        p.name = QStringLiteral("城%1").arg(i);
+        p.x = QString::number(129.0 + random.generateDouble() * 17.0);
+        p.y = QString::number(30.0 + random.generateDouble() * 15.0);
+        p.color = QString::number(random.bounded(10));
+        p.layer = QString::number(1 + random.bounded(9));
+        p.shape = s < 66 ? "Circle" : s < 78 ? "Image" : "Scaled";
+        p.font = "11";
+        p.level = "10";
+    }
+    return list;
+}
+
+// The circle as the design draws it, in one go.
+static QImage designCircle(const QString& name, const QColor& back, const QFont& font, int radius,
+                           int pointSize, bool icon)
+{
+    QFont f = font;
+    f.setPointSize(pointSize);
+    const int d = 2 * radius;
+    QImage image(d, d, QImage::Format_ARGB32);
+    image.fill(0);
+    const QFontMetrics metrics(f, &image);
+    QPainter painter(&image);
+    QRadialGradient gradient(QPointF(radius, radius), radius, QPointF(radius, radius));
+    gradient.setColorAt(0.0, back);
+    gradient.setColorAt(0.5, QColor(back.red(), back.green(), back.blue(), 100));
+    gradient.setColorAt(1.0, Qt::transparent);
+    painter.setBrush(gradient);
+    painter.setPen(Qt::NoPen);
+    painter.drawEllipse(QRect(QPoint(0, 0), QPoint(d - 1, d - 1)));
+    painter.setPen(QPen(Qt::black, 1));
+    if (icon)
+        painter.drawImage(QRect(radius - 8, radius - 8, 16, 16), QImage(":/icons/siro16.png"));
+    painter.setFont(f);
+    painter.drawText(
+        QPointF((d - metrics.horizontalAdvance(name)) / 2 + 1, metrics.height() + radius + 4),
+        name);
+    painter.end();
+    return image;
+}
+
+// What the nine layers show in a view of 600 x 400 around a point.
+static QImage render(const MarkerGeometries& markers, int zoom, const QPointF& lonLat)
+{
+    using namespace qmapcontrol;
+    std::vector<std::shared_ptr<LayerGeometry>> layers;
+    for (int i = 0; i < MarkerLayerCount; ++i)
+        layers.push_back(std::make_shared<LayerGeometry>("Layer", 0, 17));
+    showMarkers(layers, markers);
+    const QPointF c = projection::toWorldPixels(PointWorldCoord(lonLat.x(), lonLat.y()), zoom);
+    const MapView view{zoom, QPointF(std::round(c.x() - 300), std::round(c.y() - 200)),
+                       QSize(600, 400)};
+    QImage image(view.size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    for (const auto& layer : layers)
+        layer->draw(painter, view);
+    return image;
+}
+
 class TestMarkers : public QObject
 {
     Q_OBJECT
@@ -36,6 +109,7 @@ private slots:
         s.textFont.setPointSize(14);
         s.radius = 50;
         s.siroIcon = true;
+        s.overview = true;
         s.classBack[0] = Red;
         s.classFore[0] = Yellow;
         s.classBack[199] = Blue;
@@ -45,33 +119,44 @@ private slots:
     {
         QTest::addColumn<QString>("layer");
         QTest::addColumn<QString>("shape");
+        QTest::addColumn<bool>("overview");
         QTest::addColumn<int>("index");
         QTest::addColumn<int>("kind");
         QTest::addColumn<int>("zoomMinimum");
-        const auto row = [](const char* layer, const char* shape, int index, MarkerKind kind) {
-            QTest::addRow("%s %s", layer, shape) << layer << shape << index << int(kind)
-                                                 << (kind == MarkerKind::ScaledLabel ? 0 : 9);
+        const auto row = [](const char* layer, const char* shape, bool overview, int index,
+                            MarkerKind kind, int zoomMinimum) {
+            QTest::addRow("%s %s%s", layer, shape, overview ? "" : " no overview")
+                << layer << shape << overview << index << int(kind) << zoomMinimum;
         };
-        row("5", "Image", 4, MarkerKind::Label);
-        row("0", "Circle", 0, MarkerKind::Circle);
-        row("-3", "Scaled", 0, MarkerKind::ScaledLabel);
-        row("12", "image", 8, MarkerKind::ScaledLabel);
-        row("abc", "CIRCLE", 0, MarkerKind::ScaledLabel);
+        row("5", "Image", true, 4, MarkerKind::Label, 9);
+        row("0", "Circle", true, 0, MarkerKind::Circle, 9);
+        row("-3", "Scaled", false, 0, MarkerKind::ScaledLabel, 0);
+        // Below half its size a scaled label is the overview's dot.
+        row("-3", "Scaled", true, 0, MarkerKind::ScaledLabel, 9);
+        row("12", "image", false, 8, MarkerKind::ScaledLabel, 0);
+        row("abc", "CIRCLE", true, 0, MarkerKind::ScaledLabel, 9);
     }
     void placeRules()
     {
         QFETCH(QString, layer);
         QFETCH(QString, shape);
-        const MarkerPlace p = markerPlace(*places({{"x", "", "", "", layer, shape}})[0]);
+        QFETCH(bool, overview);
+        AppSettings::instance().overview = overview;
+        const MarkerPlace p = markerPlace(*places({{"x", "", "", "", layer, shape, "", "10"}})[0]);
         QTEST(p.layer, "index");
         QTEST(int(p.kind), "kind");
-        // Fixed pictures show from zoom 9, scaled ones from 0; all carry their name.
-        const auto g = makeMarkerGeometry(p, QPixmap(4, 4));
+        MarkerPictureCache cache;
+        cache.beginRefresh();
+        const auto g = cache.geometry(p);
         QTEST(g->zoomMinimum(), "zoomMinimum");
         QCOMPARE(g->zoomMaximum(), 17);
         QCOMPARE(bool(std::dynamic_pointer_cast<qmapcontrol::GeometryPointImageScaled>(g)),
                  p.kind == MarkerKind::ScaledLabel);
         QCOMPARE(g->metadata(QStringLiteral("name")).toString(), QStringLiteral("x"));
+        // The dot takes the class's back colour; the marker's size is its picture's.
+        const auto* shown = static_cast<qmapcontrol::GeometryPointImage*>(g.get());
+        QCOMPARE(shown->overviewColor(), Red.rgba());
+        QCOMPARE(shown->size(), QSizeF(cache.picture(p).size()));
     }
 
     void drawnSize_data()
@@ -79,25 +164,25 @@ private slots:
         QTest::addColumn<QString>("shape");
         QTest::addColumn<QString>("level");
         QTest::addColumn<int>("zoom");
-        QTest::addColumn<QSize>("size"); // of a 40 x 20 picture; empty: not drawn
+        QTest::addColumn<double>("scale"); // of the label's box; 0: not drawn
         QTest::newRow("scaled at its level") << "Scaled"
-                                             << "10" << 10 << QSize(40, 20);
+                                             << "10" << 10 << 1.0;
         QTest::newRow("scaled one below") << "Scaled"
-                                          << "10" << 9 << QSize(20, 10);
+                                          << "10" << 9 << 0.5;
         QTest::newRow("scaled one above") << "Scaled"
-                                          << "10" << 11 << QSize(80, 40);
+                                          << "10" << 11 << 2.0;
         QTest::newRow("scaled, low level") << "Scaled"
-                                           << "3" << 5 << QSize(160, 80);
+                                           << "3" << 5 << 4.0;
         QTest::newRow("scaled far out") << "Scaled"
-                                        << "10" << 1 << QSize(0, 0);
+                                        << "10" << 1 << 0.0;
         QTest::newRow("image from 9") << "Image"
-                                      << "3" << 9 << QSize(40, 20);
+                                      << "3" << 9 << 1.0;
         QTest::newRow("image not at 8") << "Image"
-                                        << "10" << 8 << QSize(0, 0);
+                                        << "10" << 8 << 0.0;
         QTest::newRow("circle at 17") << "Circle"
-                                      << "10" << 17 << QSize(40, 20);
+                                      << "10" << 17 << 1.0;
         QTest::newRow("circle not at 8") << "Circle"
-                                         << "10" << 8 << QSize(0, 0);
+                                         << "10" << 8 << 0.0;
     }
     // A place drawn on a layer, centred in a 600 x 400 view: its picture's size on the screen.
     void drawnSize()
@@ -106,12 +191,14 @@ private slots:
         QFETCH(QString, shape);
         QFETCH(QString, level);
         QFETCH(int, zoom);
+        QFETCH(double, scale);
         const PointWorldCoord at(138.7274, 35.3606);
         const auto list = places({{"富士山", "138.7274", "35.3606", "0", "2", shape, "14", level}});
-        QPixmap picture(40, 20);
-        picture.fill(Red);
+        MarkerPictureCache cache;
+        cache.beginRefresh();
+        const MarkerPlace place = markerPlace(*list[0]);
         LayerGeometry layer("places", 0, 17);
-        layer.addGeometry(makeMarkerGeometry(markerPlace(*list[0]), picture));
+        layer.addGeometry(cache.geometry(place));
         const QPointF origin = projection::toWorldPixels(at, zoom) - QPointF(300, 200);
         const MapView view{zoom, QPointF(std::round(origin.x()), std::round(origin.y())),
                            QSize(600, 400)};
@@ -123,13 +210,20 @@ private slots:
         QRect box;
         for (int y = 0; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x)
-                if (qGreen(image.pixel(x, y)) < 128) // mostly red, not a smoothed edge
+                if (qGreen(image.pixel(x, y)) < 128) // red or the black frame, not a smoothed edge
                     box |= QRect(x, y, 1, 1);
-        QFETCH(QSize, size);
-        QCOMPARE(box.size(), size);
-        if (!size.isEmpty())
-            QCOMPARE(box.center(),
-                     QRect(QPoint(300 - size.width() / 2, 200 - size.height() / 2), size).center());
+        QCOMPARE(box.isEmpty(), scale == 0.0);
+        if (scale == 0.0 || place.kind == MarkerKind::Circle)
+            return;
+        // The label's frame spans its picture but the last column and the two last rows.
+        const QSize picture = cache.picture(place).size();
+        const QSizeF expected = QSizeF(picture.width() - 1, picture.height() - 2) * scale;
+        // Smoothing may soften the frame's outer pixel.
+        const double slack = std::max(1.0, scale);
+        QVERIFY2(std::abs(box.width() - expected.width()) <= slack &&
+                     std::abs(box.height() - expected.height()) <= slack,
+                 qPrintable(QStringLiteral("%1 x %2").arg(box.width()).arg(box.height())));
+        QVERIFY(std::abs(box.center().x() - 300) <= 1 && std::abs(box.center().y() - 200) <= 1);
     }
 
     void sizeLimits()
@@ -146,30 +240,52 @@ private slots:
     void fileNames_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("file"); // a pattern
         const auto row = [](const QString& name, const char* file) {
-            QTest::addRow("%s", file) << name << QString(file);
+            QTest::addRow("%s", qPrintable(name)) << name << QString(file);
         };
-        row("castle.png.old", "castle.png.old");
-        row("a/b", "a_b.png");
-        row("../mivaromap.ini", "__mivaromap.ini.png");
-        row("..", "_.png");
-        row("a<b>c:d\"e|f?g*h\\i", "a_b_c_d_e_f_g_h_i.png");
-        row(QString("tab\tnl\ndel") + QChar(0x7f), "tab_nl_del_.png");
+        row("castle.png.old", "castle\\.png\\.old");
+        row("姫路城", "姫路城\\.png");
+        row("a_b", "a_b\\.png");
+        row("a/b", "a_b-[0-9a-f]{6}\\.png");
+        row("a:b", "a_b-[0-9a-f]{6}\\.png");
+        row("", "-[0-9a-f]{6}\\.png");
+        row("..", "_-[0-9a-f]{6}\\.png");
+        row("../mivaromap.ini", "__mivaromap\\.ini-[0-9a-f]{6}\\.png");
+        row("a<b>c:d\"e|f?g*h\\i", "a_b_c_d_e_f_g_h_i-[0-9a-f]{6}\\.png");
+        row(QString("tab\tnl\ndel") + QChar(0x7f), "tab_nl_del_-[0-9a-f]{6}\\.png");
         row(QString("us") + QChar(0x1f) + "c1" + QChar(0x9f) + "nbsp" + QChar(0xa0),
-            "us_c1_nbsp\u00a0.png");
+            "us_c1_nbsp\u00a0-[0-9a-f]{6}\\.png");
+        // Names that could meet another's file: "x" has x.png, a hashed name its look.
+        row("x.png", "x-[0-9a-f]{6}\\.png");
+        row("a_b-3f9c2e", "a_b-3f9c2e-[0-9a-f]{6}\\.png");
+        // Cut to fit the file system's 255 bytes, with room for the writer's temporary name.
+        QTest::newRow("300 kanji") << QString(300, QChar(0x57ce)) << "城{76}-[0-9a-f]{6}\\.png";
     }
     // The name maps to one plain file, and writing it never leaves image/.
     void fileNames()
     {
         QFETCH(QString, name);
         QFETCH(QString, file);
-        QCOMPARE(markerFileName(name), file);
+        const QString made = markerFileName(name);
+        QVERIFY2(QRegularExpression("^" + file + "$").match(made).hasMatch(), qPrintable(made));
+        QCOMPARE(markerFileName(name), made); // stable
         ProgramDirScope dir;
         const QFileInfo info(MivaroMapUtil::saveMarkerImage(QImage(":/icons/siro16.png"), name));
         QVERIFY(info.isFile());
-        QCOMPARE(info.fileName(), file);
+        QCOMPARE(info.fileName(), made);
         QCOMPARE(info.canonicalPath(), QDir(dir.file("image")).canonicalPath());
+    }
+
+    void differentNamesDifferentFiles()
+    {
+        const QStringList names{"a/b", "a_b",   "a:b",        "",  "..",
+                                "x",   "x.png", "a_b-3f9c2e", "_", "-"};
+        QSet<QString> files;
+        for (const QString& name : names)
+            files.insert(markerFileName(name));
+        QCOMPARE(files.size(), names.size());
+        QCOMPARE(markerFileName("a/b"), markerFileName(QStringLiteral("a/b")));
     }
 
     void pictures()
@@ -223,48 +339,180 @@ private slots:
                  qPrintable(QStringLiteral("%1,%2").arg(ink.left()).arg(ink.top())));
     }
 
-    void refreshWritesOnlyWhatChanged()
+    void labelLimits_data()
+    {
+        QTest::addColumn<int>("pointSize");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<int>("drawnAt");
+        QTest::addColumn<bool>("cut");
+        QTest::newRow("usual") << 14 << 5 << 14 << false;
+        QTest::newRow("200 points") << 200 << 2 << 200 << false;
+        QTest::newRow("400 points") << 400 << 2 << 200 << false;
+        QTest::newRow("long name") << 14 << 1000 << 14 << true;
+        QTest::newRow("long and huge") << 400 << 40 << 200 << true;
+    }
+    // Huge sizes are drawn at 200 points and at most 4 096 px wide, the name
+    // cut with "…"; the place keeps its fields as written.
+    void labelLimits()
+    {
+        QFETCH(int, pointSize);
+        QFETCH(int, length);
+        QFETCH(int, drawnAt);
+        QFETCH(bool, cut);
+        const QString name(length, QChar(0x57ce));
+        const PlaceList list =
+            places({{name, "135", "35", "0", "1", "Image", QString::number(pointSize)}});
+        MarkerPictureCache cache;
+        cache.beginRefresh();
+        const QImage image = cache.picture(markerPlace(*list[0]));
+        QFont font = AppSettings::instance().textFont;
+        font.setPointSize(drawnAt);
+        const QFontMetrics metrics(font, &image);
+        QCOMPARE(image.height(), metrics.height() + 2);
+        QVERIFY(image.width() <= 4096);
+        const QString shown = labelText(name, metrics);
+        QCOMPARE(shown.endsWith(QChar(0x2026)), cut);
+        QCOMPARE(image.width(), metrics.horizontalAdvance(shown) + 7);
+        QCOMPARE(list[0]->font, QString::number(pointSize));
+        QCOMPARE(list[0]->name, name);
+    }
+
+    void circleIsTheDesignsPicture_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("pointSize");
+        QTest::addColumn<int>("radius");
+        QTest::addColumn<bool>("icon");
+        QTest::newRow("usual") << "姫路城" << 14 << 50 << true;
+        QTest::newRow("no icon") << "姫路城" << 11 << 50 << false;
+        QTest::newRow("wider than the disc") << "根室半島チャシ跡群と長い名前" << 14 << 50 << true;
+        QTest::newRow("text below the disc") << "gjpqy城" << 30 << 20 << true;
+        QTest::newRow("huge text") << "城" << 200 << 50 << true;
+    }
+    // The circle made of a shared disc and the rows of its name, on the map
+    // and in its file, is the picture the design draws in one go.
+    void circleIsTheDesignsPicture()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, pointSize);
+        QFETCH(int, radius);
+        QFETCH(bool, icon);
+        const QFont font = AppSettings::instance().textFont;
+        const QImage design = designCircle(name, Blue, font, radius, pointSize, icon);
+        QCOMPARE(drawCirclePicture(name, Blue, font, radius, pointSize, icon), design);
+
+        AppSettings::instance().radius = radius;
+        AppSettings::instance().siroIcon = icon;
+        const PlaceList list =
+            places({{name, "135", "35", "199", "1", "Circle", QString::number(pointSize), "10"}});
+        MarkerPictureCache cache;
+        const MarkerGeometries markers = buildMarkers(list, cache);
+        QImage expected(600, 400, QImage::Format_ARGB32_Premultiplied);
+        expected.fill(Qt::white);
+        QPainter painter(&expected);
+        painter.drawPixmap(300 - radius, 200 - radius, QPixmap::fromImage(design));
+        painter.end();
+        QCOMPARE(render(markers, 10, {135, 35}), expected);
+
+        QImage decoded;
+        QVERIFY(decoded.loadFromData(
+            markerFileBytes(MarkerStyle::fromSettings(), {name, Blue.rgba(), 0, pointSize, true})));
+        QCOMPARE(decoded.convertToFormat(QImage::Format_ARGB32), design);
+    }
+
+    // Pictures are drawn as they come into view and kept within the bound;
+    // an evicted one is drawn again to the same pixels.
+    void cacheKeepsItsBound()
+    {
+        const PlaceList list = randomPlaces(50000);
+        MarkerPictureCache cache;
+        cache.setLimit(2 << 20);
+        const MarkerGeometries markers = buildMarkers(list, cache);
+        QCOMPARE(cache.picturesDrawn(), 0);
+        const QImage first = render(markers, 9, {139.7, 35.7});
+        const int drawn = cache.picturesDrawn();
+        QVERIFY(drawn > 100);
+        for (const QPointF& at : {QPointF(135.5, 34.7), QPointF(141.3, 43.1), QPointF(130.4, 33.6),
+                                  QPointF(136.9, 35.2)}) {
+            render(markers, 9, at);
+            QVERIFY(cache.pictureBytes() <= cache.limit());
+        }
+        QVERIFY(cache.pictureBytes() > cache.limit() / 2);
+        QCOMPARE(render(markers, 9, {139.7, 35.7}), first);
+        QVERIFY(cache.picturesDrawn() > drawn + 100); // drawn again after eviction
+    }
+
+    // The worker writes what the GUI thread would, and only what changed.
+    void filesFollowTheList()
     {
         ProgramDirScope dir;
         const PlaceList list = places({{"姫路城", "1", "1", "0", "3", "Circle", "14"},
-                                       {"大坂城", "1", "1", "199", "1", "Image", "14"}});
-        const QStringList files = {dir.file("image/姫路城.png"), dir.file("image/大坂城.png")};
+                                       {"大坂城", "1", "1", "199", "1", "Image", "14"},
+                                       {"a/b", "1", "1", "0", "1", "Scaled", "11"},
+                                       {"大坂城", "2", "2", "0", "1", "Image", "12"}});
+        const QString folder = dir.file("image");
+        const QStringList files = {folder + "/姫路城.png", folder + "/大坂城.png",
+                                   folder + "/" + markerFileName("a/b")};
         const QDateTime longAgo(QDate(2020, 1, 2), QTime(3, 4, 5));
         const auto kept = [&](int i) { return QFileInfo(files[i]).lastModified() == longAgo; };
         MarkerPictureCache cache;
+        QSignalSpy progress(&cache, &MarkerPictureCache::filesProgress);
         QSignalSpy done(&cache, &MarkerPictureCache::filesDone);
         buildMarkers(list, cache);
-        QVERIFY(done.wait(5000)); // written while idle, without being asked
-        for (const QString& f : files)
-            setModified(f, longAgo);
-        // Nothing redrawn or rewritten for an unchanged list, even by a new run.
+        QVERIFY(done.wait(5000)); // written behind the scenes, without being asked
+        QCOMPARE(progress.first(), QVariantList({0, 3}));
+        QCOMPARE(progress.last(), QVariantList({3, 3}));
+        QCOMPARE(cache.filesWritten(), 3);
+        // Byte for byte what the GUI thread makes; of two places of one name, the later one's.
+        const MarkerStyle style = MarkerStyle::fromSettings();
+        const QList<MarkerPicture> pictures{{"姫路城", Red.rgba(), 0, 14, true},
+                                            {"大坂城", Red.rgba(), Yellow.rgba(), 12, false},
+                                            {"a/b", Red.rgba(), Yellow.rgba(), 11, false}};
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(readAll(files[i]), markerFileBytes(style, pictures[i]));
+            QCOMPARE(QImage(files[i]).convertToFormat(QImage::Format_ARGB32),
+                     drawMarkerPicture(style, pictures[i]));
+            setModified(files[i], longAgo);
+        }
+
+        // Nothing drawn or written again for an unchanged list, even by a new run.
+        progress.clear();
         buildMarkers(list, cache);
-        QCOMPARE(cache.pendingFiles(), 0);
+        cache.flushFiles();
         MarkerPictureCache restarted;
+        QSignalSpy restartedProgress(&restarted, &MarkerPictureCache::filesProgress);
         buildMarkers(list, restarted);
         restarted.flushFiles();
-        QVERIFY(kept(0) && kept(1));
+        QCOMPARE(progress.last(), QVariantList({0, 0}));
+        QCOMPARE(restartedProgress.last(), QVariantList({0, 0}));
+        QVERIFY(kept(0) && kept(1) && kept(2));
         // A file deleted behind the program's back comes again.
         QFile::remove(files[0]);
         buildMarkers(list, cache);
         cache.flushFiles();
-        QVERIFY(QFileInfo::exists(files[0]) && kept(1));
-
-        // The icon touches the circles only. A file that cannot be written
-        // leaves the fresh picture on the map and is tried again next time.
+        QVERIFY(QFileInfo::exists(files[0]) && kept(1) && kept(2));
+        // The icon touches the circles only.
+        setModified(files[0], longAgo);
         AppSettings::instance().siroIcon = false;
-        const MarkerGeometries m = buildMarkers(list, cache);
-        QCOMPARE(cache.pendingFiles(), 1);
-        QVERIFY(QDir(dir.file("image")).removeRecursively());
-        writeAll(dir.file("image"), "not a folder");
-        cache.flushFiles();
-        QCOMPARE(cache.fileFailures(), 1);
-        const QImage fresh =
-            drawCirclePicture("姫路城", Red, AppSettings::instance().textFont, 50, 14, false);
-        QCOMPARE(static_cast<qmapcontrol::GeometryPointImage*>(m[2].at(0).get())->image().toImage(),
-                 QPixmap::fromImage(fresh).toImage());
         buildMarkers(list, cache);
-        QCOMPARE(cache.pendingFiles(), 2); // both files are missing now
+        cache.flushFiles();
+        QCOMPARE(progress.last(), QVariantList({1, 1}));
+        QVERIFY(!kept(0) && kept(1) && kept(2));
+
+        // A folder that cannot be made is told, with the system's reason; the
+        // map keeps its pictures.
+        QVERIFY(QDir(folder).removeRecursively());
+        writeAll(folder, "not a folder");
+        QSignalSpy failed(&cache, &MarkerPictureCache::fileFailed);
+        const MarkerGeometries m = buildMarkers(list, cache);
+        cache.flushFiles();
+        QCOMPARE(failed.count(), 1);
+        QVERIFY(failed.first().at(0).toString().startsWith(folder));
+        QVERIFY(!failed.first().at(1).toString().isEmpty());
+        QCOMPARE(cache.fileFailures(), 3);
+        QCOMPARE(static_cast<qmapcontrol::GeometryPointImage*>(m[2].at(0).get())->image().toImage(),
+                 QPixmap::fromImage(drawMarkerPicture(MarkerStyle::fromSettings(), pictures[0]))
+                     .toImage());
     }
 };
 

@@ -151,24 +151,42 @@ QString MivaroMapUtil::pickShape()
     return chosen ? chosen->toolTip() : QString();
 }
 
+namespace {
+
+// The file the map's own writer would make of that picture, byte for byte.
+QString writePicture(const MarkerStyle& style, const MarkerPicture& picture, QImage* drawn)
+{
+    if (drawn)
+        *drawn = drawMarkerPicture(style, picture);
+    const QString path = markerFilePath(picture.name);
+    writeMarkerFile(path, markerFileBytes(style, picture));
+    return path;
+}
+
+MarkerPicture pictureOf(const QString& name, int c, int pointSize, bool circle)
+{
+    MarkerPicture picture;
+    picture.name = name;
+    picture.back = markerBackColor(c).rgba();
+    picture.fore = circle ? 0 : markerForeColor(c).rgba();
+    picture.pointSize = markerPointSize(AppSettings::instance().textFont, pointSize);
+    picture.circle = circle;
+    return picture;
+}
+
+} // namespace
+
 QString MivaroMapUtil::makeLabelImage(const QString& name, int c, int pointSize, QImage* drawn)
 {
-    const QImage image = drawLabelPicture(name, markerBackColor(c), markerForeColor(c),
-                                          AppSettings::instance().textFont, pointSize);
-    if (drawn)
-        *drawn = image;
-    return saveMarkerImage(image, name);
+    return writePicture(MarkerStyle::fromSettings(), pictureOf(name, c, pointSize, false), drawn);
 }
 
 QString MivaroMapUtil::makeCircleImage(const QString& name, int c, int radius, int pointSize,
                                        QImage* drawn)
 {
-    const AppSettings& settings = AppSettings::instance();
-    const QImage image = drawCirclePicture(name, markerBackColor(c), settings.textFont, radius,
-                                           pointSize, settings.siroIcon);
-    if (drawn)
-        *drawn = image;
-    return saveMarkerImage(image, name);
+    MarkerStyle style = MarkerStyle::fromSettings();
+    style.radius = markerRadius(radius);
+    return writePicture(style, pictureOf(name, c, pointSize, true), drawn);
 }
 
 QString MivaroMapUtil::saveMarkerImage(const QImage& image, const QString& name, bool* written)

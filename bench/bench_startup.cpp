@@ -1,0 +1,290 @@
+// The program started as a user starts it, measured from outside: a copy of
+// the executable in a folder of its own with N random places inside Japan
+// (the shipped mix of shapes), no tile server, the offscreen platform. The
+// child runs until it uses no CPU for 3 s; the figures are its CPU time up to
+// then (every thread, picture files included), the wall time, and its peak
+// memory (VmHWM), all read from /proc.
+//
+//   Cold: an empty picture folder, as on the first run with a new list.
+//   Warm: the picture folder of an earlier run with the same list.
+//
+//   build/bench/bench_startup --benchmark_filter=Cold/10000
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QWidget>
+
+#include <unistd.h>
+
+#include <map>
+#include <memory>
+
+namespace {
+
+// Land boxes of the main islands (lon0, lat0, lon1, lat1), weighted by size.
+struct Box
+{
+    double lon0, lat0, lon1, lat1;
+    int weight;
+};
+const Box japan[] = {
+    {129.7, 31.2, 131.9, 33.9, 3}, // Kyushu
+    {132.5, 32.9, 134.6, 34.3, 2}, // Shikoku
+    {131.0, 34.0, 136.5, 35.6, 4}, // western Honshu
+    {135.5, 34.0, 140.9, 37.0, 6}, // central Honshu
+    {139.0, 37.0, 141.9, 41.4, 5}, // Tohoku
+    {140.0, 41.5, 145.5, 45.4, 5}, // Hokkaido
+};
+
+QByteArray makeList(int n, quint32 seed)
+{
+    QRandomGenerator random(seed);
+    int total = 0;
+    for (const Box& b : japan)
+        total += b.weight;
+    static const char* const syllables[] = {"山", "川", "城", "田", "島", "松", "本", "高",
+                                            "岡", "宮", "大", "小", "中", "野", "原", "木"};
+    QByteArray out;
+    for (int i = 0; i < n; ++i) {
+        int pick = int(random.bounded(total));
+        const Box* box = japan;
+        while (pick >= box->weight) {
+            pick -= box->weight;
+            ++box;
+        }
+        QString name;
+        const int length = 2 + int(random.bounded(4));
+        for (int k = 0; k < length; ++k)
+            name += QString::fromUtf8(syllables[random.bounded(16)]);
+        name += QString::number(i);
+        // The shipped list: two thirds circles, a fifth scaled labels, the rest fixed labels.
+        const int s = int(random.bounded(100));
+        const char* shape = s < 66 ? "Circle" : s < 78 ? "Image" : "Scaled";
+        out += QStringLiteral("%1,%2,%3,%4,%5,%6,11,10\n")
+                   .arg(name)
+                   .arg(box->lon0 + random.generateDouble() * (box->lon1 - box->lon0), 0, 'f', 4)
+                   .arg(box->lat0 + random.generateDouble() * (box->lat1 - box->lat0), 0, 'f', 4)
+                   .arg(random.bounded(10))
+                   .arg(1 + random.bounded(9))
+                   .arg(QLatin1String(shape))
+                   .toUtf8();
+    }
+    return out;
+}
+
+// A folder that looks like an installed program with its own list.
+struct Installation
+{
+    QTemporaryDir dir;
+    QString exe;
+
+    explicit Installation(int places)
+    {
+        exe = dir.filePath(QStringLiteral("mivaromap"));
+        // MIVAROMAP_BENCH_EXE measures another build (an older one, say).
+        const QString built = qEnvironmentVariableIsEmpty("MIVAROMAP_BENCH_EXE")
+                                  ? QStringLiteral(MIVAROMAP_EXE)
+                                  : qEnvironmentVariable("MIVAROMAP_BENCH_EXE");
+        QFile::copy(built, exe);
+        QFile::copy(QStringLiteral(MIVAROMAP_DIST "/classsetting.ini"),
+                    dir.filePath(QStringLiteral("classsetting.ini")));
+        QFile list(dir.filePath(QStringLiteral("castlelist.csv")));
+        list.open(QIODevice::WriteOnly);
+        list.write(makeList(places, 12));
+        list.close();
+        writeSettings();
+    }
+
+    // Each run starts from the same settings: the saved ones of a closed run
+    // would move the map.
+    void writeSettings()
+    {
+        const QString path = dir.filePath(QStringLiteral("mivaromap.ini"));
+        QFile::remove(path);
+        QSettings ini(path, QSettings::IniFormat);
+        ini.setValue(QStringLiteral("cache"), false);
+        ini.setValue(QStringLiteral("provider"), 1);
+        ini.setValue(QStringLiteral("zoomLevel"), 9);
+        ini.setValue(QStringLiteral("coordX"), 139.949);
+        ini.setValue(QStringLiteral("coordY"), 35.7153);
+        // A window of a usual desktop size, not the form's small default.
+        QWidget window;
+        window.setGeometry(40, 40, 1600, 1000);
+        ini.setValue(QStringLiteral("geometry"), window.saveGeometry());
+        const QString nowhere = QStringLiteral("http://127.0.0.1:9/{z}/{x}/{y}.png");
+        for (const char* key : {"tiles/google", "tiles/osm", "tiles/stamen", "tiles/gsi"})
+            ini.setValue(QLatin1String(key), nowhere);
+    }
+
+    void clearPictures() { QDir(dir.filePath(QStringLiteral("image"))).removeRecursively(); }
+};
+
+struct Figures
+{
+    double cpu = 0.0;  // seconds, user + system, every thread
+    double wall = 0.0; // seconds
+    double hwmMB = 0.0;
+    bool idle = false;
+};
+
+double cpuSeconds(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1.0;
+    const QByteArray text = stat.readAll();
+    // Fields after the command name, which may hold spaces, in parentheses.
+    const QList<QByteArray> f = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    if (f.size() < 13)
+        return -1.0;
+    return double(f[11].toLongLong() + f[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
+}
+
+double hwmMB(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1.0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return -1.0;
+}
+
+// Idle: less than 30 ms of CPU in 3 s (a blinking text cursor is not work)
+// and no new file in the picture folder meanwhile: a low-priority writer
+// starved by a busy machine must not pass for an idle program.
+Figures runUntilIdle(const Installation& inst)
+{
+    constexpr qint64 quietMs = 3000;
+    constexpr double quietCpu = 0.03;
+    constexpr qint64 giveUpMs = 600000;
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (!env.contains(QStringLiteral("QT_QPA_PLATFORM")))
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("qt.qpa.*=false"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.setStandardOutputFile(QProcess::nullDevice());
+    child.setWorkingDirectory(inst.dir.path());
+    QElapsedTimer clock;
+    clock.start();
+    child.start(inst.exe, QStringList());
+    Figures f;
+    if (!child.waitForStarted())
+        return f;
+    const qint64 pid = child.processId();
+    // CPU samples: (elapsed ms, cpu s); the first sample of the last quiet window ends the run.
+    struct Sample
+    {
+        qint64 ms;
+        double cpu;
+        int files;
+    };
+    const QString pictures = inst.dir.filePath(QStringLiteral("image"));
+    std::vector<Sample> samples;
+    while (clock.elapsed() < giveUpMs && child.state() == QProcess::Running) {
+        const double cpu = cpuSeconds(pid);
+        if (cpu < 0)
+            break;
+        samples.push_back({clock.elapsed(), cpu, int(QDir(pictures).count())});
+        f.hwmMB = std::max(f.hwmMB, hwmMB(pid));
+        // The earliest sample at least 3 s back.
+        std::size_t i = samples.size();
+        while (i > 0 && samples.back().ms - samples[i - 1].ms < quietMs)
+            --i;
+        if (i > 0 && samples.back().cpu - samples[i - 1].cpu <= quietCpu &&
+            samples.back().files == samples[i - 1].files) {
+            f.cpu = samples[i - 1].cpu;
+            f.wall = samples[i - 1].ms / 1000.0;
+            f.idle = true;
+            break;
+        }
+        QThread::msleep(50);
+    }
+    child.kill();
+    child.waitForFinished();
+    return f;
+}
+
+Installation& installation(int places)
+{
+    static std::map<int, std::unique_ptr<Installation>> made;
+    auto& inst = made[places];
+    if (!inst)
+        inst = std::make_unique<Installation>(places);
+    return *inst;
+}
+
+void report(benchmark::State& state, const Figures& f)
+{
+    state.SetIterationTime(f.cpu);
+    state.counters["cpu_s"] = f.cpu;
+    state.counters["wall_s"] = f.wall;
+    state.counters["VmHWM_MB"] = f.hwmMB;
+    if (!f.idle)
+        state.SkipWithError("the program never went idle");
+}
+
+void BM_StartUpCold(benchmark::State& state)
+{
+    Installation& inst = installation(int(state.range(0)));
+    for (auto _ : state) {
+        inst.clearPictures();
+        inst.writeSettings();
+        report(state, runUntilIdle(inst));
+    }
+}
+
+void BM_StartUpWarm(benchmark::State& state)
+{
+    Installation& inst = installation(int(state.range(0)));
+    inst.writeSettings();
+    runUntilIdle(inst); // the picture folder of an earlier run
+    for (auto _ : state) {
+        inst.writeSettings();
+        report(state, runUntilIdle(inst));
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_StartUpCold)
+    ->Arg(10000)
+    ->Arg(50000)
+    ->Arg(100000)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->Repetitions(3);
+BENCHMARK(BM_StartUpWarm)
+    ->Arg(10000)
+    ->Arg(50000)
+    ->Arg(100000)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->Repetitions(3);
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
