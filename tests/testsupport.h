@@ -2,8 +2,11 @@
 
 #include "prompts/prompts.h"
 
+#include <QDialog>
 #include <QStringList>
 #include <QTemporaryDir>
+
+#include <functional>
 
 // Prompts that answer from a script and record what was asked.
 class ScriptedPrompts : public Prompts
@@ -22,6 +25,9 @@ public:
     QList<QMessageBox::StandardButton> buttonAnswers; // for question/information/warning
     QStringList fileAnswers;                          // for open/save; "" = cancel
     QStringList menuAnswers;                          // a menu entry's text; "" = dismissed
+    // Each shown dialog takes the next one (it may fill the dialog's fields)
+    // and returns its result; none left = rejected.
+    QList<std::function<int(QDialog*)>> dialogAnswers;
 
     QStringList kinds() const;
 
@@ -58,10 +64,11 @@ public:
         return QColor(); // cancelled
     }
     QAction* execMenu(QMenu* menu, const QPoint& globalPos) override;
-    int execDialog(QDialog*) override
+    int execDialog(QDialog* dialog) override
     {
-        calls.append({"dialog", QString(), QString(), QString(), nullptr});
-        return 0; // rejected
+        calls.append(
+            {"dialog", dialog->windowTitle(), QString(), QString(), dialog->parentWidget()});
+        return dialogAnswers.isEmpty() ? 0 : dialogAnswers.takeFirst()(dialog);
     }
     void beep() override { calls.append({"beep", QString(), QString(), QString(), nullptr}); }
     bool openUrl(const QUrl& url) override
