@@ -25,8 +25,9 @@ public:
     QList<QMessageBox::StandardButton> buttonAnswers; // for question/information/warning
     QStringList fileAnswers;                          // for open/save; "" = cancel
     QStringList menuAnswers;                          // a menu entry's text; "" = dismissed
-    // Each shown dialog takes the next one (it may fill the dialog's fields)
-    // and returns its result; none left = rejected.
+    QList<QColor> colorAnswers;                       // for getColor; invalid = cancelled
+    // For modal dialogs and the palette: acts on the shown dialog and returns its
+    // result; none left = rejected.
     QList<std::function<int(QDialog*)>> dialogAnswers;
 
     QStringList kinds() const;
@@ -58,10 +59,10 @@ public:
     {
         return file({"save", caption, dir, filter, parent});
     }
-    QColor getColor(const QColor&, QWidget* parent, const QString& title) override
+    QColor getColor(const QColor& initial, QWidget* parent, const QString& title) override
     {
-        calls.append({"color", title, QString(), QString(), parent});
-        return QColor(); // cancelled
+        calls.append({"color", title, QString(), initial.name(), parent});
+        return colorAnswers.isEmpty() ? QColor() : colorAnswers.takeFirst();
     }
     QAction* execMenu(QMenu* menu, const QPoint& globalPos) override;
     int execDialog(QDialog* dialog) override
