@@ -167,6 +167,8 @@ private:
     // A right click on a cell of the data table.
     void editCell(PlaceRecord* record, int column);
     void pasteCoordinates(PlaceRecord* record);
+    // The class or layer picker of a field of the bulk-edit page.
+    void pickIntoField(QLineEdit* field);
     // The map's "XY座標に新規で部品を作成する".
     void createPlaceAt(const PointWorldCoord& point);
     // List indexes of the rows a table model shows, in row order.

@@ -69,6 +69,20 @@ void DataDialog::onMouseRightClick(const QPoint&)
             return;
         ui->le_coordX->setText(pair->x.trimmed());
         ui->le_coordY->setText(pair->y.trimmed());
+    } else if (from == ui->le_colorno) {
+        const QRect frame = (parentWindow ? parentWindow : this)->frameGeometry();
+        const int chosen =
+            util->pickColorClass(frame.left(), frame.top(), frame.right(), frame.bottom());
+        if (chosen >= 0)
+            ui->le_colorno->setText(QString::number(chosen));
+    } else if (from == ui->le_layerno) {
+        const int chosen = util->pickLayer();
+        if (chosen != -1)
+            ui->le_layerno->setText(QString::number(chosen));
+    } else if (from == ui->le_shape) {
+        const QString chosen = util->pickShape();
+        if (!chosen.isEmpty())
+            ui->le_shape->setText(chosen);
     }
 }
 

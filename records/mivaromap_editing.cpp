@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
+#include <QLineEdit>
 #include <QMenu>
 
 std::vector<int> MivaroMap::shownRows(const TableModel* model)
@@ -78,7 +79,19 @@ void MivaroMap::editCell(PlaceRecord* record, int column)
         return;
     }
     QString value;
-    if (column == 7) {
+    if (column == 3) {
+        const QRect frame = frameGeometry();
+        const int chosen =
+            util->pickColorClass(frame.left(), frame.top(), frame.right(), frame.bottom());
+        if (chosen >= 0)
+            value = QString::number(chosen);
+    } else if (column == 4) {
+        const int chosen = util->pickLayer();
+        if (chosen != -1)
+            value = QString::number(chosen);
+    } else if (column == 5) {
+        value = util->pickShape();
+    } else if (column == 7) {
         QMenu menu;
         for (int level = 9; level <= 17; ++level) {
             QAction* action = menu.addAction(QStringLiteral("%1").arg(level));
@@ -132,6 +145,46 @@ void MivaroMap::geometryClicked(const Geometry* geometry)
     ui->tableView->selectRow(dataModel->index(index, 0));
     searchCursor = index;
     ui->tableView->viewport()->update();
+
+    const QRect frame = frameGeometry();
+    const int chosen =
+        util->pickColorClass(frame.left(), frame.top(), frame.right(), frame.bottom());
+    // The palette runs its own loop: the list may have changed meanwhile.
+    if (chosen < 0 || index >= int(places.size()) || places[index].get() != record)
+        return;
+    std::vector<QString> fields = editing::fieldsOf(*record);
+    fields[3] = QString::number(chosen);
+    history->changeFields({{record, fields}}, QStringLiteral("色変更"),
+                          {EditHistory::Save::Autosave, EditHistory::Refresh::Places});
+}
+
+void MivaroMap::onMouseRightClick(const QPoint&)
+{
+    pickIntoField(qobject_cast<QLineEdit*>(sender()));
+}
+
+void MivaroMap::onMouseRightClick2(const QPoint&)
+{
+    pickIntoField(qobject_cast<QLineEdit*>(sender()));
+}
+
+void MivaroMap::pickIntoField(QLineEdit* field)
+{
+    int chosen = -1;
+    if (field == ui->le_color || field == ui->le_color_2) {
+        const QRect frame = frameGeometry();
+        chosen = util->pickColorClass(frame.left(), frame.top(), frame.right(), frame.bottom());
+        if (chosen < 0)
+            return;
+    } else if (field == ui->le_layer || field == ui->le_layer_2) {
+        chosen = util->pickLayer();
+        if (chosen == -1)
+            return;
+    } else {
+        return;
+    }
+    // The filter fields run the filter through their change handlers.
+    field->setText(QString::number(chosen));
 }
 
 void MivaroMap::createPlaceAt(const PointWorldCoord& point)

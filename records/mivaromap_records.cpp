@@ -255,10 +255,3 @@ void MivaroMap::on_btnMarkToggle_2_clicked()
 {
     ui->tableView_2->setMarks(ui->tableView_2->markedCount() < 1, true);
 }
-
-void MivaroMap::onMouseRightClick(const QPoint&)
-{
-    // The class and layer pickers come with the label palette.
-}
-
-void MivaroMap::onMouseRightClick2(const QPoint&) {}

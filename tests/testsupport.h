@@ -83,6 +83,10 @@ private:
     QString file(const Call& call);
 };
 
+// A dialog answer for the colour palette: clicks the label of class n
+// (none there: the palette is left without a choice).
+std::function<int(QDialog*)> clickClassLabel(int n);
+
 // Installs scripted prompts for the lifetime of the object; the previous ones come back after.
 class PromptScope
 {

@@ -2,6 +2,7 @@
 #include "../dialogs/ui_datadialog.h"
 #include "dialogs/datadialog.h"
 #include "resources/resources.h"
+#include "settings/appsettings.h"
 #include "testsupport.h"
 
 #include <QClipboard>
@@ -153,6 +154,50 @@ private slots:
         });
         QVERIFY(r.accepted);
         QCOMPARE(r.values, (QStringList{" 新城 ", "x", "", "300", "0", "Cricle", "20", "12"}));
+    }
+
+    void pickers_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("menuAnswer"); // empty: the palette
+        QTest::addColumn<int>("paletteClass");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("class 12") << "le_colorno"
+                                  << "" << 12 << "12";
+        QTest::newRow("class 0") << "le_colorno"
+                                 << "" << 0 << "0";
+        QTest::newRow("palette left") << "le_colorno"
+                                      << "" << 150 << "3";
+        QTest::newRow("layer 9") << "le_layerno"
+                                 << "Layer9" << 0 << "9";
+        QTest::newRow("layer menu dismissed") << "le_layerno"
+                                              << "" << 0 << "4";
+        QTest::newRow("Cricle is Circle") << "le_shape"
+                                          << "Cricle" << 0 << "Circle";
+        QTest::newRow("shape menu dismissed") << "le_shape"
+                                              << "" << 0 << "Scaled";
+    }
+    void pickers()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, menuAnswer);
+        QFETCH(int, paletteClass);
+        AppSettings& settings = AppSettings::instance();
+        settings.className.fill(QString());
+        for (int i = 0; i < 20; ++i)
+            settings.className[i] = QStringLiteral("c%1").arg(i);
+        PromptScope scope;
+        scope.prompts().menuAnswers << menuAnswer;
+        scope.prompts().dialogAnswers << clickClassLabel(paletteClass);
+        QWidget parent;
+        parent.setGeometry(100, 100, 600, 500);
+        DataDialog dialog("n", "1", "2", "3", "4", "Scaled", "11", "10", &parent);
+        QLineEdit* edit = dialog.findChild<QLineEdit*>(field);
+        emit edit->customContextMenuRequested(QPoint(1, 1));
+        QCOMPARE(scope.prompts().kinds(), QStringList{field == "le_colorno" ? "dialog" : "menu"});
+        QTEST(edit->text(), "value");
+        // The other fields stay.
+        QCOMPARE(dialog.form()->le_coordX->text(), QString("1"));
     }
 
     void paste_data()

@@ -43,7 +43,13 @@ public:
         writeAll(dir.file("list.csv"), csv);
         AppSettings::instance().load();
         keepTilesLocal();
-        AppSettings::instance().csv_filename = dir.file("list.csv");
+        AppSettings& settings = AppSettings::instance();
+        settings.csv_filename = dir.file("list.csv");
+        // Twenty named classes for the palette.
+        for (int i = 0; i < 20; ++i) {
+            settings.className[i] = QStringLiteral("c%1").arg(i);
+            settings.classBack[i] = QColor(10 * i, 0, 0);
+        }
         window = std::make_unique<MivaroMap>();
         window->resize(1200, 800);
         window->show();
@@ -256,6 +262,72 @@ private slots:
         QCOMPARE(readAll(s.autosaveFile()), before);
     }
 
+    void pickersOnCells_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("menuAnswer"); // empty: the palette, or dismissed
+        QTest::addColumn<int>("paletteClass");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("class 12") << 3 << "" << 12 << "12";
+        QTest::newRow("palette left") << 3 << "" << 150 << "2";
+        QTest::newRow("layer 7") << 4 << "Layer7" << 0 << "7";
+        QTest::newRow("layer menu dismissed") << 4 << "" << 0 << "2";
+        QTest::newRow("Circle") << 5 << "Cricle" << 0 << "Circle";
+        QTest::newRow("shape menu dismissed") << 5 << "" << 0 << "Scaled";
+    }
+    void pickersOnCells()
+    {
+        QFETCH(int, column);
+        QFETCH(QString, menuAnswer);
+        QFETCH(int, paletteClass);
+        QFETCH(QString, value);
+        Window s;
+        const QByteArray list = readAll(s.dir.file("list.csv"));
+        const QByteArray before = s.saved();
+        s.asked().menuAnswers << menuAnswer;
+        s.asked().dialogAnswers << clickClassLabel(paletteClass);
+        s.rightClickCell(1, column);
+        QCOMPARE(s.w().places[1]->field(column), value);
+        const bool changed = s.saved() != before;
+        QCOMPARE(QFile::exists(s.autosaveFile()), changed);
+        QCOMPARE(readAll(s.dir.file("list.csv")), list);
+        if (!changed)
+            return;
+        QCOMPARE(readAll(s.autosaveFile()), s.saved());
+        if (column == 3)
+            QCOMPARE(s.w().dataTableModel()->data(s.w().dataTableModel()->index(1, 3),
+                                                  Qt::BackgroundRole),
+                     QVariant(AppSettings::instance().classBack[12]));
+        if (column == 4)
+            QCOMPARE(s.w().markerLayers()[6]->geometries().size(), size_t(1));
+        s.w().undoMenuAction()->trigger();
+        QCOMPARE(s.saved(), before);
+        QCOMPARE(readAll(s.autosaveFile()), before);
+        s.w().redoMenuAction()->trigger();
+        QCOMPARE(s.w().places[1]->field(column), value);
+    }
+
+    void pickersOnBulkFields()
+    {
+        Window s;
+        s.asked().dialogAnswers << clickClassLabel(3) << clickClassLabel(9);
+        s.asked().menuAnswers << "Layer3"
+                              << ""
+                              << "Layer8";
+        emit s.ui().le_color->customContextMenuRequested(QPoint(1, 1));
+        QCOMPARE(s.ui().le_color->text(), QString("3"));
+        QCOMPARE(names(s.w().bulkTableModel()), QStringList{"江戸城"});
+        emit s.ui().le_layer->customContextMenuRequested(QPoint(1, 1));
+        QCOMPARE(s.ui().le_layer->text(), QString("3"));
+        emit s.ui().le_layer_2->customContextMenuRequested(QPoint(1, 1));
+        QCOMPARE(s.ui().le_layer_2->text(), QString());
+        emit s.ui().le_color_2->customContextMenuRequested(QPoint(1, 1));
+        emit s.ui().le_layer_2->customContextMenuRequested(QPoint(1, 1));
+        QCOMPARE(s.ui().le_color_2->text(), QString("9"));
+        QCOMPARE(s.ui().le_layer_2->text(), QString("8"));
+        QVERIFY(!s.w().modified);
+    }
+
     void pasteCoordinates_data()
     {
         QTest::addColumn<QString>("clipboard");
@@ -310,6 +382,23 @@ private slots:
         QVERIFY(!s.w().places[2]->marked);
         QCOMPARE(s.w().searchPosition(), 4);
         QCOMPARE(s.ui().tableView->currentIndex().row(), 4);
+        QVERIFY(!QFile::exists(s.autosaveFile()));
+
+        // The palette: the clicked place takes class 12, its namesake keeps its own.
+        const QByteArray before = s.saved();
+        s.asked().dialogAnswers << clickClassLabel(12);
+        emit layer->geometryClicked(layer->geometries().front().get());
+        QCOMPARE(s.w().places[4]->color, QString("12"));
+        QCOMPARE(s.w().places[2]->color, QString("3"));
+        QCOMPARE(readAll(s.autosaveFile()), s.saved());
+        s.w().undoMenuAction()->trigger();
+        QCOMPARE(s.saved(), before);
+
+        // Only a marker of a named place counts.
+        qmapcontrol::GeometryPointImage unnamed(PointWorldCoord(1, 1), QPixmap(4, 4), 0, 17);
+        s.asked().calls.clear();
+        emit layer->geometryClicked(&unnamed);
+        QVERIFY(s.asked().calls.isEmpty());
     }
 
     void newPlaceFromTheMap()
