@@ -152,6 +152,10 @@ MivaroMap::MivaroMap(QWidget* parent) : QMainWindow(parent), ui(std::make_unique
     connect(ui->le_layer_2, SIGNAL(customContextMenuRequested(const QPoint&)), this,
             SLOT(onMouseRightClick2(const QPoint&)));
 
+    auto* undoKeys = new UndoKeysPassThrough(this);
+    for (QLineEdit* edit : findChildren<QLineEdit*>())
+        edit->installEventFilter(undoKeys);
+
     statusBar()->showMessage(QStringLiteral("Ready"));
     ui->lineEdit->setFocus();
 }

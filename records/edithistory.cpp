@@ -1,5 +1,7 @@
 #include "records/edithistory.h"
 
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QUndoCommand>
 #include <QUndoStack>
 
@@ -150,4 +152,19 @@ int EditHistory::count() const
 void EditHistory::clear()
 {
     undoStack->clear();
+}
+
+bool UndoKeysPassThrough::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::ShortcutOverride)
+        return false;
+    auto* edit = qobject_cast<QLineEdit*>(watched);
+    if (!edit)
+        return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    const bool undo = key->matches(QKeySequence::Undo);
+    const bool redo = key->matches(QKeySequence::Redo) ||
+                      (key->key() == Qt::Key_Y && key->modifiers() == Qt::ControlModifier);
+    // Left unaccepted, the key goes on to the window's shortcut.
+    return (undo && !edit->isUndoAvailable()) || (redo && !edit->isRedoAvailable());
 }

@@ -78,3 +78,15 @@ private:
     Apply apply;
     QUndoStack* undoStack;
 };
+
+// Ctrl+Z and Ctrl+Y reach the window's undo and redo even from a text field,
+// as long as the field has nothing of its own to take back: a line edit would
+// otherwise claim the keys and the list edits could not be undone while the
+// search field has the focus (which it has from the start).
+class UndoKeysPassThrough : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};

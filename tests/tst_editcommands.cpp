@@ -117,14 +117,22 @@ private slots:
         QCOMPARE(readAll(s.dir.file("list.csv")), list);
 
         s.w().modified = false;
-        QTest::keyClick(&s.w(), Qt::Key_Z, Qt::ControlModifier);
+        // From the search field, which has the focus and nothing of its own to undo.
+        s.w().activateWindow();
+        s.ui().lineEdit->setFocus();
+        QTest::keyClick(s.ui().lineEdit, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(s.saved(), before);
         QCOMPARE(readAll(s.autosaveFile()), before);
         QVERIFY(s.w().modified);
         QCOMPARE(s.w().markerLayers()[1]->geometries().size(), size_t(1));
         QCOMPARE(s.w().dataTableModel()->rowCount(), 5);
-        QTest::keyClick(&s.w(), Qt::Key_Y, Qt::ControlModifier);
+        QTest::keyClick(s.ui().lineEdit, Qt::Key_Y, Qt::ControlModifier);
         QCOMPARE(s.saved(), after);
+        // Typed text is the field's own to take back first.
+        QTest::keyClicks(s.ui().lineEdit, "ab");
+        QTest::keyClick(s.ui().lineEdit, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(s.saved(), after);
+        QVERIFY(s.ui().lineEdit->text().size() < 2);
         QCOMPARE(readAll(s.autosaveFile()), after);
         QCOMPARE(s.w().bulkTableModel()->rowCount(), 3);
     }
