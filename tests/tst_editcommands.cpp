@@ -392,11 +392,11 @@ private slots:
         QCOMPARE(s.ui().tableView->currentIndex().row(), 4);
         QVERIFY(!QFile::exists(s.autosaveFile()));
 
-        // The palette: the clicked place takes class 12, its namesake keeps its own.
+        // The palette: the clicked place takes class 0, its namesake keeps its own.
         const QByteArray before = s.saved();
-        s.asked().dialogAnswers << clickClassLabel(12);
+        s.asked().dialogAnswers << clickClassLabel(0);
         emit layer->geometryClicked(layer->geometries().front().get());
-        QCOMPARE(s.w().places[4]->color, QString("12"));
+        QCOMPARE(s.w().places[4]->color, QString("0"));
         QCOMPARE(s.w().places[2]->color, QString("3"));
         QCOMPARE(readAll(s.autosaveFile()), s.saved());
         s.w().undoMenuAction()->trigger();
