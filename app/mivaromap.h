@@ -1,5 +1,6 @@
 #pragma once
 
+#include "map/distance.h"
 #include "qmapcontrol/layergeometry.h"
 #include "qmapcontrol/pointworldcoord.h"
 #include "qmapcontrol/qmapcontrol.h"
@@ -17,6 +18,7 @@ class QAction;
 class QCloseEvent;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QMouseEvent;
 class QResizeEvent;
 class MarkerPictureCache;
@@ -47,6 +49,9 @@ public:
     // After any change of the places, their order or the classes: the data
     // table shows every place again and every marker is rebuilt.
     void refreshPlaces();
+    // After a class moved, was inserted or erased: the class file and the place
+    // list together; "保存しました", or the reason why not (modified stays set).
+    bool saveClassesAndList();
     // The data table: every place, or (byName) those whose name contains the
     // search text; the count goes to the status bar.
     void rebuildDataTable(bool byName);
@@ -66,8 +71,12 @@ public:
     const std::array<QAction*, 9>& layerMenuActions() const { return layerActions; }
     const std::array<QAction*, 4>& providerMenuActions() const { return providerActions; }
     QAction* cacheMenuAction() const { return cacheAction; }
+    QAction* distanceMenuAction() const { return distanceAction; }
+    QAction* versionMenuAction() const { return versionAction; }
+    const qmapcontrol::LayerGeometry& notes() const { return *notesLayer; }
     QLabel* zoomStatusLabel() const { return zoomLabel; }
     QLabel* providerStatusLabel() const { return providerLabel; }
+    QLabel* pointerStatusLabel() const { return pointerLabel; }
     int searchPosition() const { return searchCursor; }
     int currentSortMode() const { return sortMode; }
     QString missedName() const { return lastMissedName; }
@@ -85,6 +94,7 @@ protected:
     void showStatus(const QString& text, int timeout) override;
     void placesChanged() override;
     void listReplaced() override;
+    void fileStateChanged() override;
 
 private slots:
     void onDocument();
@@ -153,6 +163,10 @@ private:
     void createMap();
     void createPlaceLayers();
     void createActionsAndMenus();
+    void createShortcuts(QMenu* menu);
+    void createStatusLabels();
+    // "MivaroMap Ver 0.70 - castlelist.csv", with "*" while there are unsaved changes.
+    void updateTitle();
     void setUpTileCache();
     void showF1OnVisiblePage();
     void drawPlaces();
@@ -160,6 +174,8 @@ private:
     void switchProvider(int index);
     // Shows a search step's outcome: the hit, the beep, the status, the web search.
     void applyStep(const search::Step& step);
+    // Swaps class n with its named neighbour `to` in the table and the places, then saves.
+    void moveClass(int n, int to);
     // Glides the map to the place shown in a row of a table.
     void flyToRow(TableModel* model, const QModelIndex& index);
     // What follows every edit, its undo and its redo.
@@ -167,8 +183,6 @@ private:
     // A right click on a cell of the data table.
     void editCell(PlaceRecord* record, int column);
     void pasteCoordinates(PlaceRecord* record);
-    // The class or layer picker of a field of the bulk-edit page.
-    void pickIntoField(QLineEdit* field);
     // The map's "XY座標に新規で部品を作成する".
     void createPlaceAt(const PointWorldCoord& point);
     // List indexes of the rows a table model shows, in row order.
@@ -178,6 +192,8 @@ private:
     qmapcontrol::QMapControl* mapControl = nullptr;
     std::shared_ptr<qmapcontrol::Layer> baseLayer;
     std::shared_ptr<qmapcontrol::LayerGeometry> notesLayer;
+    // The two points of the distance measurement; nothing else writes them.
+    distance::Measurement measurement;
     std::array<std::shared_ptr<qmapcontrol::LayerGeometry>, 9> placeLayers;
     std::array<QAction*, 9> layerActions{};
     QAction* distanceAction = nullptr;
@@ -202,4 +218,6 @@ private:
     EditHistory* history = nullptr;
     QLabel* zoomLabel = nullptr;
     QLabel* providerLabel = nullptr;
+    // Longitude and latitude under the pointer while it is over the map.
+    QLabel* pointerLabel = nullptr;
 };

@@ -40,6 +40,7 @@ void MivaroMap::applyEdit(const EditHistory::Effect& effect)
     if (effect.refresh == Refresh::All)
         clearModels(1 | 2);
     modified = true;
+    fileStateChanged();
     if (effect.save != EditHistory::Save::None)
         autosave(effect.save == EditHistory::Save::AutosaveWithBackup);
     switch (effect.refresh) {
@@ -156,35 +157,6 @@ void MivaroMap::geometryClicked(const Geometry* geometry)
     fields[3] = QString::number(chosen);
     history->changeFields({{record, fields}}, QStringLiteral("色変更"),
                           {EditHistory::Save::Autosave, EditHistory::Refresh::Places});
-}
-
-void MivaroMap::onMouseRightClick(const QPoint&)
-{
-    pickIntoField(qobject_cast<QLineEdit*>(sender()));
-}
-
-void MivaroMap::onMouseRightClick2(const QPoint&)
-{
-    pickIntoField(qobject_cast<QLineEdit*>(sender()));
-}
-
-void MivaroMap::pickIntoField(QLineEdit* field)
-{
-    int chosen = -1;
-    if (field == ui->le_color || field == ui->le_color_2) {
-        const QRect frame = frameGeometry();
-        chosen = util->pickColorClass(frame.left(), frame.top(), frame.right(), frame.bottom());
-        if (chosen < 0)
-            return;
-    } else if (field == ui->le_layer || field == ui->le_layer_2) {
-        chosen = util->pickLayer();
-        if (chosen == -1)
-            return;
-    } else {
-        return;
-    }
-    // The filter fields run the filter through their change handlers.
-    field->setText(QString::number(chosen));
 }
 
 void MivaroMap::createPlaceAt(const PointWorldCoord& point)

@@ -9,6 +9,7 @@
 #include "records/tablemodel.h"
 #include "records/tableview.h"
 #include "ui_mainwindow.h"
+#include "widgets/mivaromaputil.h"
 
 #include <QHeaderView>
 #include <QStatusBar>
@@ -254,4 +255,39 @@ void MivaroMap::on_btnMarkClear_2_clicked()
 void MivaroMap::on_btnMarkToggle_2_clicked()
 {
     ui->tableView_2->setMarks(ui->tableView_2->markedCount() < 1, true);
+}
+
+namespace {
+
+// A right click on a class or layer field of the bulk-edit page: the palette
+// (kept above the window's bottom edge) or the layer menu; a choice goes into
+// the field, which runs its filter where it has one.
+void pickInto(MivaroMapUtil* util, const QRect& frame, QLineEdit* field, bool colour)
+{
+    if (colour) {
+        const int c =
+            util->pickColorClass(frame.left(), frame.top(), frame.right(), frame.bottom());
+        if (c >= 0)
+            field->setText(QStringLiteral("%1").arg(c));
+        return;
+    }
+    const int layer = util->pickLayer();
+    if (layer != -1)
+        field->setText(QStringLiteral("%1").arg(layer));
+}
+
+} // namespace
+
+void MivaroMap::onMouseRightClick(const QPoint&)
+{
+    if (sender() == ui->le_color || sender() == ui->le_layer)
+        pickInto(util, frameGeometry(), static_cast<QLineEdit*>(sender()),
+                 sender() == ui->le_color);
+}
+
+void MivaroMap::onMouseRightClick2(const QPoint&)
+{
+    if (sender() == ui->le_color_2 || sender() == ui->le_layer_2)
+        pickInto(util, frameGeometry(), static_cast<QLineEdit*>(sender()),
+                 sender() == ui->le_color_2);
 }

@@ -23,6 +23,8 @@ void PlaceListDocument::placesChanged() {}
 
 void PlaceListDocument::listReplaced() {}
 
+void PlaceListDocument::fileStateChanged() {}
+
 void PlaceListDocument::loadPlaceFile(const QString& name)
 {
     // The data table must not show rows of records that are about to go.
@@ -60,6 +62,7 @@ bool PlaceListDocument::askSaveIfModified()
     if (!savePlaceFile(currentFile, true, true))
         return false;
     modified = false;
+    fileStateChanged();
     return true;
 }
 
@@ -129,4 +132,15 @@ void PlaceListDocument::saveAsCommand()
         return;
     showStatus(file + QStringLiteral(" に保存しました"), 0);
     modified = false;
+    fileStateChanged();
+}
+
+bool PlaceListDocument::saveCommand()
+{
+    if (!savePlaceFile(currentFile, true, true))
+        return false;
+    modified = false;
+    showStatus(withCsvSuffix(placeFilePath(currentFile)) + QStringLiteral(" に保存しました"), 0);
+    fileStateChanged();
+    return true;
 }

@@ -12,6 +12,7 @@
 
 #include <QClipboard>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QtTest>
 
@@ -475,6 +476,19 @@ private slots:
         s.mark({0});
         s.asked().buttonAnswers << QMessageBox::Yes;
         QTest::mouseClick(s.ui().btnDelete, Qt::LeftButton);
+        QVERIFY(s.w().undoMenuAction()->isEnabled());
+        // A class move renumbers places and saves: it cannot be taken back, nor what came before.
+        QPushButton* down = nullptr;
+        for (QPushButton* b : s.w().findChildren<QPushButton*>())
+            if (b->toolTip() == "down1")
+                down = b;
+        QVERIFY(down);
+        down->click();
+        QCOMPARE(s.w().places[0]->color, QString("1"));
+        QVERIFY(!s.w().undoMenuAction()->isEnabled());
+
+        s.asked().menuAnswers << "12";
+        s.rightClickCell(0, 7);
         QVERIFY(s.w().undoMenuAction()->isEnabled());
         writeAll(s.dir.file("other.csv"), "A,1,2,0,1,Image,11,10\n");
         s.asked().fileAnswers << s.dir.file("other.csv");
