@@ -22,6 +22,7 @@
 #include <QResizeEvent>
 #include <QSpacerItem>
 #include <QStatusBar>
+#include <QUndoStack>
 #include <QUrl>
 
 #include <algorithm>
@@ -37,6 +38,8 @@ MivaroMap::MivaroMap(QWidget* parent) : QMainWindow(parent), ui(std::make_unique
     ui->tabWidget->setCurrentIndex(0);
 
     util = new MivaroMapUtil(this);
+    history = new EditHistory(
+        &places, [this](const EditHistory::Effect& effect) { applyEdit(effect); }, this);
     pictures = new MarkerPictureCache(this);
 
     AppSettings& settings = AppSettings::instance();
@@ -150,6 +153,10 @@ MivaroMap::MivaroMap(QWidget* parent) : QMainWindow(parent), ui(std::make_unique
     connect(ui->le_layer_2, SIGNAL(customContextMenuRequested(const QPoint&)), this,
             SLOT(onMouseRightClick2(const QPoint&)));
 
+    auto* undoKeys = new UndoKeysPassThrough(this);
+    for (QLineEdit* edit : findChildren<QLineEdit*>())
+        edit->installEventFilter(undoKeys);
+
     updateTitle();
     statusBar()->showMessage(QStringLiteral("Ready"));
     ui->lineEdit->setFocus();
@@ -207,6 +214,17 @@ void MivaroMap::createActionsAndMenus()
     connect(distanceAction, &QAction::triggered, this, &MivaroMap::calculateDistance);
     showAllAction = toolMenu->addAction(QStringLiteral("(&A) 全地点を表示"));
     connect(showAllAction, &QAction::triggered, this, &MivaroMap::showAllPlaces);
+    toolMenu->addSeparator();
+    undoAction = toolMenu->addAction(QStringLiteral("元に戻す"));
+    undoAction->setShortcut(QKeySequence::Undo);
+    undoAction->setEnabled(false);
+    connect(undoAction, &QAction::triggered, history, &EditHistory::undo);
+    connect(history->stack(), &QUndoStack::canUndoChanged, undoAction, &QAction::setEnabled);
+    redoAction = toolMenu->addAction(QStringLiteral("やり直し"));
+    redoAction->setShortcut(QKeySequence(Qt::CTRL + Qt::Key_Y));
+    redoAction->setEnabled(false);
+    connect(redoAction, &QAction::triggered, history, &EditHistory::redo);
+    connect(history->stack(), &QUndoStack::canRedoChanged, redoAction, &QAction::setEnabled);
 
     QMenu* mapMenu = menuBar()->addMenu(QStringLiteral("(&M) マップデータ切替"));
     auto* providerGroup = new QActionGroup(this);

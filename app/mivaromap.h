@@ -4,6 +4,7 @@
 #include "qmapcontrol/layergeometry.h"
 #include "qmapcontrol/pointworldcoord.h"
 #include "qmapcontrol/qmapcontrol.h"
+#include "records/edithistory.h"
 #include "records/placelistdocument.h"
 
 #include <QMainWindow>
@@ -87,6 +88,9 @@ public:
     qmapcontrol::LayerOverview* overview() const { return overviewLayer.get(); }
     QAction* overviewMenuAction() const { return overviewAction; }
     QAction* showAllMenuAction() const { return showAllAction; }
+    EditHistory* editHistory() const { return history; }
+    QAction* undoMenuAction() const { return undoAction; }
+    QAction* redoMenuAction() const { return redoAction; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -95,6 +99,7 @@ protected:
     QWidget* promptParent() const override;
     void showStatus(const QString& text, int timeout) override;
     void placesChanged() override;
+    void listReplaced() override;
     void fileStateChanged() override;
 
 private slots:
@@ -184,6 +189,15 @@ private:
     void moveClass(int n, int to);
     // Glides the map to the place shown in a row of a table.
     void flyToRow(TableModel* model, const QModelIndex& index);
+    // What follows every edit, its undo and its redo.
+    void applyEdit(const EditHistory::Effect& effect);
+    // A right click on a cell of the data table.
+    void editCell(PlaceRecord* record, int column);
+    void pasteCoordinates(PlaceRecord* record);
+    // The map's "XY座標に新規で部品を作成する".
+    void createPlaceAt(const PointWorldCoord& point);
+    // List indexes of the rows a table model shows, in row order.
+    static std::vector<int> shownRows(const TableModel* model);
 
     std::unique_ptr<Ui::MainWindow> ui;
     qmapcontrol::QMapControl* mapControl = nullptr;
@@ -202,6 +216,8 @@ private:
     QAction* documentAction = nullptr;
     QAction* aboutQtAction = nullptr;
     QAction* versionAction = nullptr;
+    QAction* undoAction = nullptr;
+    QAction* redoAction = nullptr;
     TableModel* dataModel = nullptr;
     TableModel* bulkModel = nullptr;
     std::array<QLineEdit*, 200> lineEdits{};
@@ -213,6 +229,7 @@ private:
     int tableWidth = 0;
     MivaroMapUtil* util = nullptr;
     MarkerPictureCache* pictures = nullptr;
+    EditHistory* history = nullptr;
     QLabel* zoomLabel = nullptr;
     QLabel* providerLabel = nullptr;
     // Longitude and latitude under the pointer while it is over the map.

@@ -67,6 +67,8 @@ void MivaroMap::moveClass(int n, int to)
         return;
     if (classtable::swapInPlaces(places, n, to))
         modified = true;
+    // Renumbered places and a saved class file cannot be taken back edit by edit.
+    editHistory()->clear();
     classtable::swapEntries(s, n, to);
     refreshClassRows(lineEdits, std::min(n, to), std::max(n, to));
     saveClassesAndList();
@@ -113,6 +115,8 @@ void MivaroMap::onColorInsert()
         return;
     if (classtable::shiftForInsert(places, n))
         modified = true;
+    // Renumbered places and a saved class file cannot be taken back edit by edit.
+    editHistory()->clear();
     classtable::insertBlank(s, n);
     refreshClassRows(lineEdits, n, AppSettings::ClassCount - 1);
     saveClassesAndList();
@@ -143,6 +147,8 @@ void MivaroMap::onColorErase()
         return;
     if (classtable::shiftForErase(places, n))
         modified = true;
+    // Renumbered places and a saved class file cannot be taken back edit by edit.
+    editHistory()->clear();
     classtable::eraseEntry(AppSettings::instance(), n);
     refreshClassRows(lineEdits, n, AppSettings::ClassCount - 1);
     saveClassesAndList();

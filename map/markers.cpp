@@ -319,11 +319,15 @@ MarkerGeometries buildMarkers(const PlaceList& places, MarkerPictureCache& cache
 {
     MarkerGeometries markers;
     cache.beginRefresh();
-    for (const auto& record : places) {
-        if (record->name.isEmpty())
+    for (size_t i = 0; i < places.size(); ++i) {
+        const PlaceRecord& record = *places[i];
+        if (record.name.isEmpty())
             continue;
-        const MarkerPlace place = markerPlace(*record);
-        markers[std::size_t(place.layer)].push_back(cache.geometry(place));
+        const MarkerPlace place = markerPlace(record);
+        auto geometry = cache.geometry(place);
+        // A click must find the place it was drawn from, not the first of its name.
+        geometry->setMetadata(QStringLiteral("record"), QVariant(int(i)));
+        markers[std::size_t(place.layer)].push_back(std::move(geometry));
     }
     cache.endRefresh();
     return markers;

@@ -129,13 +129,6 @@ void MivaroMap::flyToRow(TableModel* model, const QModelIndex& index)
                                          25, std::chrono::milliseconds(50));
 }
 
-void MivaroMap::onTableViewClicked(const QModelIndex& index, bool)
-{
-    if (index.isValid())
-        searchCursor = index.row();
-    // The right-click commands on a cell come with the editing commands.
-}
-
 void MivaroMap::slotHeaderClicked(int column)
 {
     sortMode = sorting::nextSortMode(sortMode, column);
@@ -264,11 +257,6 @@ void MivaroMap::on_btnMarkToggle_2_clicked()
     ui->tableView_2->setMarks(ui->tableView_2->markedCount() < 1, true);
 }
 
-void MivaroMap::on_btnRefresh3_clicked()
-{
-    // The bulk replace comes with the rest of the bulk-edit commands.
-}
-
 namespace {
 
 // A right click on a class or layer field of the bulk-edit page: the palette
@@ -302,9 +290,4 @@ void MivaroMap::onMouseRightClick2(const QPoint&)
     if (sender() == ui->le_color_2 || sender() == ui->le_layer_2)
         pickInto(util, frameGeometry(), static_cast<QLineEdit*>(sender()),
                  sender() == ui->le_color_2);
-}
-
-void MivaroMap::on_btnDelete_clicked()
-{
-    // Deleting marked places comes with the editing commands.
 }

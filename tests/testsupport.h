@@ -2,6 +2,7 @@
 
 #include "prompts/prompts.h"
 
+#include <QDialog>
 #include <QPoint>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -78,6 +79,10 @@ private:
     QMessageBox::StandardButton answer(const Call& call, QMessageBox::StandardButton fallback);
     QString file(const Call& call);
 };
+
+// A dialog answer for the colour palette: clicks the label of class n
+// (none there: the palette is left without a choice).
+std::function<int(QDialog*)> clickClassLabel(int n);
 
 // Installs scripted prompts for the lifetime of the object; the previous ones come back after.
 class PromptScope

@@ -49,8 +49,8 @@ private slots:
         for (int corner = 0; corner < 4; ++corner)
             QTest::addRow("corner %d empty", corner)
                 << with(mask, corner, "") << with(inside, 1, "80") << true;
-        QTest::newRow("as text, not as numbers")
-            << with(with(mask, 0, "98.0"), 2, "100.0") << with(inside, 0, "99.5") << false;
+        QTest::newRow("as numbers, not as text")
+            << with(with(mask, 0, "98.0"), 2, "100.0") << with(inside, 0, "99.5") << true;
     }
     void passes()
     {
