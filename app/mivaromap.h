@@ -22,6 +22,7 @@ class MarkerPictureCache;
 class MivaroMapUtil;
 class TableModel;
 class TableView;
+class UserAssist;
 
 namespace Ui {
 class MainWindow;
@@ -72,6 +73,7 @@ public:
     QString missedName() const { return lastMissedName; }
     int mapTableWidth() const { return tableWidth; }
     MarkerPictureCache* markerPictures() const { return pictures; }
+    UserAssist* openAssist() const { return assist; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -155,6 +157,11 @@ private:
     void switchProvider(int index);
     // Shows a search step's outcome: the hit, the beep, the status, the web search.
     void applyStep(const search::Step& step);
+    // Help: a press closes the open help, or opens the index at a path under
+    // the program directory.
+    void toggleAssist(const QString& path);
+    void openHelpIndex(const QString& path);
+    void openAssistFile(const QString& entry);
     // Glides the map to the place shown in a row of a table.
     void flyToRow(TableModel* model, const QModelIndex& index);
 
@@ -183,4 +190,5 @@ private:
     MarkerPictureCache* pictures = nullptr;
     QLabel* zoomLabel = nullptr;
     QLabel* providerLabel = nullptr;
+    UserAssist* assist = nullptr;
 };

@@ -21,7 +21,7 @@ public:
     QList<Call> calls;
     QList<QMessageBox::StandardButton> buttonAnswers; // for question/information/warning
     QStringList fileAnswers;                          // for open/save; "" = cancel
-    QStringList menuAnswers;                          // a menu entry's text; "" = dismissed
+    QStringList menuAnswers; // a menu entry's text, triggered like a real menu does; "" = dismissed
 
     QStringList kinds() const;
 
@@ -41,6 +41,11 @@ public:
                                         QMessageBox::StandardButtons) override
     {
         return answer({"warning", title, text, QString(), parent}, QMessageBox::Ok);
+    }
+    QMessageBox::StandardButton critical(QWidget* parent, const QString& title, const QString& text,
+                                         QMessageBox::StandardButtons) override
+    {
+        return answer({"critical", title, text, QString(), parent}, QMessageBox::Ok);
     }
     QString getOpenFileName(QWidget* parent, const QString& caption, const QString& dir,
                             const QString& filter) override
