@@ -24,6 +24,7 @@ public:
     bool isClosing() const { return closing; }
     void setClosing() { closing = true; }
     QWidget* owner() const { return ownerWidget; }
+    QString groupName() const { return name; }
     QRect targetRect() const { return target; }
     // The line's own window, null when the box touches its widget.
     QWidget* leaderWindow() const { return leader; }
