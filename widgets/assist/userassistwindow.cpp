@@ -12,6 +12,7 @@
 #include <QMainWindow>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPixmap>
 #include <QStatusBar>
 #include <QTimer>
@@ -56,24 +57,28 @@ UserAssistWindow::UserAssistWindow(const QString& fileName, const AssistWindowSp
     }
 
     if (spec.window.size() >= 4) {
-        x = spec.window.at(0).toInt() + target.left();
-        y = spec.window.at(1).toInt() + target.top();
-        width = spec.window.at(2).toInt();
-        height = spec.window.at(3).toInt();
+        winX = spec.window.at(0).toInt() + target.left();
+        winY = spec.window.at(1).toInt() + target.top();
+        winWidth = spec.window.at(2).toInt();
+        winHeight = spec.window.at(3).toInt();
     } else {
-        x = target.left();
-        y = target.top();
+        winX = target.left();
+        winY = target.top();
     }
 
     layOutLeaderLine();
-    frame->setFixedSize(width, height);
-    resize(width, height);
+    frame->setFixedSize(winWidth, winHeight);
+    resize(winWidth, winHeight);
+    // Without a compositor the corners outside the rounded frame would be black.
+    QPainterPath rounded;
+    rounded.addRoundedRect(QRectF(0, 0, winWidth, winHeight), 6, 6);
+    setMask(QRegion(rounded.toFillPolygon().toPolygon()));
     dragging = false;
 
     // Shown on the next turn of the event loop, when the owner has settled.
     QTimer::singleShot(0, this, [this] {
         ownerWidget->installEventFilter(this);
-        move(x, y);
+        move(winX, winY);
         show();
     });
 }
@@ -87,7 +92,8 @@ void UserAssistWindow::layOutLeaderLine()
     // A widget that is not there gets no line to the screen's corner.
     if (!hasTarget)
         return;
-    const assist::LeaderLine line = assist::layoutLeaderLine(QRect(x, y, width, height), target);
+    const assist::LeaderLine line =
+        assist::layoutLeaderLine(QRect(winX, winY, winWidth, winHeight), target);
     if (!line.needed)
         return;
 
@@ -129,8 +135,8 @@ void UserAssistWindow::onMouseMove(QMouseEvent* event)
     const QPoint local(qRound(event->localPos().x()), qRound(event->localPos().y()));
     const QPoint position = pos() + (local - dragAnchor);
     move(position);
-    x = position.x();
-    y = position.y();
+    winX = position.x();
+    winY = position.y();
     layOutLeaderLine();
 }
 
@@ -142,11 +148,11 @@ void UserAssistWindow::onMouseReleased(QMouseEvent*)
         assist::writeWindowKey(fileName, name,
                                {QString::number(position.x() - target.left()),
                                 QString::number(position.y() - target.top()),
-                                QString::number(width), QString::number(height)});
+                                QString::number(winWidth), QString::number(winHeight)});
     if (!failure.isEmpty())
         reportWriteFailure(failure);
-    x = position.x();
-    y = position.y();
+    winX = position.x();
+    winY = position.y();
     layOutLeaderLine();
 }
 
@@ -172,8 +178,8 @@ bool UserAssistWindow::eventFilter(QObject* watched, QEvent* event)
             if (leader)
                 leader->move(leader->pos() + shift);
             target.translate(shift);
-            x += shift.x();
-            y += shift.y();
+            winX += shift.x();
+            winY += shift.y();
             ownerPosition = now;
         } else if (event->type() == QEvent::Resize) {
             qDebug() << "eventFilter" << event->type();

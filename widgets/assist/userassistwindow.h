@@ -48,10 +48,11 @@ private:
 
     QPoint dragAnchor;
     bool dragging = false;
-    int x = 0;
-    int y = 0;
-    int width = 400;
-    int height = 200;
+    // Where the window stands on the screen, and its fixed size.
+    int winX = 0;
+    int winY = 0;
+    int winWidth = 400;
+    int winHeight = 200;
     QRect target{0, 0, 0, 0};
     bool hasTarget = false;
     QWidget* leader = nullptr;
