@@ -222,8 +222,6 @@ private slots:
                              qPrintable(w->groupName() + " on " + other->groupName()));
             }
             auto* text = w->findChild<AssistTextEdit*>();
-            qInfo("SIZE %s %d %g", qPrintable(w->groupName()), w->height(),
-                  text->document()->size().height() + w->height() - text->viewport()->height());
             QVERIFY2(text->document()->size().height() <= text->viewport()->height(),
                      qPrintable(QStringLiteral("%1: text %2 high in %3")
                                     .arg(w->groupName())
