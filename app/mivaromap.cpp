@@ -1,7 +1,7 @@
 #include "app/mivaromap.h"
 
-#include "prompts/prompts.h"
 #include "map/markers.h"
+#include "prompts/prompts.h"
 #include "records/sorting.h"
 #include "records/tablemodel.h"
 #include "records/tableview.h"
@@ -21,6 +21,7 @@
 #include <QResizeEvent>
 #include <QSpacerItem>
 #include <QStatusBar>
+#include <QUndoStack>
 #include <QUrl>
 
 #include <algorithm>
@@ -31,6 +32,8 @@ MivaroMap::MivaroMap(QWidget* parent) : QMainWindow(parent), ui(std::make_unique
     ui->tabWidget->setCurrentIndex(0);
 
     util = new MivaroMapUtil(this);
+    history = new EditHistory(
+        &places, [this](const EditHistory::Effect& effect) { applyEdit(effect); }, this);
     pictures = new MarkerPictureCache(this);
 
     AppSettings& settings = AppSettings::instance();
@@ -191,6 +194,17 @@ void MivaroMap::createActionsAndMenus()
     QMenu* toolMenu = menuBar()->addMenu(QStringLiteral("(&T) ツール"));
     distanceAction = toolMenu->addAction(QStringLiteral("(&M) ２地点の距離を計測"));
     connect(distanceAction, &QAction::triggered, this, &MivaroMap::calculateDistance);
+    toolMenu->addSeparator();
+    undoAction = toolMenu->addAction(QStringLiteral("元に戻す"));
+    undoAction->setShortcut(QKeySequence::Undo);
+    undoAction->setEnabled(false);
+    connect(undoAction, &QAction::triggered, history, &EditHistory::undo);
+    connect(history->stack(), &QUndoStack::canUndoChanged, undoAction, &QAction::setEnabled);
+    redoAction = toolMenu->addAction(QStringLiteral("やり直し"));
+    redoAction->setShortcut(QKeySequence(Qt::CTRL + Qt::Key_Y));
+    redoAction->setEnabled(false);
+    connect(redoAction, &QAction::triggered, history, &EditHistory::redo);
+    connect(history->stack(), &QUndoStack::canRedoChanged, redoAction, &QAction::setEnabled);
 
     QMenu* mapMenu = menuBar()->addMenu(QStringLiteral("(&M) マップデータ切替"));
     auto* providerGroup = new QActionGroup(this);

@@ -3,6 +3,7 @@
 #include "qmapcontrol/layergeometry.h"
 #include "qmapcontrol/pointworldcoord.h"
 #include "qmapcontrol/qmapcontrol.h"
+#include "records/edithistory.h"
 #include "records/placelistdocument.h"
 
 #include <QMainWindow>
@@ -73,6 +74,9 @@ public:
     QString missedName() const { return lastMissedName; }
     int mapTableWidth() const { return tableWidth; }
     MarkerPictureCache* markerPictures() const { return pictures; }
+    EditHistory* editHistory() const { return history; }
+    QAction* undoMenuAction() const { return undoAction; }
+    QAction* redoMenuAction() const { return redoAction; }
     UserAssist* openAssist() const { return assist; }
 
 protected:
@@ -82,6 +86,7 @@ protected:
     QWidget* promptParent() const override;
     void showStatus(const QString& text, int timeout) override;
     void placesChanged() override;
+    void listReplaced() override;
 
 private slots:
     void onDocument();
@@ -164,6 +169,17 @@ private:
     void openAssistFile(const QString& entry);
     // Glides the map to the place shown in a row of a table.
     void flyToRow(TableModel* model, const QModelIndex& index);
+    // What follows every edit, its undo and its redo.
+    void applyEdit(const EditHistory::Effect& effect);
+    // A right click on a cell of the data table.
+    void editCell(PlaceRecord* record, int column);
+    void pasteCoordinates(PlaceRecord* record);
+    // The class or layer picker of a field of the bulk-edit page.
+    void pickIntoField(QLineEdit* field);
+    // The map's "XY座標に新規で部品を作成する".
+    void createPlaceAt(const PointWorldCoord& point);
+    // List indexes of the rows a table model shows, in row order.
+    static std::vector<int> shownRows(const TableModel* model);
 
     std::unique_ptr<Ui::MainWindow> ui;
     qmapcontrol::QMapControl* mapControl = nullptr;
@@ -177,6 +193,8 @@ private:
     QAction* documentAction = nullptr;
     QAction* aboutQtAction = nullptr;
     QAction* versionAction = nullptr;
+    QAction* undoAction = nullptr;
+    QAction* redoAction = nullptr;
     TableModel* dataModel = nullptr;
     TableModel* bulkModel = nullptr;
     std::array<QLineEdit*, 200> lineEdits{};
@@ -188,6 +206,7 @@ private:
     int tableWidth = 0;
     MivaroMapUtil* util = nullptr;
     MarkerPictureCache* pictures = nullptr;
+    EditHistory* history = nullptr;
     QLabel* zoomLabel = nullptr;
     QLabel* providerLabel = nullptr;
     UserAssist* assist = nullptr;

@@ -75,11 +75,15 @@ MarkerGeometries buildMarkers(const PlaceList& places, MarkerPictureCache& cache
 {
     MarkerGeometries markers;
     cache.beginRefresh();
-    for (const auto& record : places) {
-        if (record->name.isEmpty())
+    for (size_t i = 0; i < places.size(); ++i) {
+        const PlaceRecord& record = *places[i];
+        if (record.name.isEmpty())
             continue;
-        const MarkerPlace place = markerPlace(*record);
-        markers[place.layer].push_back(makeMarkerGeometry(place, cache.picture(place)));
+        const MarkerPlace place = markerPlace(record);
+        auto geometry = makeMarkerGeometry(place, cache.picture(place));
+        // A click must find the place it was drawn from, not the first of its name.
+        geometry->setMetadata(QStringLiteral("record"), QVariant(int(i)));
+        markers[place.layer].push_back(std::move(geometry));
     }
     cache.endRefresh();
     return markers;

@@ -95,7 +95,8 @@ using MarkerGeometries =
 std::shared_ptr<qmapcontrol::Geometry> makeMarkerGeometry(const MarkerPlace& place,
                                                           const QPixmap& picture);
 
-// The geometries of every place that has a name, per place layer, in list order.
+// The geometries of every place that has a name, per place layer, in list
+// order; each carries its list index as the metadata "record".
 MarkerGeometries buildMarkers(const PlaceList& places, MarkerPictureCache& cache);
 
 // Puts the markers on the nine place layers in place of what they showed.

@@ -2,8 +2,8 @@
 // providers and cache, mouse actions on the map, and the marker refresh.
 #include "app/mivaromap.h"
 
-#include "prompts/prompts.h"
 #include "map/markers.h"
+#include "prompts/prompts.h"
 #include "qmapcontrol/layermapadapter.h"
 #include "qmapcontrol/mapadapter.h"
 #include "records/tablemodel.h"
@@ -185,15 +185,16 @@ void MivaroMap::mouseRightClicked(PointWorldCoord mouse_coord)
 {
     QMenu menu;
     QAction* copy = menu.addAction(QStringLiteral("XY座標をクリップボードにコピー"));
-    menu.addAction(QStringLiteral("XY座標に新規で部品を作成する"));
+    QAction* create = menu.addAction(QStringLiteral("XY座標に新規で部品を作成する"));
     QAction* chosen = Prompts::instance().execMenu(&menu, QCursor::pos());
     if (chosen == copy) {
         const QString text = fixed14(mouse_coord.longitude()) + QStringLiteral(", ") +
                              fixed14(mouse_coord.latitude());
         QApplication::clipboard()->setText(text);
         statusBar()->showMessage(text + QStringLiteral("をクリップボードにコピーしました"));
+    } else if (chosen == create) {
+        createPlaceAt(mouse_coord);
     }
-    // Creating a place at the point comes with the editing commands.
 }
 
 void MivaroMap::refreshPlaces()
@@ -213,11 +214,6 @@ void MivaroMap::drawPlaces()
 void MivaroMap::on_btnRefresh_clicked()
 {
     refreshPlaces();
-}
-
-void MivaroMap::geometryClicked(const Geometry*)
-{
-    // Selecting the clicked place comes with the editing commands.
 }
 
 void MivaroMap::calculateDistance()

@@ -128,13 +128,6 @@ void MivaroMap::flyToRow(TableModel* model, const QModelIndex& index)
                                          25, std::chrono::milliseconds(50));
 }
 
-void MivaroMap::onTableViewClicked(const QModelIndex& index, bool)
-{
-    if (index.isValid())
-        searchCursor = index.row();
-    // The right-click commands on a cell come with the editing commands.
-}
-
 void MivaroMap::slotHeaderClicked(int column)
 {
     sortMode = sorting::nextSortMode(sortMode, column);
@@ -261,21 +254,4 @@ void MivaroMap::on_btnMarkClear_2_clicked()
 void MivaroMap::on_btnMarkToggle_2_clicked()
 {
     ui->tableView_2->setMarks(ui->tableView_2->markedCount() < 1, true);
-}
-
-void MivaroMap::on_btnRefresh3_clicked()
-{
-    // The bulk replace comes with the rest of the bulk-edit commands.
-}
-
-void MivaroMap::onMouseRightClick(const QPoint&)
-{
-    // The class and layer pickers come with the label palette.
-}
-
-void MivaroMap::onMouseRightClick2(const QPoint&) {}
-
-void MivaroMap::on_btnDelete_clicked()
-{
-    // Deleting marked places comes with the editing commands.
 }

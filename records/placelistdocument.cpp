@@ -21,10 +21,13 @@ void PlaceListDocument::clearModels(int) {}
 
 void PlaceListDocument::placesChanged() {}
 
+void PlaceListDocument::listReplaced() {}
+
 void PlaceListDocument::loadPlaceFile(const QString& name)
 {
     // The data table must not show rows of records that are about to go.
     clearModels(1);
+    listReplaced();
     places = parsePlaceLines(readPlaceLines(name));
     modified = false;
 }

@@ -48,4 +48,6 @@ protected:
     virtual void clearModels(int which);
     // After Load and Add changed the list: refilter the bulk table and redraw.
     virtual void placesChanged();
+    // Load is about to replace every record: whatever pointed at the old ones goes.
+    virtual void listReplaced();
 };

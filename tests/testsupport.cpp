@@ -2,11 +2,13 @@
 
 #include "settings/appsettings.h"
 #include "settings/programdir.h"
+#include "widgets/clicklabel.h"
 
 #include <QAction>
 #include <QDateTime>
 #include <QFile>
 #include <QMenu>
+#include <QtTest>
 
 QStringList ScriptedPrompts::kinds() const
 {
@@ -87,4 +89,15 @@ void keepTilesLocal()
     const QString nowhere = QStringLiteral("http://127.0.0.1:9/{z}/{x}/{y}.png");
     s.tilesGoogle = s.tilesOsm = s.tilesStamen = s.tilesGsi = nowhere;
     s.cache = false;
+}
+
+std::function<int(QDialog*)> clickClassLabel(int n)
+{
+    return [n](QDialog* d) {
+        for (ClickLabel* label : d->findChildren<ClickLabel*>()) {
+            if (label->toolTip() == QString::number(n))
+                QTest::mouseClick(label, Qt::LeftButton);
+        }
+        return d->result();
+    };
 }

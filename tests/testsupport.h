@@ -2,8 +2,11 @@
 
 #include "prompts/prompts.h"
 
+#include <QDialog>
 #include <QStringList>
 #include <QTemporaryDir>
+
+#include <functional>
 
 // Prompts that answer from a script and record what was asked.
 class ScriptedPrompts : public Prompts
@@ -22,6 +25,10 @@ public:
     QList<QMessageBox::StandardButton> buttonAnswers; // for question/information/warning
     QStringList fileAnswers;                          // for open/save; "" = cancel
     QStringList menuAnswers; // a menu entry's text, triggered like a real menu does; "" = dismissed
+    QList<QColor> colorAnswers;                       // for getColor; invalid = cancelled
+    // For modal dialogs and the palette: acts on the shown dialog and returns its
+    // result; none left = rejected.
+    QList<std::function<int(QDialog*)>> dialogAnswers;
 
     QStringList kinds() const;
 
@@ -57,16 +64,17 @@ public:
     {
         return file({"save", caption, dir, filter, parent});
     }
-    QColor getColor(const QColor&, QWidget* parent, const QString& title) override
+    QColor getColor(const QColor& initial, QWidget* parent, const QString& title) override
     {
-        calls.append({"color", title, QString(), QString(), parent});
-        return QColor(); // cancelled
+        calls.append({"color", title, QString(), initial.name(), parent});
+        return colorAnswers.isEmpty() ? QColor() : colorAnswers.takeFirst();
     }
     QAction* execMenu(QMenu* menu, const QPoint& globalPos) override;
-    int execDialog(QDialog*) override
+    int execDialog(QDialog* dialog) override
     {
-        calls.append({"dialog", QString(), QString(), QString(), nullptr});
-        return 0; // rejected
+        calls.append(
+            {"dialog", dialog->windowTitle(), QString(), QString(), dialog->parentWidget()});
+        return dialogAnswers.isEmpty() ? 0 : dialogAnswers.takeFirst()(dialog);
     }
     void beep() override { calls.append({"beep", QString(), QString(), QString(), nullptr}); }
     bool openUrl(const QUrl& url) override
@@ -79,6 +87,10 @@ private:
     QMessageBox::StandardButton answer(const Call& call, QMessageBox::StandardButton fallback);
     QString file(const Call& call);
 };
+
+// A dialog answer for the colour palette: clicks the label of class n
+// (none there: the palette is left without a choice).
+std::function<int(QDialog*)> clickClassLabel(int n);
 
 // Installs scripted prompts for the lifetime of the object; the previous ones come back after.
 class PromptScope
