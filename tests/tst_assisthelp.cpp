@@ -2,7 +2,9 @@
 // files.
 
 #include "../app/ui_mainwindow.h"
+#include "../dialogs/ui_datadialog.h"
 #include "app/mivaromap.h"
+#include "dialogs/datadialog.h"
 #include "resources/resources.h"
 #include "settings/appsettings.h"
 #include "testsupport.h"
@@ -36,6 +38,15 @@ struct Session
     }
     void write(const QString& name, const QByteArray& text) { writeAll(dir.file(name), text); }
     UserAssist* assist() const { return window->openAssist(); }
+    void copyShippedHelp()
+    {
+        QDirIterator files(SOURCE_DIST_DIR "/help");
+        while (files.hasNext()) {
+            const QString from = files.next();
+            if (files.fileInfo().isFile())
+                QFile::copy(from, dir.file("help/" + files.fileName()));
+        }
+    }
     QStringList asked() { return prompts.prompts().kinds(); }
 
     ProgramDirScope dir;
@@ -49,6 +60,36 @@ QStringList targetsOf(const UserAssist* set)
     for (const UserAssistWindow* w : set->windows())
         out << w->groupName();
     return out;
+}
+
+// Each window of a topic stands beside its widget: not on it, not on another
+// window of the topic, not on a small widget the topic explains, its text
+// not cut off.
+void checkPlacement(QWidget& owner, const QList<UserAssistWindow*>& windows)
+{
+    for (UserAssistWindow* w : windows) {
+        QTRY_VERIFY(w->isVisible());
+        auto* target = owner.findChild<QWidget*>(w->groupName());
+        QVERIFY2(target && target->isVisible(), qPrintable(w->groupName()));
+        const QRect rect(w->pos(), w->size());
+        QVERIFY2(!rect.intersects(w->targetRect()), qPrintable(w->groupName()));
+        for (UserAssistWindow* other : windows) {
+            const QRect otherTarget = other->targetRect();
+            if (other == w)
+                continue;
+            QVERIFY2(!rect.intersects(QRect(other->pos(), other->size())),
+                     qPrintable(w->groupName() + " on " + other->groupName()));
+            if (otherTarget.width() * otherTarget.height() < 20000)
+                QVERIFY2(!rect.intersects(otherTarget),
+                         qPrintable(w->groupName() + " on " + other->groupName()));
+        }
+        auto* text = w->findChild<AssistTextEdit*>();
+        QVERIFY2(text->document()->size().height() <= text->viewport()->height(),
+                 qPrintable(QStringLiteral("%1: text %2 high in %3")
+                                .arg(w->groupName())
+                                .arg(text->document()->size().height())
+                                .arg(text->viewport()->height())));
+    }
 }
 
 } // namespace
@@ -164,9 +205,7 @@ private slots:
     }
 
     // Every topic shipped with the program opens without error at the form's
-    // default size, each window beside its widget: not on it, not on another
-    // window of the topic, not on a small widget the topic explains, its text
-    // not cut off.
+    // default size, each window beside its widget.
     void shippedHelp_data()
     {
         QTest::addColumn<int>("page");
@@ -185,12 +224,7 @@ private slots:
         QFETCH(int, page);
         QFETCH(QString, title);
         Session s;
-        QDirIterator files(SOURCE_DIST_DIR "/help");
-        while (files.hasNext()) {
-            const QString from = files.next();
-            if (files.fileInfo().isFile())
-                QFile::copy(from, s.dir.file("help/" + files.fileName()));
-        }
+        s.copyShippedHelp();
         s.start();
         QCOMPARE(s.window->size(), QSize(765, 645));
         s.window->show();
@@ -205,29 +239,39 @@ private slots:
         const QList<UserAssistWindow*> windows = s.assist()->windows();
         QVERIFY(windows.size() >= 2);
 
-        for (UserAssistWindow* w : windows) {
-            QTRY_VERIFY(w->isVisible());
-            auto* target = s.window->findChild<QWidget*>(w->groupName());
-            QVERIFY2(target && target->isVisible(), qPrintable(w->groupName()));
-            const QRect rect(w->pos(), w->size());
-            QVERIFY2(!rect.intersects(w->targetRect()), qPrintable(w->groupName()));
-            for (UserAssistWindow* other : windows) {
-                const QRect otherTarget = other->targetRect();
-                if (other == w)
-                    continue;
-                QVERIFY2(!rect.intersects(QRect(other->pos(), other->size())),
-                         qPrintable(w->groupName() + " on " + other->groupName()));
-                if (otherTarget.width() * otherTarget.height() < 20000)
-                    QVERIFY2(!rect.intersects(otherTarget),
-                             qPrintable(w->groupName() + " on " + other->groupName()));
-            }
-            auto* text = w->findChild<AssistTextEdit*>();
-            QVERIFY2(text->document()->size().height() <= text->viewport()->height(),
-                     qPrintable(QStringLiteral("%1: text %2 high in %3")
-                                    .arg(w->groupName())
-                                    .arg(text->document()->size().height())
-                                    .arg(text->viewport()->height())));
-        }
+        checkPlacement(*s.window, windows);
+    }
+
+    void recordDialogHelp()
+    {
+        Session s;
+        s.copyShippedHelp();
+        DataDialog dialog("大坂城", "135.52590000000000", "34.68730000000000", "1", "1", "Image",
+                          "11", "10", nullptr);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        dialog.form()->btnHelp->click();
+        QVERIFY(dialog.openAssist());
+        const QList<UserAssistWindow*> windows = dialog.openAssist()->windows();
+        QCOMPARE(windows.size(), 10);
+        checkPlacement(dialog, windows);
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(s.asked().isEmpty());
+
+        // The button toggles; the dialog's end closes what is open.
+        QPointer<UserAssistWindow> w = windows.at(0);
+        dialog.form()->btnHelp->click();
+        QVERIFY(!dialog.openAssist());
+        QVERIFY(!w);
+        dialog.form()->btnHelp->click();
+        w = dialog.openAssist()->windows().at(0);
+        auto* later = new DataDialog("", "", "", "", "", "", "", "", nullptr);
+        later->form()->btnHelp->click();
+        QPointer<UserAssistWindow> other = later->openAssist()->windows().at(0);
+        delete later;
+        QVERIFY(!other);
+        QVERIFY(w);
     }
 };
 
