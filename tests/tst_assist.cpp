@@ -106,6 +106,9 @@ private slots:
             << true;
         QTest::newRow("narrow window, earlier pair wins a tie")
             << QRect(100, 100, 8, 50) << QRect(90, 300, 40, 20) << QRect(106, 150, 2, 150) << false;
+        QTest::newRow("best pair further along")
+            << QRect(100, 100, 100, 50) << QRect(120, 300, 100, 20) << QRect(170, 150, 2, 150)
+            << true;
         QTest::newRow("left and above") << QRect(300, 300, 100, 50) << QRect(100, 100, 40, 20)
                                         << QRect(140, 110, 160, 215) << true;
         QTest::newRow("above, window on the right")
