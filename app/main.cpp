@@ -6,6 +6,7 @@
 #include "settings/programdir.h"
 
 #include <QApplication>
+#include <QToolTip>
 
 #include <memory>
 
@@ -14,12 +15,15 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     initMivaroMapResources();
     QApplication::setStyle(QStringLiteral("fusion"));
+    installQtTranslations(&app);
     const QString appDir = programDir() + QStringLiteral("/");
 
     AppSettings& settings = AppSettings::instance();
     settings.load();
 
-    QApplication::setPalette(buildAppPalette(settings));
+    const QPalette palette = buildAppPalette(settings);
+    QApplication::setPalette(palette);
+    QToolTip::setPalette(palette);
     applyStyleSheetFile(appDir);
 
     int result = 0;

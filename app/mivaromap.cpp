@@ -14,6 +14,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -25,6 +26,11 @@
 #include <QUrl>
 
 #include <algorithm>
+
+namespace {
+// Narrower than this the map shows too little to be of use.
+constexpr int minimumMapWidth = 200;
+} // namespace
 
 MivaroMap::MivaroMap(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::MainWindow>())
 {
@@ -56,20 +62,16 @@ MivaroMap::MivaroMap(QWidget* parent) : QMainWindow(parent), ui(std::make_unique
     }
 
     createMap();
-    // The tables keep their page: only the map gives way when space is short.
+    // The tables keep their page; the map gives way when space is short, but
+    // never below what still shows a map (the window's minimum follows).
+    mapControl->setMinimumWidth(minimumMapWidth);
     ui->splitter->setCollapsible(0, false);
+    ui->splitter->setCollapsible(1, false);
     if (!settings.splitter.isEmpty())
         ui->splitter->setSizes(settings.splitter);
     connect(ui->splitter, SIGNAL(splitterMoved(int, int)), this, SLOT(onSplitterMoved(int, int)));
 
-    providerLabel = new QLabel(this);
-    zoomLabel = new QLabel(this);
-    providerLabel->setFixedWidth(250);
-    zoomLabel->setFixedWidth(120);
-    for (QLabel* label : {providerLabel, zoomLabel}) {
-        label->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
-        statusBar()->addPermanentWidget(label, 1);
-    }
+    createStatusLabels();
 
     dataModel = new TableModel(this);
     dataModel->setList(&places);
@@ -152,6 +154,7 @@ MivaroMap::MivaroMap(QWidget* parent) : QMainWindow(parent), ui(std::make_unique
     connect(ui->le_layer_2, SIGNAL(customContextMenuRequested(const QPoint&)), this,
             SLOT(onMouseRightClick2(const QPoint&)));
 
+    updateTitle();
     statusBar()->showMessage(QStringLiteral("Ready"));
     ui->lineEdit->setFocus();
 }
@@ -169,6 +172,9 @@ MivaroMap::~MivaroMap()
     settings.sort = sortMode;
     settings.geometry = saveGeometry();
     settings.splitter = ui->splitter->sizes();
+    // Widths dragged by hand are kept for the next start.
+    for (int c = 0; c < settings.columnWidth.size(); ++c)
+        settings.columnWidth[c] = ui->tableView->columnWidth(c);
     settings.save();
 
     // The map widget goes with the form; the layers it shares go after it.
@@ -239,8 +245,64 @@ void MivaroMap::createActionsAndMenus()
     connect(aboutQtAction, SIGNAL(triggered()), qApp, SLOT(aboutQt()));
     connect(versionAction, SIGNAL(triggered()), this, SLOT(about()));
 
+    createShortcuts(toolMenu);
+
     for (QMenu* menu : {layerMenu, toolMenu, mapMenu, helpMenu})
         menu->setFont(menuFont);
+}
+
+// Everyday commands by key. The menu shows each key beside its command, and
+// the buttons say theirs in their tool tips.
+void MivaroMap::createShortcuts(QMenu* menu)
+{
+    menu->addSeparator();
+    auto add = [&](const QString& text, const QKeySequence& keys, auto slot) {
+        QAction* action = menu->addAction(text);
+        action->setShortcut(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
+    add(QStringLiteral("(&F) 名前で検索"), QKeySequence(Qt::CTRL + Qt::Key_F), [this] {
+        ui->tabWidget->setCurrentIndex(0);
+        ui->lineEdit->setFocus(Qt::ShortcutFocusReason);
+        ui->lineEdit->selectAll();
+    });
+    add(QStringLiteral("(&N) 次へ"), QKeySequence(Qt::Key_F3), [this] { ui->btnNext->click(); });
+    add(QStringLiteral("(&P) 前へ"), QKeySequence(Qt::SHIFT + Qt::Key_F3),
+        [this] { ui->btnPrev->click(); });
+    add(QStringLiteral("(&O) CSV Load"), QKeySequence(Qt::CTRL + Qt::Key_O),
+        [this] { ui->btnLoad->click(); });
+    add(QStringLiteral("(&S) 上書き保存"), QKeySequence(Qt::CTRL + Qt::Key_S),
+        [this] { saveCommand(); });
+
+    auto withKeys = [](const QString& text, const char* keys) {
+        return text + QStringLiteral(" (") +
+               QKeySequence(QLatin1String(keys)).toString(QKeySequence::NativeText) +
+               QLatin1Char(')');
+    };
+    ui->lineEdit->setToolTip(withKeys(QStringLiteral("名前で検索"), "Ctrl+F"));
+    ui->btnNext->setToolTip(withKeys(ui->btnNext->toolTip(), "F3"));
+    ui->btnPrev->setToolTip(withKeys(ui->btnPrev->toolTip(), "Shift+F3"));
+    ui->btnLoad->setToolTip(withKeys(QStringLiteral("CSV Load"), "Ctrl+O"));
+    ui->btnCsvSave->setToolTip(
+        QStringLiteral("名前を付けて保存 (上書き保存は ") +
+        QKeySequence(QStringLiteral("Ctrl+S")).toString(QKeySequence::NativeText) +
+        QLatin1Char(')'));
+}
+
+void MivaroMap::updateTitle()
+{
+    QString title = QStringLiteral("MivaroMap Ver ") + version;
+    const QString file = QFileInfo(currentFile).fileName();
+    if (!file.isEmpty())
+        title += QStringLiteral(" - ") + file + (modified ? QStringLiteral("*") : QString());
+    setWindowTitle(title);
+}
+
+void MivaroMap::fileStateChanged()
+{
+    updateTitle();
 }
 
 void MivaroMap::closeEvent(QCloseEvent* event)
@@ -256,8 +318,8 @@ void MivaroMap::closeEvent(QCloseEvent* event)
 
 void MivaroMap::resizeEvent(QResizeEvent* event)
 {
-    // Wide configured columns must not give the map a negative size.
-    const int w = std::max(1, event->size().width() - tableWidth - 40);
+    // Wide configured columns must not squeeze the map out of sight.
+    const int w = std::max(minimumMapWidth, event->size().width() - tableWidth - 40);
     const int h = std::max(1, event->size().height() - 40);
     mapControl->setViewportSize(QSizeF(w, h));
 }

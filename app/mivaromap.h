@@ -1,5 +1,6 @@
 #pragma once
 
+#include "map/distance.h"
 #include "qmapcontrol/layergeometry.h"
 #include "qmapcontrol/pointworldcoord.h"
 #include "qmapcontrol/qmapcontrol.h"
@@ -17,6 +18,7 @@ class QAction;
 class QCloseEvent;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QMouseEvent;
 class QResizeEvent;
 class MarkerPictureCache;
@@ -48,6 +50,9 @@ public:
     // After any change of the places, their order or the classes: the data
     // table shows every place again and every marker is rebuilt.
     void refreshPlaces();
+    // After a class moved, was inserted or erased: the class file and the place
+    // list together; "保存しました", or the reason why not (modified stays set).
+    bool saveClassesAndList();
     // The data table: every place, or (byName) those whose name contains the
     // search text; the count goes to the status bar.
     void rebuildDataTable(bool byName);
@@ -67,8 +72,12 @@ public:
     const std::array<QAction*, 9>& layerMenuActions() const { return layerActions; }
     const std::array<QAction*, 4>& providerMenuActions() const { return providerActions; }
     QAction* cacheMenuAction() const { return cacheAction; }
+    QAction* distanceMenuAction() const { return distanceAction; }
+    QAction* versionMenuAction() const { return versionAction; }
+    const qmapcontrol::LayerGeometry& notes() const { return *notesLayer; }
     QLabel* zoomStatusLabel() const { return zoomLabel; }
     QLabel* providerStatusLabel() const { return providerLabel; }
+    QLabel* pointerStatusLabel() const { return pointerLabel; }
     int searchPosition() const { return searchCursor; }
     int currentSortMode() const { return sortMode; }
     QString missedName() const { return lastMissedName; }
@@ -87,6 +96,7 @@ protected:
     void showStatus(const QString& text, int timeout) override;
     void placesChanged() override;
     void listReplaced() override;
+    void fileStateChanged() override;
 
 private slots:
     void onDocument();
@@ -155,6 +165,10 @@ private:
     void createMap();
     void createPlaceLayers();
     void createActionsAndMenus();
+    void createShortcuts(QMenu* menu);
+    void createStatusLabels();
+    // "MivaroMap Ver 0.70 - castlelist.csv", with "*" while there are unsaved changes.
+    void updateTitle();
     void setUpTileCache();
     void showF1OnVisiblePage();
     void drawPlaces();
@@ -167,6 +181,8 @@ private:
     void toggleAssist(const QString& path);
     void openHelpIndex(const QString& path);
     void openAssistFile(const QString& entry);
+    // Swaps class n with its named neighbour `to` in the table and the places, then saves.
+    void moveClass(int n, int to);
     // Glides the map to the place shown in a row of a table.
     void flyToRow(TableModel* model, const QModelIndex& index);
     // What follows every edit, its undo and its redo.
@@ -185,6 +201,8 @@ private:
     qmapcontrol::QMapControl* mapControl = nullptr;
     std::shared_ptr<qmapcontrol::Layer> baseLayer;
     std::shared_ptr<qmapcontrol::LayerGeometry> notesLayer;
+    // The two points of the distance measurement; nothing else writes them.
+    distance::Measurement measurement;
     std::array<std::shared_ptr<qmapcontrol::LayerGeometry>, 9> placeLayers;
     std::array<QAction*, 9> layerActions{};
     QAction* distanceAction = nullptr;
@@ -210,4 +228,6 @@ private:
     QLabel* zoomLabel = nullptr;
     QLabel* providerLabel = nullptr;
     UserAssist* assist = nullptr;
+    // Longitude and latitude under the pointer while it is over the map.
+    QLabel* pointerLabel = nullptr;
 };

@@ -1,69 +1,36 @@
 // The colour-class page of the main window: one row per class, and the class file buttons.
 #include "app/mivaromap.h"
 
+#include "classes/classrows.h"
+#include "classes/classtable.h"
 #include "prompts/prompts.h"
 #include "settings/appsettings.h"
 #include "settings/programdir.h"
 #include "ui_mainwindow.h"
 
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTabWidget>
+
+#include <algorithm>
+#include <cstdlib>
 
 namespace {
 
-QString rowStyle(int i)
+// The class number a row widget carries in its tool tip after the prefix; -1
+// when it names no class.
+int rowNumber(const QWidget* widget, const QString& prefix)
 {
-    const AppSettings& s = AppSettings::instance();
-    return QStringLiteral("QLineEdit { color: %1 ; background-color: %2;}")
-        .arg(s.classFore[i].name(), s.classBack[i].name());
+    const int n = widget->toolTip().remove(prefix).toInt();
+    return AppSettings::isClassIndex(n) ? n : -1;
 }
 
 } // namespace
 
 void MivaroMap::buildClassRows()
 {
-    const AppSettings& s = AppSettings::instance();
-    const QIcon eraseIcon(QStringLiteral(":/icons/delete.png"));
-    const QIcon insertIcon(QStringLiteral(":/icons/expand.png"));
-    const QIcon colorIcon(QStringLiteral(":/icons/color.png"));
-    for (int i = 0; i < AppSettings::ClassCount; ++i) {
-        auto* row = new QHBoxLayout;
-        row->setContentsMargins(0, 0, 0, 0);
-        row->addWidget(new QLabel(QStringLiteral("%1 ").arg(i, 3, 10, QLatin1Char('0'))));
-
-        auto* edit = new QLineEdit(s.className[i]);
-        edit->setToolTip(QStringLiteral("lineedit%1").arg(i));
-        edit->setStyleSheet(rowStyle(i));
-        connect(edit, SIGNAL(editingFinished()), this, SLOT(onEditingFinished()));
-        row->addWidget(edit);
-        lineEdits[i] = edit;
-
-        auto addButton = [&](const QIcon& icon, const QString& text, const QString& tip, int width,
-                             const char* slot) {
-            auto* button = new QPushButton(icon, text);
-            button->setToolTip(tip.arg(i));
-            if (width > 0)
-                button->setFixedWidth(width);
-            connect(button, SIGNAL(clicked()), this, slot);
-            row->addWidget(button);
-            return button;
-        };
-        addButton(QIcon(), QStringLiteral("↑"), QStringLiteral("up%1"), 20, SLOT(onColorUp()))
-            ->setObjectName(QStringLiteral("btnUp%1").arg(i));
-        addButton(QIcon(), QStringLiteral("↓"), QStringLiteral("down%1"), 20, SLOT(onColorDown()));
-        addButton(eraseIcon, QStringLiteral("削除"), QStringLiteral("erase%1"), 60,
-                  SLOT(onColorErase()));
-        addButton(insertIcon, QStringLiteral("挿入"), QStringLiteral("insert%1"), 60,
-                  SLOT(onColorInsert()));
-        addButton(colorIcon, QStringLiteral("背景色"), QStringLiteral("back%1"), 0,
-                  SLOT(onColorChange()));
-        addButton(colorIcon, QStringLiteral("文字色"), QStringLiteral("fore%1"), 0,
-                  SLOT(onColorChange()));
-        ui->settingLayout->addLayout(row);
-    }
+    lineEdits = buildClassRowWidgets(ui->settingLayout, this);
 }
 
 void MivaroMap::onEditingFinished()
@@ -71,9 +38,140 @@ void MivaroMap::onEditingFinished()
     auto* edit = qobject_cast<QLineEdit*>(sender());
     if (!edit)
         return;
-    const int n = edit->toolTip().remove(QStringLiteral("lineedit")).toInt();
-    if (AppSettings::isClassIndex(n))
+    const int n = rowNumber(edit, QStringLiteral("lineedit"));
+    if (n >= 0)
         AppSettings::instance().className[n] = edit->text();
+}
+
+void MivaroMap::onColorChange()
+{
+    auto* button = qobject_cast<QPushButton*>(sender());
+    if (!button)
+        return;
+    const bool back = button->toolTip().contains(QStringLiteral("back"));
+    const int n = rowNumber(button, back ? QStringLiteral("back") : QStringLiteral("fore"));
+    if (n < 0)
+        return;
+    AppSettings& s = AppSettings::instance();
+    QColor& colour = back ? s.classBack[n] : s.classFore[n];
+    const QColor chosen = Prompts::instance().getColor(colour, this, QString());
+    if (chosen.isValid())
+        colour = chosen;
+    restyleClassRows(lineEdits, n, n);
+}
+
+void MivaroMap::moveClass(int n, int to)
+{
+    AppSettings& s = AppSettings::instance();
+    if (!AppSettings::isClassIndex(to) || s.className[to].isEmpty())
+        return;
+    if (classtable::swapInPlaces(places, n, to))
+        modified = true;
+    classtable::swapEntries(s, n, to);
+    refreshClassRows(lineEdits, std::min(n, to), std::max(n, to));
+    saveClassesAndList();
+    refreshPlaces();
+}
+
+void MivaroMap::onColorUp()
+{
+    auto* button = qobject_cast<QPushButton*>(sender());
+    if (!button)
+        return;
+    const int n = rowNumber(button, QStringLiteral("up"));
+    if (n > 0)
+        moveClass(n, n - 1);
+}
+
+void MivaroMap::onColorDown()
+{
+    auto* button = qobject_cast<QPushButton*>(sender());
+    if (!button)
+        return;
+    const int n = rowNumber(button, QStringLiteral("down"));
+    if (n >= 0)
+        moveClass(n, n + 1);
+}
+
+void MivaroMap::onColorInsert()
+{
+    auto* button = qobject_cast<QPushButton*>(sender());
+    if (!button)
+        return;
+    const int n = rowNumber(button, QStringLiteral("insert"));
+    if (n < 0)
+        return;
+    AppSettings& s = AppSettings::instance();
+    // The last entry would fall out of the table and its places outside it.
+    if (!classtable::canInsert(s, places)) {
+        Prompts::instance().information(
+            this, tr("色挿入"), QStringLiteral("分類クラス199が使われているため挿入できません。"),
+            QMessageBox::Ok);
+        return;
+    }
+    if (!askSaveIfModified())
+        return;
+    if (classtable::shiftForInsert(places, n))
+        modified = true;
+    classtable::insertBlank(s, n);
+    refreshClassRows(lineEdits, n, AppSettings::ClassCount - 1);
+    saveClassesAndList();
+    refreshPlaces();
+}
+
+void MivaroMap::onColorErase()
+{
+    auto* button = qobject_cast<QPushButton*>(sender());
+    if (!button)
+        return;
+    const QString number = button->toolTip().remove(QStringLiteral("erase"));
+    const int n = rowNumber(button, QStringLiteral("erase"));
+    if (n < 0)
+        return;
+    // "In use" as the renumbering sees it: "05" and " 5" are on class 5 too.
+    if (classtable::inUse(places, n)) {
+        Prompts::instance().beep();
+        Prompts::instance().information(
+            this, tr("色削除"),
+            QStringLiteral("まだ色データが残っています。一括置換してください。"), QMessageBox::Ok);
+        ui->le_color->setText(number);
+        ui->tabWidget->setCurrentIndex(2);
+        rebuildBulkTable();
+        return;
+    }
+    if (!askSaveIfModified())
+        return;
+    if (classtable::shiftForErase(places, n))
+        modified = true;
+    classtable::eraseEntry(AppSettings::instance(), n);
+    refreshClassRows(lineEdits, n, AppSettings::ClassCount - 1);
+    saveClassesAndList();
+    refreshPlaces();
+}
+
+void MivaroMap::on_btnColorRandum_clicked()
+{
+    classtable::randomColors(AppSettings::instance(), [] { return std::rand(); });
+    restyleClassRows(lineEdits, 0, AppSettings::ClassCount - 1);
+}
+
+bool MivaroMap::saveClassesAndList()
+{
+    const QString path = programDir() + QStringLiteral("/classsetting.ini");
+    const fileio::WriteResult written = AppSettings::instance().saveClasses(path);
+    if (!written) {
+        Prompts::instance().warning(
+            this, QStringLiteral("保存エラー"),
+            QStringLiteral("%1 に保存できませんでした。\n%2").arg(path, written.error),
+            QMessageBox::Ok);
+        // The list stays unsaved too, so that the files on disk still belong together.
+        return false;
+    }
+    if (!savePlaceFile(currentFile, true, true))
+        return false;
+    modified = false;
+    statusBar()->showMessage(QStringLiteral("保存しました"));
+    return true;
 }
 
 void MivaroMap::on_btnClassLoad_clicked()
@@ -84,6 +182,8 @@ void MivaroMap::on_btnClassLoad_clicked()
     if (file.isEmpty())
         return;
     AppSettings::instance().loadClasses(file);
+    // The rows show what the places now use.
+    refreshClassRows(lineEdits, 0, AppSettings::ClassCount - 1);
     refreshPlaces();
 }
 
@@ -94,21 +194,13 @@ void MivaroMap::on_btnClassSave_clicked()
         programDir() + QStringLiteral("/classsetting.ini"), QString());
     if (file.isEmpty())
         return;
-    if (!AppSettings::instance().saveClasses(file)) {
+    const fileio::WriteResult written = AppSettings::instance().saveClasses(file);
+    if (!written) {
         Prompts::instance().warning(
             this, QStringLiteral("保存エラー"),
-            QStringLiteral("%1 に保存できませんでした。\n%2").arg(file, tr("書き込めません")),
+            QStringLiteral("%1 に保存できませんでした。\n%2").arg(file, written.error),
             QMessageBox::Ok);
         return;
     }
     statusBar()->showMessage(file + QStringLiteral(" に保存しました"));
 }
-
-// Moving, erasing, inserting and recolouring classes, and random colours,
-// arrive with the class editing feature.
-void MivaroMap::onColorUp() {}
-void MivaroMap::onColorDown() {}
-void MivaroMap::onColorErase() {}
-void MivaroMap::onColorInsert() {}
-void MivaroMap::onColorChange() {}
-void MivaroMap::on_btnColorRandum_clicked() {}

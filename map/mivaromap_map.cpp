@@ -86,6 +86,52 @@ void MivaroMap::createMap()
     mapControl->addLayer(notesLayer, -1);
 }
 
+namespace {
+
+// A fixed width that holds the widest of a label's texts in its own font;
+// never below the given minimum.
+void fitLabel(QLabel* label, int minimum, const QStringList& texts)
+{
+    int width = minimum;
+    for (const QString& text : texts) {
+        label->setText(text);
+        width = std::max(width, label->sizeHint().width());
+    }
+    label->clear();
+    label->setFixedWidth(width);
+}
+
+QString pointerText(const PointWorldCoord& coord)
+{
+    return QString::number(coord.longitude(), 'f', 5) + QStringLiteral(", ") +
+           QString::number(coord.latitude(), 'f', 5);
+}
+
+} // namespace
+
+void MivaroMap::createStatusLabels()
+{
+    providerLabel = new QLabel(this);
+    zoomLabel = new QLabel(this);
+    pointerLabel = new QLabel(this);
+    QStringList providers;
+    for (const ProviderInfo& info : providerInfo)
+        providers << QString::fromUtf8(info.label);
+    fitLabel(providerLabel, 250, providers);
+    QStringList zooms;
+    for (int zoom = 0; zoom <= 20; ++zoom)
+        zooms << QStringLiteral("ZoomLevel: %1").arg(zoom);
+    fitLabel(zoomLabel, 120, zooms);
+    fitLabel(pointerLabel, 0, {pointerText(PointWorldCoord(-180.0, -85.05113))});
+    for (QLabel* label : {providerLabel, zoomLabel, pointerLabel}) {
+        label->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
+        statusBar()->addPermanentWidget(label, 1);
+    }
+    connect(mapControl, &QMapControl::mouseEventMoveCoordinate, pointerLabel,
+            [this](QMouseEvent*, PointWorldCoord at) { pointerLabel->setText(pointerText(at)); });
+    connect(mapControl, &QMapControl::mouseLeft, pointerLabel, &QLabel::clear);
+}
+
 void MivaroMap::createPlaceLayers()
 {
     for (int n = 1; n <= 9; ++n) {
@@ -202,6 +248,8 @@ void MivaroMap::refreshPlaces()
     rebuildDataTable(false);
     ui->tableView->viewport()->update();
     drawPlaces();
+    // Every change of the list comes through here, so the "*" of the title does too.
+    updateTitle();
 }
 
 void MivaroMap::drawPlaces()
@@ -214,16 +262,4 @@ void MivaroMap::drawPlaces()
 void MivaroMap::on_btnRefresh_clicked()
 {
     refreshPlaces();
-}
-
-void MivaroMap::calculateDistance()
-{
-    // The distance measurement arrives with its own feature.
-}
-
-void MivaroMap::calculateDistanceClick(QMouseEvent*, PointWorldCoord) {}
-
-void MivaroMap::on_btnMapImageSave_clicked()
-{
-    // Saving the map as a picture arrives with its own feature.
 }

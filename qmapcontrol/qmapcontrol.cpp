@@ -3,6 +3,7 @@
 #include "qmapcontrol/layergeometry.h"
 #include "qmapcontrol/layermapadapter.h"
 #include "qmapcontrol/mapadapter.h"
+#include "qmapcontrol/scalebar.h"
 #include "qmapcontrol/tilesource.h"
 #include "qmapcontrol/zoomcontrols.h"
 
@@ -39,6 +40,8 @@ QMapControl::QMapControl(const QSizeF& viewport, QWidget* parent, Qt::WindowFlag
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::WheelFocus);
     setCursor(Qt::OpenHandCursor);
+    // Moves are reported without a button too: where the pointer is.
+    setMouseTracking(true);
     setViewportSize(viewport);
 
     connect(m_tiles, &TileSource::tileReady, this, [this] { layerChanged(true); });
@@ -385,7 +388,7 @@ void QMapControl::renderFrame()
     m_frameValid = true;
 }
 
-void QMapControl::drawAttribution(QPainter& painter, const MapView& v) const
+QRect QMapControl::drawAttribution(QPainter& painter, const MapView& v) const
 {
     QString text;
     for (auto it = m_layers.rbegin(); it != m_layers.rend(); ++it) {
@@ -398,7 +401,7 @@ void QMapControl::drawAttribution(QPainter& painter, const MapView& v) const
         }
     }
     if (text.isEmpty())
-        return;
+        return QRect();
     QFont font = this->font();
     font.setPixelSize(10);
     const QFontMetrics metrics(font);
@@ -410,6 +413,37 @@ void QMapControl::drawAttribution(QPainter& painter, const MapView& v) const
     painter.fillRect(box, QColor(255, 255, 255, 190));
     painter.setPen(QColor(50, 50, 50));
     painter.drawText(box, Qt::AlignCenter, text);
+    painter.restore();
+    return box;
+}
+
+void QMapControl::drawScaleBar(QPainter& painter, const QRect& attribution) const
+{
+    QFont font = this->font();
+    font.setPixelSize(10);
+    const QFontMetrics metrics(font);
+    const int pad = 4;
+    const double room = std::min(100.0, width() / 3.0);
+    const ScaleBar bar = chooseScaleBar(m_focus.latitude(), m_zoom, room);
+    if (bar.metres <= 0.0)
+        return;
+    const int length = int(std::lround(bar.pixels));
+    const int textWidth = metrics.horizontalAdvance(bar.label);
+    QRect box(0, height() - metrics.height() - 2 * pad, pad + length + pad + textWidth + pad,
+              metrics.height() + 2 * pad);
+    if (box.intersects(attribution))
+        box.moveBottom(attribution.top() - 1);
+    painter.save();
+    painter.setFont(font);
+    painter.fillRect(box, QColor(255, 255, 255, 190));
+    painter.setPen(QPen(QColor(50, 50, 50), 1));
+    const int y = box.bottom() - pad;
+    const int x0 = box.left() + pad;
+    painter.drawLine(x0, y, x0 + length, y);
+    painter.drawLine(x0, y, x0, y - 6);
+    painter.drawLine(x0 + length, y, x0 + length, y - 6);
+    painter.drawText(QRect(x0 + length + pad, box.top(), textWidth + pad, box.height()),
+                     Qt::AlignVCenter | Qt::AlignLeft, bar.label);
     painter.restore();
 }
 
@@ -430,7 +464,7 @@ void QMapControl::paintEvent(QPaintEvent*)
         painter.drawPixmap(0, 0, m_frame);
     }
     // Over the picture, not in it, so that a zoom animation leaves it in its corner.
-    drawAttribution(painter, view());
+    drawScaleBar(painter, drawAttribution(painter, view()));
     if (m_rubberBand && m_moved) {
         painter.setPen(QPen(rubberBandColor, 1, Qt::DashLine));
         QColor fill = rubberBandColor;
@@ -493,6 +527,7 @@ void QMapControl::mouseDoubleClickEvent(QMouseEvent* event)
 
 void QMapControl::mouseMoveEvent(QMouseEvent* event)
 {
+    emit mouseEventMoveCoordinate(event, toPointWorldCoord(event->localPos()));
     if (!m_leftDown)
         return;
     if (!event->buttons().testFlag(Qt::LeftButton)) {
@@ -514,6 +549,12 @@ void QMapControl::mouseMoveEvent(QMouseEvent* event)
         return;
     }
     panTo(m_dragCenter - QPointF(delta));
+}
+
+void QMapControl::leaveEvent(QEvent* event)
+{
+    QWidget::leaveEvent(event);
+    emit mouseLeft();
 }
 
 void QMapControl::mouseReleaseEvent(QMouseEvent* event)

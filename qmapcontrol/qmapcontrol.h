@@ -98,6 +98,10 @@ signals:
     void mouseEventReleaseCoordinate(QMouseEvent* mouse_event,
                                      qmapcontrol::PointWorldCoord press_coordinate,
                                      qmapcontrol::PointWorldCoord release_coordinate);
+    // The pointer moving over the map, buttons held or not, and leaving it.
+    void mouseEventMoveCoordinate(QMouseEvent* mouse_event,
+                                  qmapcontrol::PointWorldCoord move_coordinate);
+    void mouseLeft();
     void changeZoomLevel(int zoom);
     // A tile provider turned us away (a key missing, say): its tiles stay blank.
     void tileProviderRefused(const QString& text);
@@ -109,6 +113,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -117,7 +122,10 @@ private:
     void layerChanged(bool repaint);
 
     void renderFrame();
-    void drawAttribution(QPainter& painter, const MapView& view) const;
+    // Returns the box it drew (empty when none).
+    QRect drawAttribution(QPainter& painter, const MapView& view) const;
+    // Bottom left; above the attribution when the map is too narrow for both.
+    void drawScaleBar(QPainter& painter, const QRect& attribution) const;
     void placeZoomControls();
     // Moves the focus so that the view centre sits at a world pixel of the
     // current zoom (longitude wrapped, latitude kept in the world).

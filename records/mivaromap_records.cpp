@@ -9,6 +9,7 @@
 #include "records/tablemodel.h"
 #include "records/tableview.h"
 #include "ui_mainwindow.h"
+#include "widgets/mivaromaputil.h"
 
 #include <QHeaderView>
 #include <QStatusBar>

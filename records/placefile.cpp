@@ -50,7 +50,7 @@ bool readQuoted(const QStringList& lines, int& lineNo, int& pos, QString* value)
         } else if (line.at(after) == QLatin1Char(',')) {
             pos = after + 1;
         } else if (line.at(after) == QLatin1Char('\r') && after + 1 == line.size()) {
-            out += QLatin1Char('\r'); // a CR LF file keeps its CR in the last field
+            // A CR LF line end after a closing quote belongs to no field.
             pos = -1;
         } else {
             return false;

@@ -22,6 +22,7 @@ void PlaceListDocument::clearModels(int) {}
 void PlaceListDocument::placesChanged() {}
 
 void PlaceListDocument::listReplaced() {}
+void PlaceListDocument::fileStateChanged() {}
 
 void PlaceListDocument::loadPlaceFile(const QString& name)
 {
@@ -60,6 +61,7 @@ bool PlaceListDocument::askSaveIfModified()
     if (!savePlaceFile(currentFile, true, true))
         return false;
     modified = false;
+    fileStateChanged();
     return true;
 }
 
@@ -129,4 +131,15 @@ void PlaceListDocument::saveAsCommand()
         return;
     showStatus(file + QStringLiteral(" に保存しました"), 0);
     modified = false;
+    fileStateChanged();
+}
+
+bool PlaceListDocument::saveCommand()
+{
+    if (!savePlaceFile(currentFile, true, true))
+        return false;
+    modified = false;
+    showStatus(withCsvSuffix(placeFilePath(currentFile)) + QStringLiteral(" に保存しました"), 0);
+    fileStateChanged();
+    return true;
 }

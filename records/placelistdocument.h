@@ -38,6 +38,8 @@ public:
     void loadCommand();
     void addCommand();
     void saveAsCommand();
+    // Saves the list to its own file with the backups of the close question.
+    bool saveCommand();
 
 protected:
     // Parent of the dialogs and message boxes (the main window).
@@ -50,4 +52,6 @@ protected:
     virtual void placesChanged();
     // Load is about to replace every record: whatever pointed at the old ones goes.
     virtual void listReplaced();
+    // currentFile or modified may have changed (the window title shows both).
+    virtual void fileStateChanged();
 };

@@ -249,10 +249,12 @@ void TableView::mouseReleaseEvent(QMouseEvent* event)
     }
 }
 
-// The system sends a double-click event after the second press, which has
-// already been counted; the base class would treat it as one more press.
+// Inside the system's own double-click interval the second press arrives as
+// a double-click event instead of a press: it is that press for our own rules
+// (marking, the 800 ms double click on the current row).
 void TableView::mouseDoubleClickEvent(QMouseEvent* event)
 {
+    mousePressEvent(event);
     event->accept();
 }
 

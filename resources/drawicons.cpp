@@ -220,6 +220,73 @@ QImage qtBadge()
     return image;
 }
 
+// The program's own picture: a folded map sheet of three panels (land, a
+// river, a road) with a red pin standing on it.
+QImage mapSheet()
+{
+    QImage image = blank(64, 64);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+
+    // Panels fold alternately back and forth; the middle one lies in shade.
+    const QPolygonF panels[3] = {
+        QPolygonF({{4.5, 14.5}, {23.5, 9.5}, {23.5, 55.5}, {4.5, 60.5}}),
+        QPolygonF({{23.5, 9.5}, {41.5, 14.5}, {41.5, 60.5}, {23.5, 55.5}}),
+        QPolygonF({{41.5, 14.5}, {59.5, 9.5}, {59.5, 55.5}, {41.5, 60.5}}),
+    };
+    const QColor land[3] = {QColor(205, 232, 175), QColor(178, 210, 146), QColor(205, 232, 175)};
+    QPainterPath sheet;
+    for (int i = 0; i < 3; ++i) {
+        QPainterPath panel;
+        panel.addPolygon(panels[i]);
+        panel.closeSubpath();
+        p.fillPath(panel, land[i]);
+        sheet = sheet.united(panel);
+    }
+
+    p.save();
+    p.setClipPath(sheet);
+    // A river across the sheet and a road crossing it.
+    QPainterPath river;
+    river.moveTo(2, 44);
+    river.cubicTo(18, 36, 30, 54, 46, 44);
+    river.cubicTo(54, 39, 58, 42, 62, 38);
+    p.setPen(QPen(QColor(114, 159, 207), 5.0, Qt::SolidLine, Qt::RoundCap));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(river);
+    p.setPen(QPen(QColor(252, 233, 79), 3.0, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(10, 20), QPointF(52, 58));
+    p.setPen(QPen(QColor(196, 160, 0), 1.0));
+    p.drawLine(QPointF(10, 18.5), QPointF(53, 57));
+    p.restore();
+
+    p.setPen(QPen(QColor(78, 154, 6).darker(130), 1.0));
+    p.setBrush(Qt::NoBrush);
+    for (const QPolygonF& panel : panels)
+        p.drawPolygon(panel);
+
+    // The pin: a drop-shaped head over a point at (36, 40).
+    const QPointF tip(36, 40);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0, 0, 0, 60));
+    p.drawEllipse(tip + QPointF(2, 0), 5, 2);
+    QPainterPath pin;
+    pin.moveTo(tip);
+    pin.cubicTo(tip + QPointF(-4, -9), tip + QPointF(-12, -14), tip + QPointF(-12, -22));
+    pin.arcTo(QRectF(tip.x() - 12, tip.y() - 34, 24, 24), 180, -180);
+    pin.cubicTo(tip + QPointF(12, -14), tip + QPointF(4, -9), tip);
+    QLinearGradient shine(tip.x() - 12, tip.y() - 34, tip.x() + 12, tip.y());
+    shine.setColorAt(0, QColor(239, 41, 41));
+    shine.setColorAt(1, QColor(164, 0, 0));
+    p.setPen(QPen(QColor(120, 0, 0), 1.0));
+    p.setBrush(shine);
+    p.drawPath(pin);
+    p.setPen(QPen(QColor(164, 0, 0), 1.0));
+    p.setBrush(Qt::white);
+    p.drawEllipse(tip + QPointF(0, -22), 4.5, 4.5);
+    return image;
+}
+
 bool save(const QImage& image, const QString& path)
 {
     if (!QDir().mkpath(QFileInfo(path).path()) || !image.save(path, "PNG")) {
@@ -248,5 +315,6 @@ int main(int argc, char* argv[])
     ok &= save(markToggle(), dir + "/icons/clr.png");
     ok &= save(qtBadge(), dir + "/icons/qt-icon.png");
     ok &= save(flag(), dir + "/images/flag.png");
+    ok &= save(mapSheet(), dir + "/icons/mapimage.png");
     return ok ? 0 : 1;
 }

@@ -16,7 +16,6 @@ set(_tango_icons
     "prev.png=actions/go-previous.png"
     "find.png=actions/edit-find.png"
     "update.png=actions/view-refresh.png"
-    "mapimage.png=mimetypes/image-x-generic.png"
     "delete.png=actions/edit-delete.png"
     "question.png=apps/help-browser.png"
     "help.png=apps/help-browser.png"
@@ -32,6 +31,7 @@ set(_own_pictures
     "icons/allclr.png=icons/allclr.png"
     "icons/clr.png=icons/clr.png"
     "icons/qt-icon.png=icons/qt-icon.png"
+    "icons/mapimage.png=icons/mapimage.png"
     "resources/images/flag.png=images/flag.png")
 
 set(_rcc_dir "${CMAKE_BINARY_DIR}/resources")

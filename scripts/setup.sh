@@ -9,6 +9,7 @@ packages=(
   libbenchmark-dev
   tango-icon-theme
   fonts-ipafont-gothic
+  qttranslations5-l10n
   xvfb xauth x11-utils imagemagick
 )
 

@@ -1,11 +1,11 @@
 #include "settings/appsettings.h"
 
+#include "fileio/atomicfile.h"
 #include "settings/backuprotation.h"
 #include "settings/programdir.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSettings>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -35,16 +35,9 @@ QByteArray withBomAndCrLf(QByteArray bytes)
 }
 
 // Replaces the file in one step: a crash or a full disk leaves the old file whole.
-bool replaceFile(const QString& path, const QByteArray& bytes)
+fileio::WriteResult replaceFile(const QString& path, const QByteArray& bytes)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return fileio::writeFileAtomically(path, bytes, fileio::Durability::Synced);
 }
 
 // QSettings (Qt 5.15) takes a leading byte-order mark for part of the first key, and it
@@ -53,20 +46,21 @@ bool replaceFile(const QString& path, const QByteArray& bytes)
 class IniScratch
 {
 public:
-    // False when the file exists but cannot be read (or no scratch space is left).
-    bool copyFrom(const QString& path)
+    // False when the file exists but cannot be read (or no scratch space is left);
+    // `error` then says why.
+    bool copyFrom(const QString& path, QString* error = nullptr)
     {
         if (!dir.isValid())
-            return false;
+            return fail(dir.errorString(), error);
         scratch = dir.filePath(QStringLiteral("settings.ini"));
         if (!QFileInfo::exists(path))
             return true;
         QFile in(path);
         if (!in.open(QIODevice::ReadOnly))
-            return false;
+            return fail(in.errorString(), error);
         QByteArray bytes = in.readAll();
         if (in.error() != QFileDevice::NoError)
-            return false;
+            return fail(in.errorString(), error);
         if (bytes.startsWith(utf8Bom))
             bytes.remove(0, utf8Bom.size());
         QFile out(scratch);
@@ -75,6 +69,13 @@ public:
     QString path() const { return scratch; }
 
 private:
+    static bool fail(const QString& reason, QString* error)
+    {
+        if (error)
+            *error = reason;
+        return false;
+    }
+
     QTemporaryDir dir;
     QString scratch;
 };
@@ -90,23 +91,26 @@ void readIni(const QString& path, const std::function<void(const QSettings&)>& r
 }
 
 // Sets keys in the INI file at path, keeping every key it does not set.
-bool updateIni(const QString& path, const std::function<void(QSettings&)>& write, bool withBom)
+fileio::WriteResult updateIni(const QString& path, const std::function<void(QSettings&)>& write,
+                              bool withBom)
 {
     IniScratch scratch;
+    QString error;
     // A file we could not read would lose its hand-written keys: leave it alone.
-    if (!scratch.copyFrom(path))
-        return false;
+    if (!scratch.copyFrom(path, &error))
+        return fileio::WriteResult{false, error};
     {
         QSettings settings(scratch.path(), QSettings::IniFormat);
         settings.setIniCodec("UTF-8");
         write(settings);
         settings.sync();
         if (settings.status() != QSettings::NoError)
-            return false;
+            return fileio::WriteResult{
+                false, QStringLiteral("QSettings status %1").arg(settings.status())};
     }
     QFile written(scratch.path());
     if (!written.open(QIODevice::ReadOnly))
-        return false;
+        return fileio::WriteResult{false, written.errorString()};
     const QByteArray bytes = written.readAll();
     return replaceFile(path, withBom ? withBomAndCrLf(bytes) : bytes);
 }
@@ -222,7 +226,7 @@ const std::vector<ColorKey>& assistColorKeys()
     return keys;
 }
 
-bool writeClasses(const AppSettings& a, const QString& path, bool withBom)
+fileio::WriteResult writeClasses(const AppSettings& a, const QString& path, bool withBom)
 {
     return updateIni(
         path,
@@ -257,9 +261,8 @@ void AppSettings::load()
 
         const QString widthText = textValue(s, QStringLiteral("columnWidth"));
         // An empty value means no widths at all (eight of 40), not one width of 0.
-        const QStringList widths = widthText.trimmed().isEmpty()
-                                       ? QStringList()
-                                       : widthText.split(QLatin1Char(','));
+        const QStringList widths =
+            widthText.trimmed().isEmpty() ? QStringList() : widthText.split(QLatin1Char(','));
         columnWidth.clear();
         for (int i = 0; i < 8; ++i)
             columnWidth.append(i < widths.size() ? widths.at(i).toInt() : 40);
@@ -299,7 +302,7 @@ bool AppSettings::save()
 {
     const QString path = iniPath();
     backupFile(path);
-    const bool iniSaved = updateIni(
+    const bool iniSaved = !!updateIni(
         path,
         [this](QSettings& s) {
             s.setValue(QStringLiteral("csv_filename"), csv_filename);
@@ -315,6 +318,11 @@ bool AppSettings::save()
             for (int size : splitter)
                 sizes << QStringLiteral("%1").arg(size);
             s.setValue(QStringLiteral("splitter"), sizes);
+            // One text, as it is read: "100,0,80,40,40,40,40,40".
+            QStringList widths;
+            for (int width : columnWidth)
+                widths << QString::number(width);
+            s.setValue(QStringLiteral("columnWidth"), widths.join(QLatin1Char(',')));
             setFont(s, textFontKeys, textFont);
             setFont(s, inpFontKeys, inpFont);
             for (const ColorKey& c : colorKeys())
@@ -324,7 +332,7 @@ bool AppSettings::save()
 
     const QString classPath = classIniPath();
     backupFile(classPath);
-    const bool classesSaved = writeClasses(*this, classPath, true);
+    const bool classesSaved = !!writeClasses(*this, classPath, true);
     return iniSaved && classesSaved;
 }
 
@@ -347,7 +355,7 @@ void AppSettings::loadClasses(const QString& path)
     });
 }
 
-bool AppSettings::saveClasses(const QString& path)
+fileio::WriteResult AppSettings::saveClasses(const QString& path)
 {
     backupFile(path);
     return writeClasses(*this, path, false);
@@ -367,5 +375,5 @@ bool rewriteWithBom(const QString& path)
     // Line ends already CR LF stay single: a second rewrite changes nothing.
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    return replaceFile(path, utf8Bom + text.toUtf8());
+    return !!replaceFile(path, utf8Bom + text.toUtf8());
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fileio/atomicfile.h"
+
 #include <QByteArray>
 #include <QColor>
 #include <QFont>
@@ -26,8 +28,8 @@ public:
     void backupFile(const QString& path);
     // Replaces all 200 classes from a class file (a missing file gives defaults).
     void loadClasses(const QString& path);
-    // Backs up and writes all 200 classes.
-    bool saveClasses(const QString& path);
+    // Backs up and writes all 200 classes; on failure the result tells why.
+    fileio::WriteResult saveClasses(const QString& path);
 
     // True when i is a usable class index (0..199).
     static bool isClassIndex(int i) { return i >= 0 && i < ClassCount; }

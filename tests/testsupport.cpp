@@ -6,6 +6,8 @@
 
 #include <QAction>
 #include <QDateTime>
+#include <QDialog>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMenu>
 #include <QtTest>
@@ -44,6 +46,12 @@ QAction* ScriptedPrompts::execMenu(QMenu* menu, const QPoint&)
             return a;
         }
     return nullptr;
+}
+
+int ScriptedPrompts::execDialog(QDialog* dialog)
+{
+    calls.append({"dialog", dialog->windowTitle(), QString(), QString(), dialog->parentWidget()});
+    return dialogAnswers.isEmpty() ? int(QDialog::Rejected) : dialogAnswers.takeFirst()(dialog);
 }
 
 PromptScope::PromptScope()
@@ -100,4 +108,18 @@ std::function<int(QDialog*)> clickClassLabel(int n)
         }
         return d->result();
     };
+}
+
+void screenClick(QWidget* widget, const QPoint& pos)
+{
+    static QElapsedTimer clock;
+    if (!clock.isValid())
+        clock.start();
+    QWidget* top = widget->window();
+    const QPoint local = widget->mapTo(top, pos);
+    for (auto [type, held] : {std::pair{QEvent::MouseButtonPress, Qt::LeftButton},
+                              {QEvent::MouseButtonRelease, Qt::NoButton}})
+        qt_handleMouseEvent(top->windowHandle(), local, widget->mapToGlobal(pos), held,
+                            Qt::LeftButton, type, {}, int(100000000 + clock.elapsed()));
+    QCoreApplication::processEvents();
 }

@@ -3,6 +3,7 @@
 #include "prompts/prompts.h"
 
 #include <QDialog>
+#include <QPoint>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -25,9 +26,9 @@ public:
     QList<QMessageBox::StandardButton> buttonAnswers; // for question/information/warning
     QStringList fileAnswers;                          // for open/save; "" = cancel
     QStringList menuAnswers; // a menu entry's text, triggered like a real menu does; "" = dismissed
-    QList<QColor> colorAnswers;                       // for getColor; invalid = cancelled
-    // For modal dialogs and the palette: acts on the shown dialog and returns its
-    // result; none left = rejected.
+    QList<QColor> colorAnswers; // for getColor; invalid = cancelled
+    // For modal dialogs and the palette: acts on the shown dialog and returns its result;
+    // with none left a dialog is rejected.
     QList<std::function<int(QDialog*)>> dialogAnswers;
 
     QStringList kinds() const;
@@ -70,12 +71,8 @@ public:
         return colorAnswers.isEmpty() ? QColor() : colorAnswers.takeFirst();
     }
     QAction* execMenu(QMenu* menu, const QPoint& globalPos) override;
-    int execDialog(QDialog* dialog) override
-    {
-        calls.append(
-            {"dialog", dialog->windowTitle(), QString(), QString(), dialog->parentWidget()});
-        return dialogAnswers.isEmpty() ? 0 : dialogAnswers.takeFirst()(dialog);
-    }
+    // Answered by the next of dialogAnswers, rejected when none is left.
+    int execDialog(QDialog* dialog) override;
     void beep() override { calls.append({"beep", QString(), QString(), QString(), nullptr}); }
     bool openUrl(const QUrl& url) override
     {
@@ -121,6 +118,11 @@ private:
 // Points every tile provider of the loaded settings at a closed port on
 // 127.0.0.1, so that a shown window never reaches for a real tile server.
 void keepTilesLocal();
+
+// A left click as a screen sends it: press and release through the window system's entry
+// point, stamped with the real clock (kept above QTest's own stamps), so that two of them
+// within the system's interval make its double click.
+void screenClick(QWidget* widget, const QPoint& pos);
 
 // Small file helpers for tests.
 QByteArray readAll(const QString& path);

@@ -140,13 +140,18 @@ private slots:
     void pictures()
     {
         for (const char* name :
-             {"search_field", "next", "prev", "find", "update", "mapimage", "delete", "allclr",
-              "clr", "question", "expand", "document-open-5", "document-save-as-3", "color",
+             {"search_field", "next", "prev", "find", "update", "delete", "allclr", "clr",
+              "question", "expand", "document-open-5", "document-save-as-3", "color",
               "pelwicktools", "qt-icon", "help"}) {
             const QPixmap pixmap(QStringLiteral(":/icons/%1.png").arg(name));
             QVERIFY2(pixmap.size() == QSize(24, 24) && pixmap.hasAlphaChannel(), name);
         }
         QCOMPARE(QPixmap(":/icons/siro16.png").size(), QSize(16, 16));
+        // Our own picture, shown large in the About dialog.
+        const QImage sheet = QImage(":/icons/mapimage.png");
+        QCOMPARE(sheet.size(), QSize(64, 64));
+        QCOMPARE(qAlpha(sheet.pixel(0, 0)), 0);
+        QCOMPARE(qAlpha(sheet.pixel(32, 40)), 255);
         // The map pins the flag at its bottom-right corner: the foot of the pole is there.
         const QImage flag =
             QImage(":/resources/images/flag.png").convertToFormat(QImage::Format_ARGB32);

@@ -2,6 +2,8 @@
 
 #include "../app/ui_mainwindow.h"
 #include "app/mivaromap.h"
+#include "map/distance.h"
+#include "qmapcontrol/zoomcontrols.h"
 #include "records/tablemodel.h"
 #include "resources/resources.h"
 #include "settings/appsettings.h"
@@ -10,6 +12,7 @@
 
 #include <QClipboard>
 #include <QHeaderView>
+#include <QMenuBar>
 #include <QtTest>
 
 using qmapcontrol::PointWorldCoord;
@@ -37,6 +40,14 @@ QStringList names(const qmapcontrol::LayerGeometry& layer)
     return out;
 }
 
+// The smallest of a pixel's three colour values: tiles are saturated, so at
+// least one of theirs is low; background and the attribution box are light.
+int darkest(const QImage& image, int x, int y)
+{
+    const QRgb p = image.pixel(x, y);
+    return std::min({qRed(p), qGreen(p), qBlue(p)});
+}
+
 // QTest's mouse move carries no held button.
 void dragTo(QWidget* widget, const QPoint& pos, Qt::KeyboardModifiers mods = {})
 {
@@ -54,7 +65,9 @@ public:
     {
         if (!csv.isNull())
             writeAll(dir.file("list.csv"), csv);
-        QStringList ini{"[General]", "csv_filename=" + dir.file("list.csv"), "cache=false"};
+        QStringList ini{"[General]", "csv_filename=" + dir.file("list.csv")};
+        if (general.filter(QRegularExpression("^cache=")).isEmpty())
+            ini << "cache=false";
         ini << general << "[tiles]";
         for (const QString provider : {"google", "osm", "stamen", "gsi"})
             ini << provider + "=" + server.urlTemplate("/" + provider + "/{z}/{x}/{y}.png");
@@ -260,27 +273,25 @@ private slots:
         QCOMPARE(s.status(), text + QStringLiteral("をクリップボードにコピーしました"));
     }
 
+    // Real clicks at an ordinary speed (inside the system's double-click interval) and a slow one.
     void doubleClickFliesTheMap()
     {
         Session s(server, castles);
         s.show();
-        qint64 ms = 50000;
         // Row 3 of the data table (名古屋城), then row 0 of the bulk-edit table (大坂城).
-        for (const int row : {3, 0}) {
+        for (auto [row, gap] : {std::pair{3, 150}, {0, 500}}) {
             TableView* view = row ? s.ui().tableView : s.ui().tableView_2;
             s.ui().tabWidget->setCurrentIndex(row ? 0 : 2);
-            view->setClock([&ms] { return ms; });
             const PointWorldCoord start = s.w().map()->mapFocusPointCoord();
             const QPoint cell = view->visualRect(view->model()->index(row, 1)).center();
-            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell);
-            ms += 300;
-            QTest::qWait(200);
+            screenClick(view->viewport(), cell);
+            QTest::qWait(gap);
             QCOMPARE(s.w().map()->mapFocusPointCoord(), start); // one press does not fly
-            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell);
+            screenClick(view->viewport(), cell);
             QCOMPARE(s.w().searchPosition(), row);
             const PointWorldCoord target(row ? 136.8995 : 135.5259, row ? 35.1856 : 34.6873);
             QTRY_VERIFY_WITH_TIMEOUT(s.w().map()->mapFocusPointCoord() == target, 15000);
-            view->setClock({});
+            QTest::qWait(900); // the next table's first click is no second one
         }
     }
 
@@ -309,13 +320,157 @@ private slots:
         QCOMPARE(AppSettings::instance().sort, 3);
     }
 
-    void narrowWindowKeepsMapAtLeastOnePixel()
+    // However narrow the window or far the handle goes, 200 pixels of map stay.
+    void mapPaneNeverBelow200()
     {
         Session s(server, castles, {"columnWidth=\"500,500,500,500,500,500,500,500\""});
         s.show(QSize(900, 600));
-        s.w().resize(700, 500);
-        QTRY_COMPARE(s.w().map()->sizeHint().width(), 1);
-        QCOMPARE(s.w().map()->sizeHint().height(), s.w().height() - 40);
+        s.w().resize(300, 300);
+        QTRY_COMPARE(s.w().map()->sizeHint().width(), 200);
+        QTRY_VERIFY(s.w().width() >= s.w().minimumSizeHint().width());
+        QVERIFY(s.w().map()->width() >= 200);
+        QSplitter* splitter = s.ui().splitter;
+        QWidget* handle = splitter->handle(1);
+        const QPoint grip(handle->width() / 2, handle->height() / 2);
+        QTest::mousePress(handle, Qt::LeftButton, {}, grip);
+        dragTo(handle, grip + QPoint(400, 0));
+        QTest::mouseRelease(handle, Qt::LeftButton, {}, grip + QPoint(400, 0));
+        QVERIFY2(splitter->sizes().at(1) >= 200,
+                 qPrintable(QString::number(splitter->sizes().at(1))));
+        QVERIFY(s.w().map()->width() >= 200);
+    }
+
+    // Whole texts in the status bar: every provider's name and a two-digit zoom.
+    void statusLabelsHoldTheirTexts()
+    {
+        Session s(server, castles, {"zoomLevel=17"});
+        s.show(QSize(765, 645));
+        QLabel* zoom = s.w().zoomStatusLabel();
+        QCOMPARE(zoom->text(), QStringLiteral("ZoomLevel: 17"));
+        QVERIFY(zoom->width() >= 120);
+        for (QAction* provider : s.w().providerMenuActions()) {
+            if (provider == s.w().providerMenuActions()[2])
+                continue; // Stamen stops at zoom 12
+            provider->trigger();
+            QCOMPARE(zoom->text(), QStringLiteral("ZoomLevel: 17"));
+            QLabel* name = s.w().providerStatusLabel();
+            QVERIFY(name->width() >= 250);
+            for (QLabel* label : {zoom, name}) {
+                const int text = label->fontMetrics().horizontalAdvance(label->text());
+                QVERIFY2(label->contentsRect().width() >= text &&
+                             label->width() >= label->sizeHint().width(),
+                         qPrintable(label->text()));
+            }
+        }
+    }
+
+    // Longitude and latitude to five decimals while the pointer is over the map.
+    void pointerPosition()
+    {
+        Session s(server, castles);
+        s.show();
+        auto* map = s.w().map();
+        QLabel* pointer = s.w().pointerStatusLabel();
+        QCOMPARE(pointer->text(), QString());
+        const QPoint at = map->rect().center() + QPoint(31, -17);
+        const PointWorldCoord c = map->toPointWorldCoord(at);
+        QMouseEvent move(QEvent::MouseMove, at, map->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         {});
+        QApplication::sendEvent(map, &move);
+        QCOMPARE(pointer->text(), QString::number(c.longitude(), 'f', 5) + ", " +
+                                      QString::number(c.latitude(), 'f', 5));
+        QMouseEvent exact(QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton, {});
+        emit map->mouseEventMoveCoordinate(&exact, PointWorldCoord(135.5259, 34.6873));
+        QCOMPARE(pointer->text(), QStringLiteral("135.52590, 34.68730"));
+        QVERIFY(pointer->width() >=
+                pointer->fontMetrics().horizontalAdvance("-179.99999, -85.05113"));
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(map, &leave);
+        QCOMPARE(pointer->text(), QString());
+    }
+
+    // The title names the open list and stars unsaved changes; Ctrl+S saves to that list
+    // with the backups of the close question, Ctrl+O loads another.
+    void titleAndFileKeys()
+    {
+        Session s(server, castles);
+        s.show();
+        s.w().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&s.w()));
+        const QString list = s.dir.file("list.csv");
+        auto title = [&] { return s.w().windowTitle(); };
+        QCOMPARE(title(), QStringLiteral("MivaroMap Ver 0.70 - list.csv"));
+        setModified(list, QDateTime::currentDateTime().addDays(-2));
+        auto edit = [&](const QString& name) {
+            s.w().places[0]->name = name;
+            s.w().modified = true;
+            s.w().refreshPlaces();
+        };
+        edit(QStringLiteral("大阪城"));
+        QCOMPARE(title(), QStringLiteral("MivaroMap Ver 0.70 - list.csv*"));
+        QTest::keyClick(&s.w(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(title(), QStringLiteral("MivaroMap Ver 0.70 - list.csv"));
+        QVERIFY(!s.w().modified);
+        QCOMPARE(s.status(), list + QStringLiteral(" に保存しました"));
+        QVERIFY(readAll(list).contains("大阪城,135.5259"));
+        QCOMPARE(readAll(list + ".bak1"), castles); // the state before, kept once a day
+
+        // A folder where the list should be: the save fails, the star stays.
+        edit(QStringLiteral("難波"));
+        QVERIFY(QFile::remove(list) && QDir(s.dir.path()).mkdir("list.csv"));
+        QTest::keyClick(&s.w(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(s.asked().kinds().filter("warning").size(), 1);
+        QVERIFY(s.w().modified);
+        QCOMPARE(title(), QStringLiteral("MivaroMap Ver 0.70 - list.csv*"));
+
+        writeAll(s.dir.file("other.csv"), castles);
+        s.asked().buttonAnswers << QMessageBox::No; // the edits are not wanted
+        s.asked().fileAnswers << s.dir.file("other.csv");
+        QTest::keyClick(&s.w(), Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(s.asked().kinds().filter("open").size(), 1);
+        QCOMPARE(title(), QStringLiteral("MivaroMap Ver 0.70 - other.csv"));
+    }
+
+    // Ctrl+F goes to the search field from any page; F3 and Shift+F3 step the search.
+    void searchKeys()
+    {
+        Session s(server, castles);
+        s.show();
+        s.w().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&s.w()));
+        s.ui().tabWidget->setCurrentIndex(2);
+        QTest::keyClick(&s.w(), Qt::Key_F, Qt::ControlModifier);
+        QCOMPARE(s.ui().tabWidget->currentIndex(), 0);
+        QTRY_VERIFY(s.ui().lineEdit->hasFocus());
+        s.ui().lineEdit->setText(QStringLiteral("城"));
+        QList<int> hits;
+        for (auto mods : {Qt::NoModifier, Qt::NoModifier, Qt::ShiftModifier}) {
+            QTest::keyClick(&s.w(), Qt::Key_F3, mods);
+            hits << s.w().searchPosition();
+        }
+        QCOMPARE(hits, (QList<int>{0, 2, 0}));
+        // Each key shows beside its command and in the button's tool tip.
+        QStringList menu;
+        for (QAction* a : s.w().menuBar()->actions().at(1)->menu()->actions())
+            if (!a->shortcut().isEmpty())
+                menu << a->text() + '=' + a->shortcut().toString();
+        QCOMPARE(menu, QStringList({"(&F) 名前で検索=Ctrl+F", "(&N) 次へ=F3", "(&P) 前へ=Shift+F3",
+                                    "(&O) CSV Load=Ctrl+O", "(&S) 上書き保存=Ctrl+S"}));
+        QCOMPARE(s.ui().btnNext->toolTip() + s.ui().btnPrev->toolTip(),
+                 QStringLiteral("次へ (F3)前へ (Shift+F3)"));
+        QVERIFY(s.ui().btnLoad->toolTip().endsWith("(Ctrl+O)"));
+    }
+
+    // Widths dragged by hand are written at exit, as they are read.
+    void columnWidthsKept()
+    {
+        Session s(server, castles);
+        s.ui().tableView->horizontalHeader()->resizeSection(2, 123);
+        s.window.reset();
+        QCOMPARE(AppSettings::instance().columnWidth,
+                 (QList<int>{40, 40, 123, 40, 40, 40, 40, 40}));
+        QVERIFY(readAll(s.dir.file("mivaromap.ini"))
+                    .contains("columnWidth=\"40,40,123,40,40,40,40,40\""));
     }
 
     void splitterSnapsToTables_data()
@@ -375,10 +530,146 @@ private slots:
         }
     }
 
+    void distanceOnTheMap()
+    {
+        Session s(server, castles);
+        s.show();
+        auto* map = s.w().map();
+        const auto& notes = s.w().notes().geometries();
+        const QPoint p1 = map->rect().center() - QPoint(90, 40);
+        const QPoint p2 = map->rect().center() + QPoint(110, 70);
+        const PointWorldCoord a = map->toPointWorldCoord(p1), b = map->toPointWorldCoord(p2);
+
+        QTest::mouseClick(map, Qt::LeftButton, {}, p1);
+        QCOMPARE(notes.size(), 0u); // not armed
+
+        // Armed twice, still one handler: the first press only plants the flag.
+        s.w().distanceMenuAction()->trigger();
+        s.w().distanceMenuAction()->trigger();
+        QTest::mouseClick(map, Qt::RightButton, {}, p1);
+        QCOMPARE(notes.size(), 1u);
+        QMouseEvent dbl(QEvent::MouseButtonDblClick, p2, Qt::LeftButton, Qt::LeftButton, {});
+        emit map->mouseEventPressCoordinate(&dbl, b);
+        QCOMPARE(notes.size(), 1u);
+        QTest::mouseClick(map, Qt::LeftButton, {}, p2);
+        QCOMPARE(s.status(), QStringLiteral("X=%1 Y=%2")
+                                 .arg(b.longitude(), 0, 'f', 14)
+                                 .arg(b.latitude(), 0, 'f', 14));
+        QCOMPARE(notes.size(), 3u);
+
+        auto* flag = dynamic_cast<qmapcontrol::GeometryPointImage*>(notes[0].get());
+        auto* line = dynamic_cast<qmapcontrol::GeometryLineString*>(notes[1].get());
+        auto* label = dynamic_cast<qmapcontrol::GeometryPointImage*>(notes[2].get());
+        QVERIFY(flag && line && label);
+        QCOMPARE(flag->coord(), a);
+        QCOMPARE(flag->alignmentType(), Geometry::AlignmentType::BottomRight);
+        QCOMPARE(flag->image().size(), QSize(19, 25));
+        QCOMPARE(line->points(), (std::vector<PointWorldCoord>{a, b}));
+        QCOMPARE(label->coord(), b);
+        QCOMPARE(label->alignmentType(), Geometry::AlignmentType::BottomLeft);
+        QCOMPARE(label->image().toImage(),
+                 distance::labelPicture(distance::greatCircleKm(a, b)).toImage());
+        // Shown from zoom 0 to 17 only.
+        for (const auto& g : notes)
+            QVERIFY(g->isVisible(0) && g->isVisible(17) && !g->isVisible(18));
+
+        // Finished: the next press draws nothing until the action is chosen again.
+        QTest::mouseClick(map, Qt::LeftButton, {}, p1);
+        QCOMPARE(notes.size(), 3u);
+        s.w().distanceMenuAction()->trigger();
+        QTest::mouseClick(map, Qt::LeftButton, {}, p2);
+        QCOMPARE(notes.size(), 4u);
+        QCOMPARE(dynamic_cast<qmapcontrol::GeometryPoint*>(notes[3].get())->coord(), b);
+    }
+
+    void exportPicture_data()
+    {
+        QTest::addColumn<QSize>("window");
+        QTest::addColumn<QString>("answer"); // in the program directory; "" cancels
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("default name") << QSize(1200, 800) << "mapimage.png" << true;
+        QTest::newRow("another extension") << QSize(1000, 700) << "map.jpg" << true;
+        QTest::newRow("no extension") << QSize(1300, 760) << "map" << true;
+        QTest::newRow("cancel") << QSize(1200, 800) << "" << false;
+        QTest::newRow("missing folder") << QSize(1200, 800) << "gone/map.png" << false;
+    }
+
+    void exportPicture()
+    {
+        QFETCH(QSize, window);
+        QFETCH(QString, answer);
+        QFETCH(bool, saved);
+        Session s(server, castles);
+        s.show(window);
+        auto* map = s.w().map();
+        const int w = map->width(), h = map->height();
+        // Tiles in every corner, above the attribution box too.
+        if (saved)
+            QTRY_VERIFY_WITH_TIMEOUT(
+                [&] {
+                    const QImage shot = map->grab().toImage();
+                    return darkest(shot, 2, 2) < 100 && darkest(shot, w - 2, h - 30) < 100 &&
+                           darkest(shot, 2, h - 2) < 100;
+                }(),
+                20000);
+        QVERIFY(map->zoomControls()->isVisible());
+
+        // A measurement under way lives through the export.
+        s.w().distanceMenuAction()->trigger();
+        QTest::mouseClick(map, Qt::LeftButton, {}, map->rect().center());
+        const QString status = s.status();
+
+        const QString path = answer.isEmpty() ? QString() : s.dir.file(answer);
+        s.asked().fileAnswers << path;
+        const QStringList before = QDir(s.dir.path()).entryList(QDir::Files);
+        s.ui().btnMapImageSave->click();
+        QVERIFY(map->zoomControls()->isVisible());
+        const auto& calls = s.asked().calls;
+        QCOMPARE(calls.value(0).kind + "|" + calls.value(0).title + "|" + calls.value(0).text,
+                 "save|Save as file|" + s.dir.file("mapimage.png"));
+        QCOMPARE(calls.value(0).parent, &s.w());
+
+        if (saved) {
+            QCOMPARE(s.asked().kinds(), QStringList{"save"});
+            QCOMPARE(s.status(), path + QStringLiteral(" に保存しました"));
+            const QByteArray bytes = readAll(path);
+            QVERIFY(bytes.startsWith("\x89PNG\r\n\x1a\n"));
+            const QImage picture =
+                QImage::fromData(bytes, "PNG").convertToFormat(QImage::Format_ARGB32);
+            QCOMPARE(picture.size(), QSize(w, h));
+            map->enableZoomControls(false);
+            const QImage bare = map->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+            map->enableZoomControls(true);
+            const QImage withControls =
+                map->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+            QVERIFY(picture == bare);
+            QVERIFY(picture != withControls);
+            // The attribution box lies light over the tiles in the bottom-right corner.
+            QVERIFY(darkest(picture, w - 2, h - 2) >= 189);
+            QVERIFY(darkest(picture, w - 2, h - 30) < 100);
+        } else {
+            QCOMPARE(s.status(), status);
+            QCOMPARE(QDir(s.dir.path()).entryList(QDir::Files), before);
+            if (answer.isEmpty()) {
+                QCOMPARE(s.asked().kinds(), QStringList{"save"});
+            } else {
+                QCOMPARE(s.asked().kinds(), (QStringList{"save", "warning"}));
+                QCOMPARE(calls[1].title, QStringLiteral("保存エラー"));
+                const QString head = path + QStringLiteral(" に保存できませんでした。\n");
+                QVERIFY2(calls[1].text.startsWith(head) && calls[1].text.size() > head.size(),
+                         qPrintable(calls[1].text));
+            }
+        }
+
+        QTest::mouseClick(map, Qt::LeftButton, {}, map->rect().center() + QPoint(50, 50));
+        QCOMPARE(s.w().notes().geometries().size(), 3u);
+    }
+
     void tilesFromTheConfiguredServer()
     {
         server.clearRequests();
-        Session s(server, QByteArray(), {"provider=1"});
+        QTemporaryDir cache;
+        Session s(server, QByteArray(), {"provider=1", "cache=true", "cache_path=" + cache.path()});
         QCOMPARE(AppSettings::instance().tilesOsm, server.urlTemplate("/osm/{z}/{x}/{y}.png"));
         s.show();
         // 455/201 is the tile of the start position 139.949, 35.7153 at zoom 9.
@@ -388,6 +679,10 @@ private slots:
         const QPoint centre = s.w().map()->rect().center();
         QTRY_COMPARE_WITH_TIMEOUT(s.w().map()->grab().toImage().pixel(centre),
                                   TestTileServer::tileColor(9, 455, 201).rgb(), 20000);
+        // Kept in the folder the settings name, not in the default one beside the program.
+        QTRY_VERIFY(
+            QDirIterator(cache.path(), QDir::Files, QDirIterator::Subdirectories).hasNext());
+        QVERIFY(!QFileInfo::exists(s.dir.file("cache")));
 
         // Another provider from the menu: its own address.
         server.clearRequests();

@@ -7,6 +7,7 @@
 #include "widgets/mivaromaputil.h"
 
 #include <QFontMetrics>
+#include <QPainter>
 #include <QtTest>
 
 static const QColor Red(200, 30, 30), Yellow(250, 240, 20), Blue(20, 40, 220), Grey(128, 128, 128);
@@ -71,6 +72,64 @@ private slots:
         QCOMPARE(bool(std::dynamic_pointer_cast<qmapcontrol::GeometryPointImageScaled>(g)),
                  p.kind == MarkerKind::ScaledLabel);
         QCOMPARE(g->metadata(QStringLiteral("name")).toString(), QStringLiteral("x"));
+    }
+
+    void drawnSize_data()
+    {
+        QTest::addColumn<QString>("shape");
+        QTest::addColumn<QString>("level");
+        QTest::addColumn<int>("zoom");
+        QTest::addColumn<QSize>("size"); // of a 40 x 20 picture; empty: not drawn
+        QTest::newRow("scaled at its level") << "Scaled"
+                                             << "10" << 10 << QSize(40, 20);
+        QTest::newRow("scaled one below") << "Scaled"
+                                          << "10" << 9 << QSize(20, 10);
+        QTest::newRow("scaled one above") << "Scaled"
+                                          << "10" << 11 << QSize(80, 40);
+        QTest::newRow("scaled, low level") << "Scaled"
+                                           << "3" << 5 << QSize(160, 80);
+        QTest::newRow("scaled far out") << "Scaled"
+                                        << "10" << 1 << QSize(0, 0);
+        QTest::newRow("image from 9") << "Image"
+                                      << "3" << 9 << QSize(40, 20);
+        QTest::newRow("image not at 8") << "Image"
+                                        << "10" << 8 << QSize(0, 0);
+        QTest::newRow("circle at 17") << "Circle"
+                                      << "10" << 17 << QSize(40, 20);
+        QTest::newRow("circle not at 8") << "Circle"
+                                         << "10" << 8 << QSize(0, 0);
+    }
+    // A place drawn on a layer, centred in a 600 x 400 view: its picture's size on the screen.
+    void drawnSize()
+    {
+        using namespace qmapcontrol;
+        QFETCH(QString, shape);
+        QFETCH(QString, level);
+        QFETCH(int, zoom);
+        const PointWorldCoord at(138.7274, 35.3606);
+        const auto list = places({{"富士山", "138.7274", "35.3606", "0", "2", shape, "14", level}});
+        QPixmap picture(40, 20);
+        picture.fill(Red);
+        LayerGeometry layer("places", 0, 17);
+        layer.addGeometry(makeMarkerGeometry(markerPlace(*list[0]), picture));
+        const QPointF origin = projection::toWorldPixels(at, zoom) - QPointF(300, 200);
+        const MapView view{zoom, QPointF(std::round(origin.x()), std::round(origin.y())),
+                           QSize(600, 400)};
+        QImage image(view.size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        layer.draw(painter, view);
+        painter.end();
+        QRect box;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (qGreen(image.pixel(x, y)) < 128) // mostly red, not a smoothed edge
+                    box |= QRect(x, y, 1, 1);
+        QFETCH(QSize, size);
+        QCOMPARE(box.size(), size);
+        if (!size.isEmpty())
+            QCOMPARE(box.center(),
+                     QRect(QPoint(300 - size.width() / 2, 200 - size.height() / 2), size).center());
     }
 
     void fileNames_data()

@@ -44,6 +44,21 @@ private slots:
         std::tie(r.name, r.x, r.y, r.level) = std::tuple("A,B", "  135.5 ", "\t34.6", "10\r");
         QCOMPARE(formatPlaceLine(r), QStringLiteral("\"A,B\",135.5,34.6,,,,,10\r\n"));
     }
+    // A spreadsheet's export: every field quoted, CR LF line ends.
+    void quotedCrLfExport()
+    {
+        const QString file = dir.filePath("export.csv");
+        writeAll(file, "\"姫路城\",\"134.69\",\"34.83\",\"3\",\"2\",\"Image\",\"11\",\"10\"\r\n"
+                       "\"a,b\",\"1\",\"2\",\"\",\"1\",\"Circle\",\"\",\"\"\r\n");
+        const PlaceList list = parsePlaceLines(readPlaceLines(file));
+        QCOMPARE(int(list.size()), 2);
+        QStringList fields;
+        for (const auto& r : list)
+            for (int c = 0; c < 8; ++c)
+                fields << r->field(c);
+        QCOMPARE(fields, QStringList({"姫路城", "134.69", "34.83", "3", "2", "Image", "11", "10",
+                                      "a,b", "1", "2", "", "1", "Circle", "", ""}));
+    }
     void fileNames()
     {
         QCOMPARE(withCsvSuffix("list"), QStringLiteral("list.csv"));
@@ -55,14 +70,19 @@ private slots:
     }
     void duplicates_data()
     {
-        QTest::addColumn<QStringList>("record");
+        QTest::addColumn<QStringList>("record"); // name, x, y, layer
         QTest::addColumn<bool>("duplicate");
         QTest::addColumn<QString>("report");
-        QTest::newRow("within 0.001") << QStringList{"A", "135.0009", "1"} << true << "";
-        QTest::newRow("later match") << QStringList{"A", "136", "1"} << true << "1 : A\n";
-        QTest::newRow("other place") << QStringList{"A", "137", "1"} << false << "1 : A\n3 : A\n";
-        QTest::newRow("other layer") << QStringList{"A", "135", "2"} << false << "1 : A\n3 : A\n";
-        QTest::newRow("case-sensitive name") << QStringList{"a", "135", "1"} << false << "";
+        QTest::newRow("x 0.0009 off") << QStringList{"A", "135.0009", "34", "1"} << true << "";
+        QTest::newRow("x 0.0011 off")
+            << QStringList{"A", "134.9989", "34", "1"} << false << "1 : A\n3 : A\n";
+        QTest::newRow("y 0.0009 off") << QStringList{"A", "135", "33.9991", "1"} << true << "";
+        QTest::newRow("y 0.0011 off")
+            << QStringList{"A", "135", "34.0011", "1"} << false << "1 : A\n3 : A\n";
+        QTest::newRow("later match") << QStringList{"A", "136", "34", "1"} << true << "1 : A\n";
+        QTest::newRow("other layer")
+            << QStringList{"A", "135", "34", "2"} << false << "1 : A\n3 : A\n";
+        QTest::newRow("case-sensitive name") << QStringList{"a", "135", "34", "1"} << false << "";
     }
     void duplicates() // same-named records met before the match are reported
     {
@@ -71,7 +91,8 @@ private slots:
         QFETCH(QString, report);
         const auto list = parsePlaceLines({"A,135,34,,1,,,", "B,135,34,,1,,,", "A,136,34,,1,,,"});
         QString seen = QStringLiteral("kept\n"); // appended to, never replaced
-        QCOMPARE(isExactDuplicate(list, record[0], record[1], "34", record[2], seen), duplicate);
+        QCOMPARE(isExactDuplicate(list, record[0], record[1], record[2], record[3], seen),
+                 duplicate);
         QCOMPARE(seen, "kept\n" + report);
     }
     void backupsOnceADayThreeDeep()

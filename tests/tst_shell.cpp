@@ -4,6 +4,7 @@
 #include "testsupport.h"
 
 #include <QDir>
+#include <QLibraryInfo>
 #include <QStatusBar>
 #include <QtTest>
 
@@ -47,6 +48,57 @@ private slots:
         QCOMPARE(p.color(QPalette::Active, QPalette::Text), QColor(7, 8, 9));
         QCOMPARE(p.color(QPalette::Disabled, QPalette::Text), QColor(Qt::darkGreen));
         QCOMPARE(p.color(QPalette::Disabled, QPalette::ButtonText), QColor(Qt::darkGreen));
+    }
+
+    void toolTipColours_data()
+    {
+        QTest::addColumn<QString>("base");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("white on white: black") << "#ffffff"
+                                               << "#ffffff"
+                                               << "#000000";
+        QTest::newRow("black on black: white") << "#000000"
+                                               << "#000000"
+                                               << "#ffffff";
+        QTest::newRow("readable kept") << "#ffffdc"
+                                       << "#333333"
+                                       << "#333333";
+        // White on #777777 is 4.48:1, just short; black reads better there (4.69:1).
+        QTest::newRow("just short") << "#777777"
+                                    << "#ffffff"
+                                    << "#000000";
+        QTest::newRow("just enough") << "#767676"
+                                     << "#ffffff"
+                                     << "#ffffff";
+    }
+    // From the settings file as the user has it; the stored colours stay.
+    void toolTipColours()
+    {
+        QFETCH(QString, base);
+        QFETCH(QString, text);
+        Shell s;
+        writeAll(s.dir.file("mivaromap.ini"),
+                 ("[palette]\nToolTipBase=" + base + "\nToolTipText=" + text + "\n").toUtf8());
+        AppSettings::instance().load();
+        const QPalette p = buildAppPalette(AppSettings::instance());
+        for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+            QTEST(p.color(group, QPalette::ToolTipText).name(), "shown");
+            QCOMPARE(p.color(group, QPalette::ToolTipBase).name(), base);
+        }
+        QVERIFY(AppSettings::instance().save());
+        QVERIFY(readAll(s.dir.file("mivaromap.ini")).contains("ToolTipText=" + text.toUtf8()));
+    }
+
+    // Qt's own dialogs speak Japanese when the system has the translation.
+    void qtTranslations()
+    {
+        const QString base = QLibraryInfo::location(QLibraryInfo::TranslationsPath);
+        if (!QFile::exists(base + "/qtbase_ja.qm"))
+            QSKIP("Qt's Japanese translation is not installed");
+        QVERIFY(installQtTranslations(qApp));
+        QVERIFY(QCoreApplication::translate("QPlatformTheme", "&Yes").contains("はい"));
+        QVERIFY(QCoreApplication::translate("QFileDialog", "File &name:").contains("ファイル名"));
     }
 
     void close_data()
@@ -104,7 +156,7 @@ private slots:
         {
             MivaroMap w;
             QCOMPARE(w.windowTitle() + w.statusBar()->currentMessage(),
-                     QStringLiteral("MivaroMap Ver 0.70Ready"));
+                     QStringLiteral("MivaroMap Ver 0.70 - castlelist.csvReady"));
             w.places.front()->name = QStringLiteral("B");
             QVERIFY(w.savePlaceFile(w.currentFile, true, true));
             QVERIFY(w.autosave(false));

@@ -40,6 +40,7 @@ private slots:
     void alignment();
     void scaledPictureDrawsItsVisiblePart();
     void layerMatchesGoingThroughAll();
+    void spatialIndexMatchesScan();
 };
 
 void TestGeometry::alignment_data()
@@ -152,6 +153,62 @@ void TestGeometry::layerMatchesGoingThroughAll()
             }
             QCOMPARE(layer.geometryAt(p, view), topmost);
         }
+    }
+}
+
+void TestGeometry::spatialIndexMatchesScan()
+{
+    // Entries of every shape, many with edges and centres on cell borders, some past the
+    // world's edge, a heap on one spot; the index must answer exactly as a scan of them all.
+    QRandomGenerator random(11);
+    const auto border = [&] { return random.bounded(1 << 6) / double(1 << random.bounded(7)); };
+    const auto anywhere = [&] { return random.generateDouble() * 1.2 - 0.1; };
+    const auto box = [&](int kind) {
+        const double x = kind % 2 ? border() : anywhere();
+        const double y = kind % 3 ? border() : anywhere();
+        switch (kind % 6) {
+        case 0: // a point
+            return Box{x, y, x, y};
+        case 1: // wide
+            return Box{x, y, x + random.generateDouble(), y + 1e-6};
+        case 2: // tall
+            return Box{x, y, x + 1e-6, y + random.generateDouble()};
+        case 3: // huge
+            return Box{x - 0.6, y - 0.6, x + 0.6, y + 0.6};
+        case 4: // tiny
+            return Box{x, y, x + 1e-9, y + 1e-9};
+        default: // a cell's size, border to border
+            return Box{x, y, x + border() / 8, y + border() / 8};
+        }
+    };
+    SpatialIndex index;
+    std::vector<Box> boxes;
+    for (int i = 0; i < 4000; ++i)
+        boxes.push_back(i % 10 == 0 ? Box{0.5, 0.25, 0.5, 0.25} : box(random.bounded(6)));
+    for (std::size_t i = 0; i < boxes.size(); ++i)
+        index.insert({boxes[i], i, &boxes[i]});
+    std::vector<bool> removed(boxes.size(), false);
+    for (int round = 0; round < 2; ++round) {
+        for (int q = 0; q < 600; ++q) {
+            const Box area = box(random.bounded(6));
+            std::vector<const void*> found, scanned;
+            index.query(area, [&](const SpatialIndex::Entry& e) { found.push_back(e.item); });
+            for (std::size_t i = 0; i < boxes.size(); ++i) {
+                if (!removed[i] && boxes[i].intersects(area))
+                    scanned.push_back(&boxes[i]);
+            }
+            std::sort(found.begin(), found.end());
+            QVERIFY2(found == scanned, qPrintable(QStringLiteral("round %1 query %2: %3 for %4")
+                                                      .arg(round)
+                                                      .arg(q)
+                                                      .arg(found.size())
+                                                      .arg(scanned.size())));
+        }
+        for (std::size_t i = round; i < boxes.size(); i += 3) { // then without a third
+            QVERIFY(index.remove(&boxes[i], boxes[i]));
+            removed[i] = true;
+        }
+        QCOMPARE(index.size(), std::size_t(std::count(removed.begin(), removed.end(), false)));
     }
 }
 

@@ -70,6 +70,8 @@ private slots:
     void clicksReachOneLayer();
     void zoomLimitsAndChangeZoomLevel();
     void renderedViewFromTileServer();
+    void pointerMovesAndLeaves();
+    void scaleBarClearsAttribution();
 };
 
 void TestMapControl::clicksReachOneLayer_data()
@@ -240,6 +242,16 @@ void TestMapControl::renderedViewFromTileServer()
     for (const auto& [point, colour] : expected)
         QCOMPARE(image.pixel(point), colour);
     QVERIFY(image.pixel(508, 508) != tileAt(2, 2)); // the attribution, bottom right
+    // The scale bar, bottom left: 2000 km at zoom 2 on the equator, 51 pixels from x = 4.
+    const QRgb ink = qRgb(50, 50, 50);
+    for (const auto& [x, y, inked] : {std::tuple{4, 507, true},
+                                      {55, 507, true},
+                                      {30, 507, true},
+                                      {55, 502, true},
+                                      {30, 502, false},
+                                      {57, 507, false},
+                                      {3, 507, false}})
+        QVERIFY2((image.pixel(x, y) == ink) == inked, qPrintable(QStringLiteral("%1").arg(x)));
     notes->clearGeometries();
     QCOMPARE(map.grab().toImage().pixel(100, 150), tileAt(1, 1));
     // Zooming in while the new tiles are held back shows the old ones blown up;
@@ -254,6 +266,50 @@ void TestMapControl::renderedViewFromTileServer()
     server.setHolding(false);
     QTRY_COMPARE_WITH_TIMEOUT(map.grab().toImage().pixel(10, 300),
                               TestTileServer::tileColor(3, 3, 4).rgb(), 10000);
+}
+
+// Moves are told with or without a button held, and so is leaving the map.
+void TestMapControl::pointerMovesAndLeaves()
+{
+    Fixture f;
+    QStringList heard;
+    connect(&f.map, &QMapControl::mouseEventMoveCoordinate, this,
+            [&](QMouseEvent* e, PointWorldCoord c) {
+                heard << QString::number(e->buttons()) + ' ' + f.at(c);
+            });
+    connect(&f.map, &QMapControl::mouseLeft, this, [&] { heard << "left"; });
+    QVERIFY(f.map.hasMouseTracking());
+    for (auto [pos, held] :
+         {std::pair{QPoint(120, 80), Qt::NoButton}, {QPoint(130, 90), Qt::LeftButton}}) {
+        QMouseEvent move(QEvent::MouseMove, pos, f.map.mapToGlobal(pos), Qt::NoButton, held, {});
+        QCoreApplication::sendEvent(&f.map, &move);
+    }
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(&f.map, &leave);
+    QCOMPARE(heard, QStringList({"0 120,80", "1 130,90", "left"}));
+}
+
+// On a map too narrow for both, the scale bar stands on the attribution instead of under it.
+void TestMapControl::scaleBarClearsAttribution()
+{
+    TestTileServer server;
+    Fixture f;
+    f.map.addLayer(std::make_shared<LayerMapAdapter>(
+        "Map",
+        std::make_shared<MapAdapterTile>(server.urlTemplate(), 0, 17,
+                                         "a long attribution for a narrow map"),
+        0, 17));
+    auto lowestInk = [&f] { // of the bar's left end, x = 4
+        const QImage image = f.map.grab().toImage();
+        for (int y = image.height() - 1; y >= 0; --y)
+            if (image.pixel(4, y) == qRgb(50, 50, 50))
+                return image.height() - 1 - y;
+        return -1;
+    };
+    QCOMPARE(lowestInk(), 4);
+    f.map.setViewportSize(QSizeF(150, 120));
+    QTRY_COMPARE(f.map.width(), 150);
+    QVERIFY2(lowestInk() > 12, qPrintable(QString::number(lowestInk())));
 }
 
 QTEST_MAIN(TestMapControl)

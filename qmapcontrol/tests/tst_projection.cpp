@@ -14,6 +14,7 @@ private slots:
     void clampAndWrap();
     void tiles_data();
     void tiles();
+    void tilesNearestTheCentreFirst();
 };
 
 void TestProjection::pixelsAndRoundTrip_data()
@@ -84,6 +85,21 @@ void TestProjection::tiles()
     load.sort();
     load.prepend(QString::asprintf("%d %d %d %d:", r.xFirst, r.xLast, r.yFirst, r.yLast));
     QTEST(load.join(' '), "expected");
+}
+
+void TestProjection::tilesNearestTheCentreFirst()
+{
+    // Columns 2..4, rows 3..5 at zoom 4, grown by one tile: 25 tiles around tile 3/4.
+    const TileRange range = tileRange(QRectF(512, 768, 768, 768), 4);
+    const QVector<TileKey> keys = tilesToLoad(range, 4, 1);
+    QCOMPARE(keys.size(), 25);
+    QCOMPARE(QPoint(keys[0].x, keys[0].y), QPoint(3, 4));
+    double previous = 0.0;
+    for (const TileKey& k : keys) {
+        const double d = std::hypot(k.x - 3, k.y - 4);
+        QVERIFY2(d >= previous, qPrintable(QStringLiteral("%1/%2").arg(k.x).arg(k.y)));
+        previous = d;
+    }
 }
 
 QTEST_APPLESS_MAIN(TestProjection)

@@ -172,6 +172,10 @@ void TestTiles::ancestorPiece()
     QTRY_COMPARE(server.heldCount(), 2);
     server.setHolding(false);
     QTRY_VERIFY(drawsPart(6, 40, 20, QRectF(0, 128, 32, 32), TestTileServer::tileColor(3, 5, 2)));
+    // At the last zoom itself the tile is its own, whole, from memory.
+    const TileSource::Piece last = source.tile(adapter, 3, 5, 2);
+    QVERIFY(last.exact && last.source == QRectF(0, 0, 256, 256));
+    QCOMPARE(colourAt(last), TestTileServer::tileColor(3, 5, 2).rgb());
     QVERIFY(drawsPart(5, 9, 13, QRectF(64, 64, 64, 64), TestTileServer::tileColor(3, 2, 3)));
     settle(source);
     QCOMPARE(server.paths(), QStringList({"/2/1/1.png", "/3/2/3.png", "/3/5/2.png"}));

@@ -1,0 +1,22 @@
+#include "map/mapexport.h"
+
+#include <QBuffer>
+#include <QImageWriter>
+
+namespace mapexport {
+
+bool encodePng(const QImage& image, QByteArray* bytes, QString* error)
+{
+    bytes->clear();
+    QBuffer buffer(bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "PNG");
+    writer.setQuality(8);
+    if (writer.write(image))
+        return true;
+    *error = writer.errorString();
+    bytes->clear();
+    return false;
+}
+
+} // namespace mapexport
