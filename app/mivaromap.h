@@ -25,6 +25,7 @@ class MarkerPictureCache;
 class MivaroMapUtil;
 class TableModel;
 class TableView;
+class UserAssist;
 
 namespace Ui {
 class MainWindow;
@@ -91,6 +92,7 @@ public:
     EditHistory* editHistory() const { return history; }
     QAction* undoMenuAction() const { return undoAction; }
     QAction* redoMenuAction() const { return redoAction; }
+    UserAssist* openAssist() const { return assist; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -185,6 +187,11 @@ private:
     void switchProvider(int index);
     // Shows a search step's outcome: the hit, the beep, the status, the web search.
     void applyStep(const search::Step& step);
+    // Help: a press closes the open help, or opens the index at a path under
+    // the program directory.
+    void toggleAssist(const QString& path);
+    void openHelpIndex(const QString& path);
+    void openAssistFile(const QString& entry);
     // Swaps class n with its named neighbour `to` in the table and the places, then saves.
     void moveClass(int n, int to);
     // Glides the map to the place shown in a row of a table.
@@ -232,6 +239,7 @@ private:
     EditHistory* history = nullptr;
     QLabel* zoomLabel = nullptr;
     QLabel* providerLabel = nullptr;
+    UserAssist* assist = nullptr;
     // Longitude and latitude under the pointer while it is over the map.
     QLabel* pointerLabel = nullptr;
 };

@@ -3,6 +3,7 @@
 //
 //   build/bench/bench_editing --benchmark_filter=BM_Delete --benchmark_repetitions=5
 #include "app/mivaromap.h"
+#include "map/markers.h"
 #include "prompts/prompts.h"
 #include "records/tablemodel.h"
 #include "resources/resources.h"

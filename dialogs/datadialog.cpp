@@ -3,7 +3,9 @@
 #include "prompts/prompts.h"
 #include "records/editing.h"
 #include "records/placerecord.h"
+#include "settings/programdir.h"
 #include "ui_datadialog.h"
+#include "widgets/assist/userassist.h"
 #include "widgets/mivaromaputil.h"
 
 #include <QApplication>
@@ -37,6 +39,7 @@ DataDialog::DataDialog(const QString& name, const QString& x, const QString& y,
 
 DataDialog::~DataDialog()
 {
+    onAssistClose();
     delete ui;
 }
 
@@ -52,7 +55,17 @@ void DataDialog::on_btnCansel_clicked()
 
 void DataDialog::on_btnHelp_clicked()
 {
-    // The help popups of this dialog come with the assist windows.
+    if (assist) {
+        onAssistClose();
+        return;
+    }
+    assist = new UserAssist(programDir() + QStringLiteral("/help/datadialog.help"), this);
+    connect(assist, SIGNAL(UserAssistClose()), this, SLOT(onAssistClose()));
+}
+
+void DataDialog::onAssistClose()
+{
+    UserAssist::closeSet(assist, this, SLOT(onAssistClose()));
 }
 
 void DataDialog::onMouseRightClick(const QPoint&)

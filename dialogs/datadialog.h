@@ -5,6 +5,7 @@
 #include <QString>
 
 class MivaroMapUtil;
+class UserAssist;
 
 namespace Ui {
 class DataDialog;
@@ -23,18 +24,22 @@ public:
     ~DataDialog() override;
 
     Ui::DataDialog* form() const { return ui; }
+    UserAssist* openAssist() const { return assist; }
 
 private slots:
     void on_btnOK_clicked();
     void on_btnCansel_clicked();
     void on_btnHelp_clicked();
     void onMouseRightClick(const QPoint& point);
+    void onAssistClose();
 
 private:
     Ui::DataDialog* ui;
     // Reference for placing the colour palette.
     QWidget* parentWindow;
     MivaroMapUtil* util;
+    // The open help, null when none is.
+    UserAssist* assist = nullptr;
 };
 
 // Runs the dialog over the eight strings; true when the user pressed OK, and

@@ -51,6 +51,13 @@ QMessageBox::StandardButton QtPrompts::warning(QWidget* parent, const QString& t
     return QMessageBox::warning(parent, title, text, buttons);
 }
 
+QMessageBox::StandardButton QtPrompts::critical(QWidget* parent, const QString& title,
+                                                const QString& text,
+                                                QMessageBox::StandardButtons buttons)
+{
+    return QMessageBox::critical(parent, title, text, buttons);
+}
+
 QString QtPrompts::getOpenFileName(QWidget* parent, const QString& caption, const QString& dir,
                                    const QString& filter)
 {

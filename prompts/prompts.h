@@ -31,12 +31,16 @@ public:
     virtual QMessageBox::StandardButton warning(QWidget* parent, const QString& title,
                                                 const QString& text,
                                                 QMessageBox::StandardButtons buttons) = 0;
+    virtual QMessageBox::StandardButton critical(QWidget* parent, const QString& title,
+                                                 const QString& text,
+                                                 QMessageBox::StandardButtons buttons) = 0;
     virtual QString getOpenFileName(QWidget* parent, const QString& caption, const QString& dir,
                                     const QString& filter) = 0;
     virtual QString getSaveFileName(QWidget* parent, const QString& caption, const QString& dir,
                                     const QString& filter) = 0;
     virtual QColor getColor(const QColor& initial, QWidget* parent, const QString& title) = 0;
-    // Shows a popup menu at a global position; the chosen action, or null.
+    // Shows a popup menu at a global position; the chosen action (already
+    // triggered, as a real menu does), or null.
     virtual QAction* execMenu(QMenu* menu, const QPoint& globalPos) = 0;
     // Runs a modal dialog; its result code (QDialog::Accepted or Rejected).
     virtual int execDialog(QDialog* dialog) = 0;
@@ -61,6 +65,8 @@ public:
                                             QMessageBox::StandardButtons buttons) override;
     QMessageBox::StandardButton warning(QWidget* parent, const QString& title, const QString& text,
                                         QMessageBox::StandardButtons buttons) override;
+    QMessageBox::StandardButton critical(QWidget* parent, const QString& title, const QString& text,
+                                         QMessageBox::StandardButtons buttons) override;
     QString getOpenFileName(QWidget* parent, const QString& caption, const QString& dir,
                             const QString& filter) override;
     QString getSaveFileName(QWidget* parent, const QString& caption, const QString& dir,

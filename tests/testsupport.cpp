@@ -41,8 +41,10 @@ QAction* ScriptedPrompts::execMenu(QMenu* menu, const QPoint&)
     calls.append({"menu", menu->title(), entries.join('\n'), QString(), nullptr});
     const QString want = menuAnswers.isEmpty() ? QString() : menuAnswers.takeFirst();
     for (QAction* a : menu->actions())
-        if (!want.isEmpty() && a->text() == want)
+        if (!want.isEmpty() && a->text() == want) {
+            a->trigger();
             return a;
+        }
     return nullptr;
 }
 

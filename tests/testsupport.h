@@ -25,8 +25,8 @@ public:
     QList<Call> calls;
     QList<QMessageBox::StandardButton> buttonAnswers; // for question/information/warning
     QStringList fileAnswers;                          // for open/save; "" = cancel
-    QStringList menuAnswers;                          // a menu entry's text; "" = dismissed
-    QList<QColor> colorAnswers;                       // for getColor; invalid = cancelled
+    QStringList menuAnswers; // a menu entry's text, triggered like a real menu does; "" = dismissed
+    QList<QColor> colorAnswers; // for getColor; invalid = cancelled
     // For modal dialogs and the palette: acts on the shown dialog and returns its result;
     // with none left a dialog is rejected.
     QList<std::function<int(QDialog*)>> dialogAnswers;
@@ -49,6 +49,11 @@ public:
                                         QMessageBox::StandardButtons) override
     {
         return answer({"warning", title, text, QString(), parent}, QMessageBox::Ok);
+    }
+    QMessageBox::StandardButton critical(QWidget* parent, const QString& title, const QString& text,
+                                         QMessageBox::StandardButtons) override
+    {
+        return answer({"critical", title, text, QString(), parent}, QMessageBox::Ok);
     }
     QString getOpenFileName(QWidget* parent, const QString& caption, const QString& dir,
                             const QString& filter) override
