@@ -36,6 +36,11 @@ public:
     {
         return QMessageBox::Ok;
     }
+    QMessageBox::StandardButton critical(QWidget*, const QString&, const QString&,
+                                         QMessageBox::StandardButtons) override
+    {
+        return QMessageBox::Ok;
+    }
     QString getOpenFileName(QWidget*, const QString&, const QString&, const QString&) override
     {
         return file;
