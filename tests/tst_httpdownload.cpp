@@ -228,14 +228,13 @@ private slots:
         QVERIFY(download.isFinished());
         QByteArray bytes;
         QString msg;
-        const int before = server.requests("/late");
         QCOMPARE(download.download(bytes, msg), 1);
         QVERIFY(download.isFinished());
-        // The first answer arrives during the second call; it must not mix in.
-        QTRY_COMPARE_WITH_TIMEOUT(server.requests("/late"), before + 1, 30000);
+        // Whether the abandoned request reached the server is up to the machine's
+        // timing; if it did, its answer comes during the second call and must not mix in.
         AppSettings::instance().timeout = 5;
         QCOMPARE(download.download(bytes, msg), 0);
-        QCOMPARE(bytes, "answer " + QByteArray::number(before + 2));
+        QCOMPARE(bytes, "answer " + QByteArray::number(server.requests("/late")));
         QVERIFY(download.isFinished());
     }
 
