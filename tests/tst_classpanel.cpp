@@ -130,51 +130,43 @@ private slots:
         QVERIFY(!s.w().modified);
     }
 
-    void insertRefusedWhileTheLastClassIsTaken_data()
+    // Refused or declined: places, names, files and the unsaved state stay as they were.
+    void insertOrEraseChangesNothing_data()
     {
-        QTest::addColumn<QString>("name199");
+        QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("colour");
-        QTest::addRow("named") << "last"
-                               << "3";
-        QTest::addRow("in use") << ""
-                                << "0199";
+        QTest::addColumn<QString>("name199");
+        QTest::addColumn<QString>("kind");
+        auto row = [](const char* tag, QString button, QString colour, QString name, QString kind) {
+            QTest::addRow("%s", tag) << button << colour << name << kind;
+        };
+        row("insert, 199 named", "insert3", "3", "last", "information");
+        row("insert, 199 in use", "insert3", "0199", "", "information");
+        row("insert declined", "insert3", "3", "", "question");
+        row("erase declined", "erase2", "3", "", "question");
     }
-    void insertRefusedWhileTheLastClassIsTaken()
+    void insertOrEraseChangesNothing()
     {
-        QFETCH(QString, name199);
+        QFETCH(QString, button);
         QFETCH(QString, colour);
+        QFETCH(QString, name199);
+        QFETCH(QString, kind);
         Session s({colour}, {{3, "three"}, {199, name199}});
         const QByteArray list = readAll(s.dir.file("list.csv"));
         s.w().modified = true;
-        s.press("insert3");
-        QCOMPARE(s.asked().kinds(), QStringList{"information"});
-        QCOMPARE(s.asked().calls[0].title, "色挿入");
-        QCOMPARE(s.asked().calls[0].text, "分類クラス199が使われているため挿入できません。");
+        s.asked().buttonAnswers << QMessageBox::No;
+        s.press(button);
+        QCOMPARE(s.asked().kinds(), QStringList{kind});
+        if (kind == "information") {
+            QCOMPARE(s.asked().calls[0].title, "色挿入");
+            QCOMPARE(s.asked().calls[0].text, "分類クラス199が使われているため挿入できません。");
+        }
         QCOMPARE(s.placeColours(), QStringList{colour});
         QCOMPARE(AppSettings::instance().className[3], "three");
         QCOMPARE(s.rowEdit(3)->text(), "three");
         QCOMPARE(readAll(s.dir.file("list.csv")), list);
         QVERIFY(!QFileInfo::exists(s.dir.file("classsetting.ini")));
         QVERIFY(s.w().modified);
-    }
-
-    void insertOrEraseDeclinedChangesNothing_data()
-    {
-        QTest::addColumn<QString>("button");
-        QTest::addRow("insert") << "insert3";
-        QTest::addRow("erase") << "erase2";
-    }
-    void insertOrEraseDeclinedChangesNothing()
-    {
-        QFETCH(QString, button);
-        Session s({"3", "7"}, {{3, "three"}});
-        s.w().modified = true;
-        s.asked().buttonAnswers << QMessageBox::No;
-        s.press(button);
-        QCOMPARE(s.asked().kinds(), QStringList{"question"});
-        QCOMPARE(s.placeColours(), QStringList({"3", "7"}));
-        QCOMPARE(AppSettings::instance().className[3], "three");
-        QVERIFY(!QFileInfo::exists(s.dir.file("classsetting.ini")));
     }
 
     void eraseRefusedWhileInUse_data()
