@@ -353,6 +353,7 @@ private slots:
         QApplication::sendEvent(edit, &event);
         QTEST(edit->text(), "expected");
         QTEST(s.w().bulkTableModel()->rowCount(), "rows");
+        QVERIFY(!s.w().modified);
 
         // A dismissed picker leaves the field as it was.
         QApplication::sendEvent(edit, &event);
