@@ -25,7 +25,6 @@ QByteArray listWith(const QStringList& colours)
     return out;
 }
 
-// The class column of the list file on disk.
 QStringList coloursInFile(const QString& path)
 {
     QStringList out;
@@ -35,12 +34,16 @@ QStringList coloursInFile(const QString& path)
     return out;
 }
 
+QString style(const char* fore, const char* back)
+{
+    return QStringLiteral("QLineEdit { color: %1 ; background-color: %2;}").arg(fore, back);
+}
+
 } // namespace
 
 class Session
 {
 public:
-    // names: class number -> name, written to classsetting.ini before the window starts.
     Session(const QStringList& colours, const QMap<int, QString>& names = {})
     {
         writeAll(dir.file("list.csv"), listWith(colours));
@@ -116,8 +119,7 @@ private slots:
         QCOMPARE(s.placeColours(), QStringList({"2", "4", "8"}));
         QCOMPARE(s.listFile(), QStringList({"2", "4", "8"}));
         QCOMPARE(s.rowEdit(3)->text(), QString());
-        QCOMPARE(s.rowEdit(3)->styleSheet(),
-                 "QLineEdit { color: #ffffff ; background-color: #555555;}");
+        QCOMPARE(s.rowEdit(3)->styleSheet(), style("#ffffff", "#555555"));
         QCOMPARE(s.rowEdit(4)->text(), "three");
         QCOMPARE(s.rowEdit(199)->text(), "last but one");
         const QByteArray ini = readAll(s.dir.file("classsetting.ini"));
@@ -128,51 +130,43 @@ private slots:
         QVERIFY(!s.w().modified);
     }
 
-    void insertRefusedWhileTheLastClassIsTaken_data()
+    // Refused or declined: places, names, files and the unsaved state stay as they were.
+    void insertOrEraseChangesNothing_data()
     {
-        QTest::addColumn<QString>("name199");
+        QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("colour");
-        QTest::addRow("named") << "last"
-                               << "3";
-        QTest::addRow("in use") << ""
-                                << "0199";
+        QTest::addColumn<QString>("name199");
+        QTest::addColumn<QString>("kind");
+        auto row = [](const char* tag, QString button, QString colour, QString name, QString kind) {
+            QTest::addRow("%s", tag) << button << colour << name << kind;
+        };
+        row("insert, 199 named", "insert3", "3", "last", "information");
+        row("insert, 199 in use", "insert3", "0199", "", "information");
+        row("insert declined", "insert3", "3", "", "question");
+        row("erase declined", "erase2", "3", "", "question");
     }
-    void insertRefusedWhileTheLastClassIsTaken()
+    void insertOrEraseChangesNothing()
     {
-        QFETCH(QString, name199);
+        QFETCH(QString, button);
         QFETCH(QString, colour);
+        QFETCH(QString, name199);
+        QFETCH(QString, kind);
         Session s({colour}, {{3, "three"}, {199, name199}});
         const QByteArray list = readAll(s.dir.file("list.csv"));
         s.w().modified = true;
-        s.press("insert3");
-        QCOMPARE(s.asked().kinds(), QStringList{"information"});
-        QCOMPARE(s.asked().calls[0].title, "色挿入");
-        QCOMPARE(s.asked().calls[0].text, "分類クラス199が使われているため挿入できません。");
+        s.asked().buttonAnswers << QMessageBox::No;
+        s.press(button);
+        QCOMPARE(s.asked().kinds(), QStringList{kind});
+        if (kind == "information") {
+            QCOMPARE(s.asked().calls[0].title, "色挿入");
+            QCOMPARE(s.asked().calls[0].text, "分類クラス199が使われているため挿入できません。");
+        }
         QCOMPARE(s.placeColours(), QStringList{colour});
         QCOMPARE(AppSettings::instance().className[3], "three");
         QCOMPARE(s.rowEdit(3)->text(), "three");
         QCOMPARE(readAll(s.dir.file("list.csv")), list);
         QVERIFY(!QFileInfo::exists(s.dir.file("classsetting.ini")));
         QVERIFY(s.w().modified);
-    }
-
-    void insertOrEraseDeclinedChangesNothing_data()
-    {
-        QTest::addColumn<QString>("button");
-        QTest::addRow("insert") << "insert3";
-        QTest::addRow("erase") << "erase2";
-    }
-    void insertOrEraseDeclinedChangesNothing()
-    {
-        QFETCH(QString, button);
-        Session s({"3", "7"}, {{3, "three"}});
-        s.w().modified = true;
-        s.asked().buttonAnswers << QMessageBox::No;
-        s.press(button);
-        QCOMPARE(s.asked().kinds(), QStringList{"question"});
-        QCOMPARE(s.placeColours(), QStringList({"3", "7"}));
-        QCOMPARE(AppSettings::instance().className[3], "three");
-        QVERIFY(!QFileInfo::exists(s.dir.file("classsetting.ini")));
     }
 
     void eraseRefusedWhileInUse_data()
@@ -208,39 +202,33 @@ private slots:
         QCOMPARE(s.rowEdit(5)->text(), "six");
         QCOMPARE(s.rowEdit(198)->text(), "last");
         QCOMPARE(s.rowEdit(199)->text(), QString());
-        QCOMPARE(s.rowEdit(199)->styleSheet(),
-                 "QLineEdit { color: #ffffff ; background-color: #555555;}");
+        QCOMPARE(s.rowEdit(199)->styleSheet(), style("#ffffff", "#555555"));
         QCOMPARE(s.shown().value(s.shown().indexOf("保存しました") + 1).isEmpty(), false);
     }
 
+    // A move swaps two classes only when both exist; the swap is saved at once.
     void moves_data()
     {
         QTest::addColumn<QString>("button");
-        QTest::addColumn<QStringList>("colours");
-        QTest::addColumn<QStringList>("names"); // rows 0..3
         QTest::addColumn<bool>("saved");
-        QTest::addRow("up 2") << "up2" << QStringList{"2", "1", "3"}
-                              << QStringList{"", "two", "one", "three"} << true;
-        QTest::addRow("down 1") << "down1" << QStringList{"2", "1", "3"}
-                                << QStringList{"", "two", "one", "three"} << true;
-        QTest::addRow("up 1 to a free class") << "up1" << QStringList{"1", "2", "3"}
-                                              << QStringList{"", "one", "two", "three"} << false;
-        QTest::addRow("down 3 to a free class") << "down3" << QStringList{"1", "2", "3"}
-                                                << QStringList{"", "one", "two", "three"} << false;
-        QTest::addRow("up from 0") << "up0" << QStringList{"1", "2", "3"}
-                                   << QStringList{"", "one", "two", "three"} << false;
-        QTest::addRow("down from 199") << "down199" << QStringList{"1", "2", "3"}
-                                       << QStringList{"", "one", "two", "three"} << false;
+        QTest::addRow("up 2") << "up2" << true;
+        QTest::addRow("down 1") << "down1" << true;
+        QTest::addRow("up 1 to a free class") << "up1" << false;
+        QTest::addRow("down 3 to a free class") << "down3" << false;
+        QTest::addRow("up from 0") << "up0" << false;
+        QTest::addRow("down from 199") << "down199" << false;
     }
     void moves()
     {
         QFETCH(QString, button);
-        QFETCH(QStringList, names);
         QFETCH(bool, saved);
         Session s({"1", "2", "3"}, {{1, "one"}, {2, "two"}, {3, "three"}, {199, "z"}});
         s.w().modified = true;
         s.press(button);
-        QTEST(s.placeColours(), "colours");
+        const QStringList names =
+            saved ? QStringList{"", "two", "one", "three"} : QStringList{"", "one", "two", "three"};
+        QCOMPARE(s.placeColours(),
+                 saved ? QStringList({"2", "1", "3"}) : QStringList({"1", "2", "3"}));
         for (int i = 0; i < 4; ++i) {
             QCOMPARE(AppSettings::instance().className[i], names[i]);
             QCOMPARE(s.rowEdit(i)->text(), names[i]);
@@ -261,8 +249,7 @@ private slots:
         QCOMPARE(s.asked().calls[1].extra, "#ffffff");
         QCOMPARE(AppSettings::instance().classBack[1], QColor(10, 20, 30));
         QCOMPARE(AppSettings::instance().classFore[1], QColor(Qt::white));
-        QCOMPARE(s.rowEdit(1)->styleSheet(),
-                 "QLineEdit { color: #ffffff ; background-color: #0a141e;}");
+        QCOMPARE(s.rowEdit(1)->styleSheet(), style("#ffffff", "#0a141e"));
 
         s.rowEdit(7)->setText("seven");
         emit s.rowEdit(7)->editingFinished();
@@ -274,17 +261,13 @@ private slots:
     {
         Session s({"1"}, {{1, "one"}, {2, "two"}, {30, "thirty"}});
         s.ui().btnColorRandum->click();
-        QCOMPARE(s.rowEdit(0)->styleSheet(),
-                 "QLineEdit { color: #ffffff ; background-color: #000000;}");
-        QCOMPARE(s.rowEdit(1)->styleSheet(),
-                 "QLineEdit { color: #ffffff ; background-color: #ff0000;}");
-        QCOMPARE(s.rowEdit(2)->styleSheet(),
-                 "QLineEdit { color: #000000 ; background-color: #00ff00;}");
+        QCOMPARE(s.rowEdit(0)->styleSheet(), style("#ffffff", "#000000"));
+        QCOMPARE(s.rowEdit(1)->styleSheet(), style("#ffffff", "#ff0000"));
+        QCOMPARE(s.rowEdit(2)->styleSheet(), style("#000000", "#00ff00"));
         const QColor varied = AppSettings::instance().classBack[30];
         QVERIFY(varied.red() == 0 && varied.green() == 0);
         QVERIFY(varied.blue() >= 80 && varied.blue() <= 240);
-        QCOMPARE(s.rowEdit(3)->styleSheet(),
-                 "QLineEdit { color: #ffffff ; background-color: #555555;}");
+        QCOMPARE(s.rowEdit(3)->styleSheet(), style("#ffffff", "#555555"));
     }
 
     void classFileButtons()
@@ -303,7 +286,6 @@ private slots:
         QVERIFY(s.shown().isEmpty());
     }
 
-    // The class file cannot be written: a folder in its place, or no folder at all.
     void failedSavesSayWhy_data()
     {
         QTest::addColumn<QString>("file");
@@ -342,23 +324,19 @@ private slots:
         }
     }
 
+    // Rows are the field names.
     void bulkPageRightClicks_data()
     {
-        QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("expected");
         QTest::addColumn<int>("rows");
-        QTest::addRow("le_color") << "le_color"
-                                  << "12" << 1;
-        QTest::addRow("le_layer") << "le_layer"
-                                  << "3" << 1;
-        QTest::addRow("le_color_2") << "le_color_2"
-                                    << "12" << 3;
-        QTest::addRow("le_layer_2") << "le_layer_2"
-                                    << "3" << 3;
+        QTest::addRow("le_color") << QString("12") << 1;
+        QTest::addRow("le_layer") << QString("3") << 1;
+        QTest::addRow("le_color_2") << QString("12") << 3;
+        QTest::addRow("le_layer_2") << QString("3") << 3;
     }
     void bulkPageRightClicks()
     {
-        QFETCH(QString, field);
+        const QString field = QTest::currentDataTag();
         Session s({"12", "1", "2"}, {{1, "one"}, {12, "twelve"}});
         for (auto& p : s.w().places)
             p->layer = p->color == "12" ? "3" : "1";
@@ -375,6 +353,7 @@ private slots:
         QApplication::sendEvent(edit, &event);
         QTEST(edit->text(), "expected");
         QTEST(s.w().bulkTableModel()->rowCount(), "rows");
+        QVERIFY(!s.w().modified);
 
         // A dismissed picker leaves the field as it was.
         QApplication::sendEvent(edit, &event);
