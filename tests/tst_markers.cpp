@@ -49,9 +49,9 @@ static PlaceList randomPlaces(int n)
     return list;
 }
 
-// The circle as the design draws it, in one go.
-static QImage designCircle(const QString& name, const QColor& back, const QFont& font, int radius,
-                           int pointSize, bool icon)
+// The circle marker drawn in one go, as one picture: the reference the shared pieces must match.
+static QImage referenceCircle(const QString& name, const QColor& back, const QFont& font,
+                              int radius, int pointSize, bool icon)
 {
     QFont f = font;
     f.setPointSize(pointSize);
@@ -346,7 +346,7 @@ private slots:
         QCOMPARE(list[0]->name, name);
     }
 
-    void circleIsTheDesignsPicture_data()
+    void circleIsTheReferencePicture_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("pointSize");
@@ -359,16 +359,16 @@ private slots:
         QTest::newRow("huge text") << "城" << 200 << 50 << true;
     }
     // The circle made of a shared disc and the rows of its name, on the map
-    // and in its file, is the picture the design draws in one go.
-    void circleIsTheDesignsPicture()
+    // and in its file, is the reference picture drawn in one go.
+    void circleIsTheReferencePicture()
     {
         QFETCH(QString, name);
         QFETCH(int, pointSize);
         QFETCH(int, radius);
         QFETCH(bool, icon);
         const QFont font = AppSettings::instance().textFont;
-        const QImage design = designCircle(name, Blue, font, radius, pointSize, icon);
-        QCOMPARE(drawCirclePicture(name, Blue, font, radius, pointSize, icon), design);
+        const QImage reference = referenceCircle(name, Blue, font, radius, pointSize, icon);
+        QCOMPARE(drawCirclePicture(name, Blue, font, radius, pointSize, icon), reference);
 
         AppSettings::instance().radius = radius;
         AppSettings::instance().siroIcon = icon;
@@ -379,14 +379,14 @@ private slots:
         QImage expected(600, 400, QImage::Format_ARGB32_Premultiplied);
         expected.fill(Qt::white);
         QPainter painter(&expected);
-        painter.drawPixmap(300 - radius, 200 - radius, QPixmap::fromImage(design));
+        painter.drawPixmap(300 - radius, 200 - radius, QPixmap::fromImage(reference));
         painter.end();
         QCOMPARE(render(markers, 10, {135, 35}), expected);
 
         QImage decoded;
         QVERIFY(decoded.loadFromData(
             markerFileBytes(MarkerStyle::fromSettings(), {name, Blue.rgba(), 0, pointSize, true})));
-        QCOMPARE(decoded.convertToFormat(QImage::Format_ARGB32), design);
+        QCOMPARE(decoded.convertToFormat(QImage::Format_ARGB32), reference);
     }
 
     // Pictures are drawn as they come into view and kept within the bound;
