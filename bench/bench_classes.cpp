@@ -12,6 +12,8 @@
 #include "settings/programdir.h"
 #include "widgets/mivaromaputil.h"
 
+#include "bench/benchsupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -23,17 +25,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-double peakMegabytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    return 0;
-}
 
 // Places on classes 0..9 but 3, so that class 3 can be erased and inserted again.
 int classFor(int i)
@@ -112,7 +103,7 @@ void BM_OpenPalette(benchmark::State& state)
     for (auto _ : state)
         benchmark::DoNotOptimize(util.pickColorClass(0, 0, 1600, 1000));
     Prompts::install(std::move(previous));
-    state.counters["VmHWM_MB"] = peakMegabytes();
+    state.counters["VmHWM_MB"] = peakMemoryMb();
 }
 BENCHMARK(BM_OpenPalette)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -131,7 +122,7 @@ void BM_BuildClassRows(benchmark::State& state)
             QApplication::processEvents();
         }
     }
-    state.counters["VmHWM_MB"] = peakMegabytes();
+    state.counters["VmHWM_MB"] = peakMemoryMb();
 }
 BENCHMARK(BM_BuildClassRows)
     ->ArgName("shown")
@@ -154,7 +145,7 @@ void BM_ClassChange(benchmark::State& state, const char* doTip, const char* undo
         undo->click();
         state.ResumeTiming();
     }
-    state.counters["VmHWM_MB"] = peakMegabytes();
+    state.counters["VmHWM_MB"] = peakMemoryMb();
 }
 BENCHMARK_CAPTURE(BM_ClassChange, Insert, "insert3", "erase3")
     ->Arg(50000)
@@ -173,12 +164,5 @@ BENCHMARK_CAPTURE(BM_ClassChange, Move, "up3", "down2")
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    initMivaroMapResources();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv);
 }

@@ -1,3 +1,4 @@
+#include "bench/benchsupport.h"
 #include "prompts/prompts.h"
 #include "records/placefile.h"
 #include "records/placelistdocument.h"
@@ -7,9 +8,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
-
-#include <fstream>
-#include <string>
 
 namespace {
 
@@ -56,17 +54,6 @@ public:
     bool openUrl(const QUrl&) override { return false; }
 };
 
-long peakKiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stol(line.substr(6));
-    }
-    return 0;
-}
-
 // " CSV Add" of a file whose rows all share one name (state.range(1): empty or not), at
 // different spots, into a list that holds one of them: the case that used to build a report
 // of a billion lines.
@@ -101,7 +88,7 @@ void BM_CsvAddNamesakes(benchmark::State& state)
     }
     Prompts::install(std::move(previous));
     state.counters["report_lines"] = reportLines;
-    state.counters["VmHWM_MiB"] = double(peakKiB()) / 1024.0;
+    state.counters["VmHWM_MiB"] = peakMemoryMb();
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // process's CPU time over that wait is reported as a share of one core.
 // A second case fetches a small answer to show the wait adds no delay.
 
+#include "bench/benchsupport.h"
 #include "net/httpdownload.h"
 #include "settings/appsettings.h"
 
@@ -24,17 +25,6 @@ double processCpuSeconds()
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double peakMemoryMb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    return 0;
 }
 
 // Accepts connections; answers only when `answer` is set.

@@ -11,6 +11,8 @@
 #include "settings/programdir.h"
 #include "ui_mainwindow.h"
 
+#include "bench/benchsupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -93,12 +95,7 @@ struct Fixture
 
 void reportPeak(benchmark::State& state)
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            state.counters["VmHWM_kB"] = line.mid(6).trimmed().split(' ').first().toDouble();
-    }
+    state.counters["VmHWM_kB"] = peakMemoryMb() * 1024.0;
 }
 
 // Bulk replace of 10 000 marked places among 50 000: the level (markers keep
@@ -166,12 +163,5 @@ BENCHMARK(BM_RebuildBulkTable)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    initMivaroMapResources();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv);
 }

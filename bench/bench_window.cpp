@@ -7,6 +7,8 @@
 #include "settings/appsettings.h"
 #include "settings/programdir.h"
 
+#include "bench/benchsupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -108,12 +110,5 @@ BENCHMARK(BM_RefreshUnchanged)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    initMivaroMapResources();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv);
 }

@@ -1,0 +1,33 @@
+#include "bench/benchsupport.h"
+
+#include "resources/resources.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QFile>
+
+double peakMemoryMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return 0;
+}
+
+int runWidgetBenchmarks(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    initMivaroMapResources();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
