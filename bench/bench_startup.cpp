@@ -22,6 +22,7 @@
 #include <QThread>
 #include <QWidget>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <map>
@@ -167,8 +168,19 @@ double hwmMB(qint64 pid)
     return -1.0;
 }
 
+// When the folder's entries last changed (0 while it does not exist): cheap to
+// ask every 50 ms, unlike counting 100 000 entries, which would compete with
+// the program for the machine.
+qint64 folderChangeTime(const QString& folder)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(folder).constData(), &st) != 0)
+        return 0;
+    return qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
 // Idle: less than 30 ms of CPU in 3 s (a blinking text cursor is not work)
-// and no new file in the picture folder meanwhile: a low-priority writer
+// and no change in the picture folder meanwhile: a low-priority writer
 // starved by a busy machine must not pass for an idle program.
 Figures runUntilIdle(const Installation& inst)
 {
@@ -196,7 +208,7 @@ Figures runUntilIdle(const Installation& inst)
     {
         qint64 ms;
         double cpu;
-        int files;
+        qint64 folderChanged;
     };
     const QString pictures = inst.dir.filePath(QStringLiteral("image"));
     std::vector<Sample> samples;
@@ -204,14 +216,14 @@ Figures runUntilIdle(const Installation& inst)
         const double cpu = cpuSeconds(pid);
         if (cpu < 0)
             break;
-        samples.push_back({clock.elapsed(), cpu, int(QDir(pictures).count())});
+        samples.push_back({clock.elapsed(), cpu, folderChangeTime(pictures)});
         f.hwmMB = std::max(f.hwmMB, hwmMB(pid));
         // The earliest sample at least 3 s back.
         std::size_t i = samples.size();
         while (i > 0 && samples.back().ms - samples[i - 1].ms < quietMs)
             --i;
         if (i > 0 && samples.back().cpu - samples[i - 1].cpu <= quietCpu &&
-            samples.back().files == samples[i - 1].files) {
+            samples.back().folderChanged == samples[i - 1].folderChanged) {
             f.cpu = samples[i - 1].cpu;
             f.wall = samples[i - 1].ms / 1000.0;
             f.idle = true;
