@@ -5,6 +5,7 @@
 //                   demand, circles from their shared discs) with the overview
 //                   of dots and discs below the markers' zooms
 
+#include "bench/benchsupport.h"
 #include "map/markers.h"
 #include "qmapcontrol/layergeometry.h"
 #include "qmapcontrol/layeroverview.h"
@@ -188,6 +189,7 @@ void BM_PaintPlaces(benchmark::State& state)
         benchmark::DoNotOptimize(target.constBits());
     }
     state.counters["pictures_MB"] = double(s.pictures->pictureBytes()) / (1 << 20);
+    state.counters["VmHWM_MB"] = peakMemoryMb();
 }
 BENCHMARK(BM_PaintPlaces)
     ->ArgsProduct({{100000}, {5, 9, 15}})

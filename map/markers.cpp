@@ -4,7 +4,6 @@
 #include "map/markerwriter.h"
 #include "settings/appsettings.h"
 
-#include <QCache>
 #include <QCoreApplication>
 #include <QHash>
 #include <QPainter>
@@ -60,14 +59,27 @@ MarkerPlace markerPlace(const PlaceRecord& record)
 struct MarkerPictureCache::Private
 {
     // What is kept of a picture: a label whole, a circle its rows with the
-    // name (the disc is kept once, under a key without a name).
-    struct Kept
+    // name (the disc is kept once, under a key without a name). The slots
+    // are linked from the most to the least recently used; a free slot has
+    // used false.
+    struct Slot
     {
+        MarkerPicture key;
         QPixmap pixmap;
         int top = 0;
+        qint64 cost = 0; // kilobytes
+        int newer = -1;
+        int older = -1;
+        bool used = false;
     };
 
-    QCache<MarkerPicture, Kept> kept;
+    std::vector<Slot> kept;
+    std::vector<int> freeSlots;
+    QHash<MarkerPicture, int> index;
+    int newest = -1;
+    int oldest = -1;
+    qint64 totalCost = 0; // kilobytes
+    qint64 maxCost = 1;
     MarkerStyle style;
     bool styled = false;
     bool overview = true;
@@ -75,10 +87,107 @@ struct MarkerPictureCache::Private
     std::vector<MarkerPicture> used;
     int drawn = 0;
 
-    // QCache counts in kilobytes.
-    static int cost(const QPixmap& p)
+    static qint64 cost(const QPixmap& p)
     {
-        return int(qint64(p.width()) * p.height() * p.depth() / 8 / 1024) + 1;
+        return qint64(p.width()) * p.height() * p.depth() / 8 / 1024 + 1;
+    }
+
+    void unlink(int i)
+    {
+        Slot& s = kept[std::size_t(i)];
+        (s.newer >= 0 ? kept[std::size_t(s.newer)].older : newest) = s.older;
+        (s.older >= 0 ? kept[std::size_t(s.older)].newer : oldest) = s.newer;
+        s.newer = s.older = -1;
+    }
+
+    void linkNewest(int i)
+    {
+        Slot& s = kept[std::size_t(i)];
+        s.older = newest;
+        s.newer = -1;
+        (newest >= 0 ? kept[std::size_t(newest)].newer : oldest) = i;
+        newest = i;
+    }
+
+    void drop(int i)
+    {
+        unlink(i);
+        Slot& s = kept[std::size_t(i)];
+        index.remove(s.key);
+        totalCost -= s.cost;
+        s = Slot();
+        freeSlots.push_back(i);
+    }
+
+    // Drops the least recently used until at most `keep` kilobytes are left.
+    void trim(qint64 keep)
+    {
+        while (oldest >= 0 && totalCost > keep)
+            drop(oldest);
+    }
+
+    void clear()
+    {
+        kept.clear();
+        freeSlots.clear();
+        index.clear();
+        newest = oldest = -1;
+        totalCost = 0;
+    }
+
+    // The slot of a kept picture, now the most recently used; -1 when it is
+    // not kept. `hint` is where the caller found it last: a slot that still
+    // holds the caller's very name string (shared, not merely equal) holds
+    // its picture, and spares hashing the name.
+    int find(const MarkerPicture& key, int* hint)
+    {
+        int i = *hint;
+        if (i < 0 || std::size_t(i) >= kept.size() || !kept[std::size_t(i)].used ||
+            !sameKey(kept[std::size_t(i)].key, key)) {
+            i = index.value(key, -1);
+            *hint = i;
+        }
+        if (i >= 0 && i != newest) {
+            unlink(i);
+            linkNewest(i);
+        }
+        return i;
+    }
+
+    static bool sameKey(const MarkerPicture& a, const MarkerPicture& b)
+    {
+        return a.back == b.back && a.fore == b.fore && a.pointSize == b.pointSize &&
+               a.circle == b.circle && a.name.isSharedWith(b.name);
+    }
+
+    // Keeps a picture as the most recently used, making room for it; -1 when
+    // it alone is over the limit and is not kept.
+    int insert(const MarkerPicture& key, const QPixmap& pixmap, int top)
+    {
+        const auto it = index.constFind(key);
+        if (it != index.cend())
+            drop(*it);
+        const qint64 c = cost(pixmap);
+        if (c > maxCost)
+            return -1;
+        trim(maxCost - c);
+        int i = int(kept.size());
+        if (freeSlots.empty()) {
+            kept.emplace_back();
+        } else {
+            i = freeSlots.back();
+            freeSlots.pop_back();
+        }
+        Slot& s = kept[std::size_t(i)];
+        s.key = key;
+        s.pixmap = pixmap;
+        s.top = top;
+        s.cost = c;
+        s.used = true;
+        linkNewest(i);
+        index.insert(key, i);
+        totalCost += c;
+        return i;
     }
 
     MarkerPicture pictureOf(const MarkerPlace& place)
@@ -101,43 +210,56 @@ struct MarkerPictureCache::Private
         return *it;
     }
 
-    QPixmap label(const MarkerPicture& picture)
+    QPixmap label(const MarkerPicture& picture, int* hint)
     {
-        if (const Kept* k = kept.object(picture))
-            return k->pixmap;
-        auto* k = new Kept{QPixmap::fromImage(drawMarkerPicture(style, picture)), 0};
+        const int i = find(picture, hint);
+        if (i >= 0)
+            return kept[std::size_t(i)].pixmap;
+        const QPixmap pixmap = QPixmap::fromImage(drawMarkerPicture(style, picture));
         ++drawn;
-        const QPixmap pixmap = k->pixmap;
-        kept.insert(picture, k, cost(pixmap));
+        *hint = insert(picture, pixmap, 0);
         return pixmap;
     }
 
-    // The disc and the rows with the name.
-    void circle(const MarkerPicture& picture, QPixmap* base, QPixmap* strip, int* top)
+    // A circle with its top-left corner at `at`: the disc, with the rows of
+    // its name laid over it.
+    void drawCircle(QPainter& painter, const QPointF& at, const MarkerPicture& picture,
+                    int* baseHint, int* stripHint)
     {
         MarkerPicture baseKey;
         baseKey.back = picture.back;
         baseKey.pointSize = -1;
         baseKey.circle = true;
-        const Kept* b = kept.object(baseKey);
-        const Kept* s = kept.object(picture);
-        if (b && s) {
-            *base = b->pixmap;
-            *strip = s->pixmap;
-            *top = s->top;
+        const int b = find(baseKey, baseHint);
+        const int s = find(picture, stripHint);
+        if (b >= 0 && s >= 0) {
+            const Slot& strip = kept[std::size_t(s)];
+            paintCircle(painter, at, kept[std::size_t(b)].pixmap, strip.pixmap, strip.top);
             return;
         }
         const CirclePicture parts =
             drawCircleParts(picture.name, QColor::fromRgba(picture.back), style.font, style.radius,
                             picture.pointSize, style.siroIcon);
         ++drawn;
-        *base = b ? b->pixmap : QPixmap::fromImage(parts.base);
-        *strip = s ? s->pixmap : QPixmap::fromImage(parts.strip);
-        *top = parts.top;
-        if (!b)
-            kept.insert(baseKey, new Kept{*base, 0}, cost(*base));
-        if (!s)
-            kept.insert(picture, new Kept{*strip, parts.top}, cost(*strip));
+        const QPixmap base = b >= 0 ? kept[std::size_t(b)].pixmap : QPixmap::fromImage(parts.base);
+        const QPixmap strip =
+            s >= 0 ? kept[std::size_t(s)].pixmap : QPixmap::fromImage(parts.strip);
+        const int top = parts.top;
+        if (b < 0)
+            *baseHint = insert(baseKey, base, 0);
+        if (s < 0)
+            *stripHint = insert(picture, strip, top);
+        paintCircle(painter, at, base, strip, top);
+    }
+
+    static void paintCircle(QPainter& painter, const QPointF& at, const QPixmap& base,
+                            const QPixmap& strip, int top)
+    {
+        const int bottom = top + strip.height();
+        painter.drawPixmap(at, base, QRectF(0, 0, base.width(), top));
+        painter.drawPixmap(at + QPointF(0, top), strip);
+        painter.drawPixmap(at + QPointF(0, bottom), base,
+                           QRectF(0, bottom, base.width(), base.height() - bottom));
     }
 };
 
@@ -155,11 +277,12 @@ public:
         : Base(std::forward<Args>(args)...), m_d(std::move(d)), m_picture(picture)
     {
     }
-    QPixmap image() const override { return m_d->label(m_picture); }
+    QPixmap image() const override { return m_d->label(m_picture, &m_hint); }
 
 private:
     std::shared_ptr<MarkerPictureCache::Private> m_d;
     MarkerPicture m_picture;
+    mutable int m_hint = -1;
 };
 
 // A circle painted as its disc with the rows of its name laid over: the
@@ -180,21 +303,14 @@ public:
 protected:
     void drawShape(QPainter& painter, const QRectF& target, const QRectF&) const override
     {
-        QPixmap base;
-        QPixmap strip;
-        int top = 0;
-        m_d->circle(m_picture, &base, &strip, &top);
-        const QPointF at = target.topLeft();
-        const int bottom = top + strip.height();
-        painter.drawPixmap(at, base, QRectF(0, 0, base.width(), top));
-        painter.drawPixmap(at + QPointF(0, top), strip);
-        painter.drawPixmap(at + QPointF(0, bottom), base,
-                           QRectF(0, bottom, base.width(), base.height() - bottom));
+        m_d->drawCircle(painter, target.topLeft(), m_picture, &m_baseHint, &m_stripHint);
     }
 
 private:
     std::shared_ptr<MarkerPictureCache::Private> m_d;
     MarkerPicture m_picture;
+    mutable int m_baseHint = -1;
+    mutable int m_stripHint = -1;
 };
 
 } // namespace
@@ -219,19 +335,20 @@ MarkerPictureCache::~MarkerPictureCache()
 
 void MarkerPictureCache::setLimit(qint64 bytes)
 {
-    d->kept.setMaxCost(int(std::clamp<qint64>(bytes / 1024, 1, INT_MAX)));
+    d->maxCost = std::clamp<qint64>(bytes / 1024, 1, INT_MAX);
+    d->trim(d->maxCost);
 }
 
 qint64 MarkerPictureCache::limit() const
 {
-    return qint64(d->kept.maxCost()) * 1024;
+    return d->maxCost * 1024;
 }
 
 void MarkerPictureCache::beginRefresh()
 {
     const MarkerStyle style = MarkerStyle::fromSettings();
     if (!d->styled || style != d->style) {
-        d->kept.clear();
+        d->clear();
         d->metrics.clear();
         d->style = style;
         d->styled = true;
@@ -297,12 +414,12 @@ int MarkerPictureCache::picturesDrawn() const
 
 int MarkerPictureCache::pictureCount() const
 {
-    return d->kept.count();
+    return int(d->index.size());
 }
 
 qint64 MarkerPictureCache::pictureBytes() const
 {
-    return qint64(d->kept.totalCost()) * 1024;
+    return d->totalCost * 1024;
 }
 
 int MarkerPictureCache::filesWritten() const

@@ -20,6 +20,10 @@ void LayerGeometry::indexGeometry(Geometry* geometry)
     const Geometry::Extent extent = geometry->extent();
     const QMarginsF& m = extent.pixels;
     m_pixelMargin = std::max({m_pixelMargin, m.left(), m.top(), m.right(), m.bottom()});
+    if (geometry->isVisible()) {
+        m_zoomLow = std::min(m_zoomLow, geometry->zoomMinimum());
+        m_zoomHigh = std::max(m_zoomHigh, geometry->zoomMaximum());
+    }
     geometry->m_indexedBox = extent.world;
     m_index.insert(SpatialIndex::Entry{extent.world, geometry->m_seq, geometry});
     ++m_revision;
@@ -67,6 +71,8 @@ void LayerGeometry::clearGeometries(bool disable_redraw)
     m_geometries.clear();
     m_index.clear();
     m_pixelMargin = 0.0;
+    m_zoomLow = INT_MAX;
+    m_zoomHigh = INT_MIN;
     ++m_revision;
     requestRedraw(!disable_redraw);
 }
@@ -85,16 +91,21 @@ void LayerGeometry::copiesInView(const MapView& view, int* first, int* last, dou
     view.copiesShowing(bounds.x0 - *margin, bounds.x1 + *margin, first, last);
 }
 
+bool LayerGeometry::showsAt(int zoom) const
+{
+    return !m_geometries.empty() && zoom >= m_zoomLow && zoom <= m_zoomHigh;
+}
+
 void LayerGeometry::draw(QPainter& painter, const MapView& view)
 {
-    if (m_geometries.empty())
+    if (!showsAt(view.zoom))
         return;
     int first = 0;
     int last = -1;
     double margin = 0.0;
     copiesInView(view, &first, &last, &margin);
     const QRectF nv = view.normalizedRect();
-    std::vector<const SpatialIndex::Entry*> found;
+    std::vector<const SpatialIndex::Entry*>& found = m_found;
     for (int copy = first; copy <= last; ++copy) {
         const Box area{nv.left() - copy - margin, nv.top() - margin, nv.right() - copy + margin,
                        nv.bottom() + margin};
@@ -118,6 +129,7 @@ void LayerGeometry::draw(QPainter& painter, const MapView& view)
                 geometry->draw(painter, view, copy);
         }
     }
+    found.clear();
 }
 
 bool LayerGeometry::click(const QPointF& widget_point, const MapView& view)
@@ -132,7 +144,7 @@ bool LayerGeometry::click(const QPointF& widget_point, const MapView& view)
 std::shared_ptr<Geometry> LayerGeometry::geometryAt(const QPointF& position,
                                                     const MapView& view) const
 {
-    if (m_geometries.empty())
+    if (!showsAt(view.zoom))
         return nullptr;
     int first = 0;
     int last = -1;

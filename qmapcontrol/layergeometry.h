@@ -4,6 +4,7 @@
 #include "qmapcontrol/layer.h"
 #include "qmapcontrol/spatialindex.h"
 
+#include <climits>
 #include <memory>
 #include <vector>
 
@@ -47,6 +48,8 @@ private:
     void geometryChanged(Geometry* geometry, bool repaint);
     void indexGeometry(Geometry* geometry);
     void detach(Geometry* geometry);
+    // False when no geometry can show at the zoom.
+    bool showsAt(int zoom) const;
     // The copies of the world that can show something of this layer, and the
     // index margin in normalized units at the view's zoom.
     void copiesInView(const MapView& view, int* first, int* last, double* margin) const;
@@ -55,6 +58,12 @@ private:
     SpatialIndex m_index;
     // The widest screen-pixel margin of any geometry: queries grow by it.
     double m_pixelMargin = 0.0;
+    // The zooms at which some geometry may show (never narrowed by removals
+    // or hiding): a layer of markers seen from afar costs nothing.
+    int m_zoomLow = INT_MAX;
+    int m_zoomHigh = INT_MIN;
+    // The entries found in view, kept from frame to frame.
+    std::vector<const SpatialIndex::Entry*> m_found;
     std::uint64_t m_nextSeq = 1;
     std::uint64_t m_revision = 0;
 };
