@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace qmapcontrol {
@@ -62,8 +63,8 @@ private:
     // or hiding): a layer of markers seen from afar costs nothing.
     int m_zoomLow = INT_MAX;
     int m_zoomHigh = INT_MIN;
-    // The entries found in view, kept from frame to frame.
-    std::vector<const SpatialIndex::Entry*> m_found;
+    // What was found in view, kept from frame to frame.
+    std::vector<std::pair<std::uint64_t, const Geometry*>> m_found;
     std::uint64_t m_nextSeq = 1;
     std::uint64_t m_revision = 0;
 };
