@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <type_traits>
 
 int markerLayerIndex(const QString& layer)
 {
@@ -60,17 +61,17 @@ struct MarkerPictureCache::Private
 {
     // What is kept of a picture: a label whole, a circle its rows with the
     // name (the disc is kept once, under a key without a name). The slots
-    // are linked from the most to the least recently used; a free slot has
-    // used false.
+    // are linked from the most to the least recently used; a free slot holds
+    // an empty key, of point size 0, which no picture has.
     struct Slot
     {
         MarkerPicture key;
-        QPixmap pixmap;
+        QPixmap pixmap; // a label
+        QImage image;   // a part of a circle, drawn as it is
         int top = 0;
         qint64 cost = 0; // kilobytes
         int newer = -1;
         int older = -1;
-        bool used = false;
     };
 
     std::vector<Slot> kept;
@@ -87,7 +88,7 @@ struct MarkerPictureCache::Private
     std::vector<MarkerPicture> used;
     int drawn = 0;
 
-    static qint64 cost(const QPixmap& p)
+    template <typename Picture> static qint64 cost(const Picture& p)
     {
         return qint64(p.width()) * p.height() * p.depth() / 8 / 1024 + 1;
     }
@@ -142,8 +143,7 @@ struct MarkerPictureCache::Private
     int find(const MarkerPicture& key, int* hint)
     {
         int i = *hint;
-        if (i < 0 || std::size_t(i) >= kept.size() || !kept[std::size_t(i)].used ||
-            !sameKey(kept[std::size_t(i)].key, key)) {
+        if (i < 0 || std::size_t(i) >= kept.size() || !sameKey(kept[std::size_t(i)].key, key)) {
             i = index.value(key, -1);
             *hint = i;
         }
@@ -160,14 +160,12 @@ struct MarkerPictureCache::Private
                a.circle == b.circle && a.name.isSharedWith(b.name);
     }
 
-    // Keeps a picture as the most recently used, making room for it; -1 when
-    // it alone is over the limit and is not kept.
-    int insert(const MarkerPicture& key, const QPixmap& pixmap, int top)
+    // Keeps a picture not kept yet as the most recently used, making room for
+    // it; -1 when it alone is over the limit and is not kept.
+    template <typename Picture>
+    int insert(const MarkerPicture& key, const Picture& picture, int top)
     {
-        const auto it = index.constFind(key);
-        if (it != index.cend())
-            drop(*it);
-        const qint64 c = cost(pixmap);
+        const qint64 c = cost(picture);
         if (c > maxCost)
             return -1;
         trim(maxCost - c);
@@ -180,10 +178,12 @@ struct MarkerPictureCache::Private
         }
         Slot& s = kept[std::size_t(i)];
         s.key = key;
-        s.pixmap = pixmap;
+        if constexpr (std::is_same_v<Picture, QPixmap>)
+            s.pixmap = picture;
+        else
+            s.image = picture;
         s.top = top;
         s.cost = c;
-        s.used = true;
         linkNewest(i);
         index.insert(key, i);
         totalCost += c;
@@ -222,7 +222,8 @@ struct MarkerPictureCache::Private
     }
 
     // A circle with its top-left corner at `at`: the disc, with the rows of
-    // its name laid over it.
+    // its name laid over it. Drawn as images, in the format a pixmap of them
+    // would hold: the same pixels, without a pixmap's indirections.
     void drawCircle(QPainter& painter, const QPointF& at, const MarkerPicture& picture,
                     int* baseHint, int* stripHint)
     {
@@ -234,16 +235,15 @@ struct MarkerPictureCache::Private
         const int s = find(picture, stripHint);
         if (b >= 0 && s >= 0) {
             const Slot& strip = kept[std::size_t(s)];
-            paintCircle(painter, at, kept[std::size_t(b)].pixmap, strip.pixmap, strip.top);
+            paintCircle(painter, at, kept[std::size_t(b)].image, strip.image, strip.top);
             return;
         }
         const CirclePicture parts =
             drawCircleParts(picture.name, QColor::fromRgba(picture.back), style.font, style.radius,
                             picture.pointSize, style.siroIcon);
         ++drawn;
-        const QPixmap base = b >= 0 ? kept[std::size_t(b)].pixmap : QPixmap::fromImage(parts.base);
-        const QPixmap strip =
-            s >= 0 ? kept[std::size_t(s)].pixmap : QPixmap::fromImage(parts.strip);
+        const QImage base = b >= 0 ? kept[std::size_t(b)].image : asDrawn(parts.base);
+        const QImage strip = s >= 0 ? kept[std::size_t(s)].image : asDrawn(parts.strip);
         const int top = parts.top;
         if (b < 0)
             *baseHint = insert(baseKey, base, 0);
@@ -252,14 +252,16 @@ struct MarkerPictureCache::Private
         paintCircle(painter, at, base, strip, top);
     }
 
-    static void paintCircle(QPainter& painter, const QPointF& at, const QPixmap& base,
-                            const QPixmap& strip, int top)
+    static QImage asDrawn(const QImage& image) { return QPixmap::fromImage(image).toImage(); }
+
+    static void paintCircle(QPainter& painter, const QPointF& at, const QImage& base,
+                            const QImage& strip, int top)
     {
         const int bottom = top + strip.height();
-        painter.drawPixmap(at, base, QRectF(0, 0, base.width(), top));
-        painter.drawPixmap(at + QPointF(0, top), strip);
-        painter.drawPixmap(at + QPointF(0, bottom), base,
-                           QRectF(0, bottom, base.width(), base.height() - bottom));
+        painter.drawImage(at, base, QRectF(0, 0, base.width(), top));
+        painter.drawImage(at + QPointF(0, top), strip);
+        painter.drawImage(at + QPointF(0, bottom), base,
+                          QRectF(0, bottom, base.width(), base.height() - bottom));
     }
 };
 
