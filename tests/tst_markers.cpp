@@ -411,6 +411,80 @@ private slots:
         QVERIFY(cache.picturesDrawn() > drawn + 100); // drawn again after eviction
     }
 
+    // Of four labels, each alone in its view, a cache room for three keeps
+    // the three last shown, not the three first drawn.
+    void cacheDropsTheLeastRecentlyShown()
+    {
+        const PlaceList list = places({{"城1", "130", "31", "0", "1", "Image", "14"},
+                                       {"城2", "134", "33", "0", "2", "Image", "14"},
+                                       {"城3", "138", "35", "0", "3", "Image", "14"},
+                                       {"城4", "142", "40", "0", "4", "Image", "14"}});
+        MarkerPictureCache cache;
+        const MarkerGeometries markers = buildMarkers(list, cache);
+        const auto show = [&](int i) {
+            render(markers, 10, {list[i]->x.toDouble(), list[i]->y.toDouble()});
+            return cache.picturesDrawn();
+        };
+        QCOMPARE(show(0), 1);
+        const qint64 one = cache.pictureBytes();
+        cache.setLimit(3 * one);
+        QCOMPARE(show(1), 2);
+        QCOMPARE(show(2), 3);
+        QCOMPARE(show(0), 3);
+        QCOMPARE(cache.pictureBytes(), 3 * one);
+        QCOMPARE(show(3), 4); // the second goes
+        QCOMPARE(cache.pictureCount(), 3);
+        QCOMPARE(show(0), 4);
+        QCOMPARE(show(2), 4);
+        QCOMPARE(show(1), 5);
+    }
+
+    void placeOfASharedNameGetsItsOwnPicture_data()
+    {
+        QTest::addColumn<QString>("color");
+        QTest::addColumn<QString>("font");
+        QTest::newRow("another back colour") << "6"
+                                             << "14";
+        QTest::newRow("another text colour") << "5"
+                                             << "14";
+        QTest::newRow("another size") << "0"
+                                      << "12";
+    }
+    // Two places whose name is one string, with a cache room for one of
+    // them: each is drawn with its own picture, also after the other took
+    // the room its picture had.
+    void placeOfASharedNameGetsItsOwnPicture()
+    {
+        QFETCH(QString, color);
+        QFETCH(QString, font);
+        // Class 0 is red on yellow.
+        AppSettings::instance().classBack[5] = Red;
+        AppSettings::instance().classFore[5] = Qt::white;
+        AppSettings::instance().classBack[6] = Blue;
+        AppSettings::instance().classFore[6] = Yellow;
+        PlaceList list = places({{"城", "135", "35", "0", "1", "Image", "14"},
+                                 {"", "140", "38", color, "1", "Image", font}});
+        list[1]->name = list[0]->name;
+        const auto show = [&](const MarkerGeometries& markers, int i) {
+            return render(markers, 10, {list[i]->x.toDouble(), list[i]->y.toDouble()});
+        };
+        MarkerPictureCache roomy;
+        const MarkerGeometries reference = buildMarkers(list, roomy);
+        const QImage first = show(reference, 0);
+        const qint64 firstBytes = roomy.pictureBytes();
+        const QImage second = show(reference, 1);
+        QVERIFY(second != first);
+
+        MarkerPictureCache cache;
+        cache.setLimit(std::max(firstBytes, roomy.pictureBytes() - firstBytes));
+        const MarkerGeometries markers = buildMarkers(list, cache);
+        for (int round = 0; round < 2; ++round) {
+            QCOMPARE(show(markers, 0), first);
+            QCOMPARE(show(markers, 1), second);
+        }
+        QCOMPARE(cache.picturesDrawn(), 4);
+    }
+
     // The worker writes what the GUI thread would, and only what changed.
     void filesFollowTheList()
     {
