@@ -139,8 +139,19 @@ public:
         put(last ? 1 : 0, 1);
         put(1, 2); // fixed codes
         const Distance distances[] = {distance(1), distance(4), distance(row)};
+        const Tables& codes = tables();
         int i = 0;
         while (i < size) {
+            // Most bytes start no match: one test of three words tells.
+            if (i >= 4 && i + 4 <= size) {
+                const quint32 here = start(data + i);
+                const bool byHere = here == start(data + i - 1) || here == start(data + i - 4) ||
+                                    (i >= row && here == start(data + i - std::min(i, row)));
+                if (!byHere) {
+                    putCode(codes.literal[data[i++]]);
+                    continue;
+                }
+            }
             int best = 0;
             const Distance* chosen = nullptr;
             for (const Distance& d : distances) {
@@ -236,6 +247,9 @@ private:
         return t;
     }
 
+    // The first three bytes at p, as one number.
+    static quint32 start(const uchar* p) { return qFromLittleEndian<quint32>(p) & 0xffffffu; }
+
     // How far the bytes from i on repeat those `distance` before, up to 258;
     // eight bytes a step.
     static int repeat(const uchar* data, int i, int size, int distance)
@@ -324,10 +338,13 @@ DeflatedRows deflateRows(const QImage& image, int first, int count, bool last)
         QRgb left = 0;
         for (int x = 0; x < w; ++x) {
             const QRgb p = row[x];
-            *out++ = uchar(qRed(p) - qRed(left));
-            *out++ = uchar(qGreen(p) - qGreen(left));
-            *out++ = uchar(qBlue(p) - qBlue(left));
-            *out++ = uchar(qAlpha(p) - qAlpha(left));
+            // The four byte differences at once, without borrows between them.
+            const quint32 d =
+                ((p | 0x80808080u) - (left & 0x7f7f7f7fu)) ^ (~(p ^ left) & 0x80808080u);
+            // 0xAARRGGBB to the bytes R, G, B, A.
+            qToLittleEndian<quint32>((d & 0xff00ff00u) | (d >> 16 & 0xffu) | (d & 0xffu) << 16,
+                                     out);
+            out += 4;
             left = p;
         }
     }
