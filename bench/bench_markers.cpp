@@ -6,10 +6,13 @@
 //   FirstRefreshAndFiles  the same plus writing every picture file (normally
 //                         done afterwards, while the program is idle)
 //   RefreshUnchanged      the same list again with the same cache
+//   EncodeFiles           the bytes of each picture file, on this thread
+//   WriteNewFiles         those bytes written as new files into an empty folder
 //
 // The list mixes shapes as the shipped list does: two thirds circles, the rest
 // fixed and scaled labels.
 
+#include "map/markerfiles.h"
 #include "map/markers.h"
 #include "resources/resources.h"
 #include "settings/appsettings.h"
@@ -131,8 +134,66 @@ void BM_RefreshUnchanged(benchmark::State& state)
     setProgramDir(QString());
 }
 
+// One picture file after another on this thread, split into its two costs:
+// making the bytes (drawing and encoding) and putting them on disk (a new
+// file in a folder that fills up, as on the first run with a new list).
+std::vector<MarkerPicture> filePictures(int count)
+{
+    const PlaceList places = makePlaces(count);
+    const MarkerStyle style = MarkerStyle::fromSettings();
+    std::vector<MarkerPicture> pictures;
+    for (const auto& p : places) {
+        MarkerPicture picture;
+        picture.name = p->name;
+        const int c = toIntOrZero(p->color);
+        picture.back = markerBackColor(c).rgba();
+        picture.pointSize = markerPointSize(style.font, toIntOrZero(p->font));
+        picture.circle = p->shape == QLatin1String("Circle");
+        if (!picture.circle)
+            picture.fore = markerForeColor(c).rgba();
+        pictures.push_back(picture);
+    }
+    return pictures;
+}
+
+void BM_EncodeFiles(benchmark::State& state)
+{
+    const std::vector<MarkerPicture> pictures = filePictures(int(state.range(0)));
+    const MarkerStyle style = MarkerStyle::fromSettings();
+    qint64 bytes = 0;
+    for (auto _ : state) {
+        for (const MarkerPicture& picture : pictures)
+            bytes += markerFileBytes(style, picture).size();
+    }
+    state.counters["bytes/file"] =
+        double(bytes) / double(state.iterations()) / double(pictures.size());
+}
+
+void BM_WriteNewFiles(benchmark::State& state)
+{
+    const std::vector<MarkerPicture> pictures = filePictures(int(state.range(0)));
+    const MarkerStyle style = MarkerStyle::fromSettings();
+    std::vector<QByteArray> files;
+    for (const MarkerPicture& picture : pictures)
+        files.push_back(markerFileBytes(style, picture));
+    // Old folders are kept to the end: freshly freed inodes slow down creation.
+    QTemporaryDir dir;
+    int round = 0;
+    for (auto _ : state) {
+        const QString folder = dir.filePath(QString::number(++round));
+        for (std::size_t i = 0; i < pictures.size(); ++i)
+            writeMarkerFile(folder + QLatin1Char('/') + markerFileName(pictures[i].name), files[i]);
+    }
+}
+
 } // namespace
 
+BENCHMARK(BM_EncodeFiles)->Arg(10000)->Unit(benchmark::kMillisecond)->Repetitions(3);
+BENCHMARK(BM_WriteNewFiles)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(3);
 BENCHMARK(BM_FirstRefresh)
     ->Arg(1000)
     ->Arg(10000)

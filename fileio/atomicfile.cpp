@@ -48,10 +48,58 @@ void syncFolder(const QByteArray& folder)
     }
 }
 
+// The process's file creation mask, read once: asking for it means setting
+// it, which would race with files other threads create meanwhile.
+mode_t creationMask()
+{
+    static const mode_t mask = [] {
+        QFile status(QStringLiteral("/proc/self/status"));
+        if (status.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& line : status.readAll().split('\n')) {
+                bool ok = false;
+                const uint value = line.mid(6).trimmed().toUInt(&ok, 8);
+                if (line.startsWith("Umask:") && ok)
+                    return mode_t(value);
+            }
+        }
+        const mode_t m = ::umask(0);
+        ::umask(m);
+        return m;
+    }();
+    return mask;
+}
+
+// Drawn files: a new file written where it will stay. False with errno EEXIST
+// when the file is there already.
+bool writeInPlace(const QByteArray& target, const QByteArray& bytes, int* reason)
+{
+    const int fd = ::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        *reason = errno;
+        return false;
+    }
+    bool ok = writeAll(fd, bytes.constData(), bytes.size());
+    *reason = errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        *reason = errno;
+    }
+    if (!ok)
+        ::unlink(target.constData());
+    return ok;
+}
+
 } // namespace
 
 WriteResult writeFileAtomically(const QString& path, const QByteArray& bytes, Durability durability)
 {
+    if (durability == Durability::Drawn) {
+        int reason = 0;
+        if (writeInPlace(QFile::encodeName(path), bytes, &reason))
+            return WriteResult{true, QString()};
+        if (reason != EEXIST)
+            return failure(reason);
+    }
     const QFileInfo info(path);
     const QByteArray target = QFile::encodeName(info.absoluteFilePath());
     const QByteArray folder = QFile::encodeName(info.absolutePath());
@@ -68,9 +116,7 @@ WriteResult writeFileAtomically(const QString& path, const QByteArray& bytes, Du
     if (::stat(target.constData(), &old) == 0) {
         mode = old.st_mode & 07777;
     } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
+        mode = 0666 & ~creationMask();
     }
 
     bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, bytes.constData(), bytes.size());

@@ -8,11 +8,15 @@ namespace fileio {
 // How much a written file is worth protecting. The user's own files (lists,
 // settings, classes, help) are synced before they take the old file's place;
 // caches (tiles, marker pictures) are only replaced in one step, since a lost
-// one is simply fetched or drawn again.
+// one is simply fetched or drawn again. Drawn: a cache that only this program
+// reads back, written as fast as it can be: a file that does not exist yet is
+// created in place (there is no old content to protect, and a failed write
+// removes it again); an existing one is replaced as a Cache file is.
 enum class Durability
 {
     Synced,
-    Cache
+    Cache,
+    Drawn
 };
 
 struct WriteResult

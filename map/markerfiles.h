@@ -45,10 +45,13 @@ enum class FileWrite
 };
 
 // Writes bytes to path unless the file already holds exactly these bytes, so
-// that an unchanged picture never touches the disk. The file is replaced in
-// one step (a cache: not synced). Creates the file's folder (one level) when
-// it is missing. On failure `error` receives the system's reason.
-FileWrite writeMarkerFile(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+// that an unchanged picture never touches the disk. A file is replaced in one
+// step, a new one written in place (a cache: not synced). Creates the file's
+// folder (one level) when it is missing. `mayExist` false (the caller has
+// just listed the folder) spares looking at the old file. On failure `error`
+// receives the system's reason.
+FileWrite writeMarkerFile(const QString& path, const QByteArray& bytes, QString* error = nullptr,
+                          bool mayExist = true);
 
 // What each picture file of a folder was made from, so that a file known to
 // be current is neither drawn nor encoded again. Kept in the folder as

@@ -125,6 +125,7 @@ void MarkerFileWriter::process(const QString& folder, const MarkerStyle& style,
         const MarkerPicture* picture;
         QString fileName;
         quint64 digest;
+        bool present;
     };
     // The last place of each name, in the order of the places.
     QHash<QString, int> last;
@@ -139,9 +140,10 @@ void MarkerFileWriter::process(const QString& folder, const MarkerStyle& style,
         const MarkerPicture& picture = pictures[std::size_t(i)];
         if (last.value(picture.name) != i)
             continue;
-        Job job{&picture, markerFileName(picture.name), markerDigest(style, picture, fontKey)};
-        if (manifest.isCurrent(job.fileName, job.digest) &&
-            present.contains(QFile::encodeName(job.fileName)))
+        const QString fileName = markerFileName(picture.name);
+        Job job{&picture, fileName, markerDigest(style, picture, fontKey),
+                present.contains(QFile::encodeName(fileName))};
+        if (job.present && manifest.isCurrent(job.fileName, job.digest))
             continue;
         todo.push_back(std::move(job));
     }
@@ -162,7 +164,7 @@ void MarkerFileWriter::process(const QString& folder, const MarkerStyle& style,
         const QString path = folder + QLatin1Char('/') + job.fileName;
         QString error;
         const FileWrite result =
-            writeMarkerFile(path, markerFileBytes(style, *job.picture), &error);
+            writeMarkerFile(path, markerFileBytes(style, *job.picture), &error, job.present);
         if (result == FileWrite::Failed) {
             ++m_failures;
             manifest.remove(job.fileName);
