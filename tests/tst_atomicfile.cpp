@@ -19,6 +19,7 @@ private slots:
     void replacesWholeAndKeepsMode();
     void failureLeavesOldFileUntouched_data();
     void failureLeavesOldFileUntouched();
+    void failedNewDrawnFileIsRemoved();
 };
 
 static QStringList leftovers(const QString& folder, const QString& keep)
@@ -33,6 +34,7 @@ void TestAtomicFile::replacesWholeAndKeepsMode_data()
     QTest::addColumn<int>("durability");
     QTest::newRow("synced") << int(fileio::Durability::Synced);
     QTest::newRow("cache") << int(fileio::Durability::Cache);
+    QTest::newRow("drawn") << int(fileio::Durability::Drawn);
 }
 
 void TestAtomicFile::replacesWholeAndKeepsMode()
@@ -55,9 +57,12 @@ void TestAtomicFile::replacesWholeAndKeepsMode()
 
     // A new file gets the ordinary permissions, not the temporary file's private ones.
     const QString fresh = dir.filePath("fresh.ini");
-    QVERIFY(fileio::writeFileAtomically(fresh, "x").ok);
+    QVERIFY(fileio::writeFileAtomically(fresh, "x", fileio::Durability(durability)).ok);
+    QCOMPARE(readAll(fresh), QByteArray("x"));
     QVERIFY(::stat(QFile::encodeName(fresh).constData(), &st) == 0);
-    QVERIFY(st.st_mode & S_IRGRP);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    QCOMPARE(int(st.st_mode & 0777), int(0666 & ~mask));
 }
 
 void TestAtomicFile::failureLeavesOldFileUntouched_data()
@@ -106,6 +111,31 @@ void TestAtomicFile::failureLeavesOldFileUntouched()
     QCOMPARE(result.error, reason);
     QCOMPARE(readAll(dir.filePath("list.csv")), old);
     QCOMPARE(leftovers(dir.path(), "list.csv"), QStringList());
+}
+
+// A drawn file is written in place when new: a cut write must not stay behind.
+void TestAtomicFile::failedNewDrawnFileIsRemoved()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("picture.png");
+    struct rlimit saved;
+    QVERIFY(::getrlimit(RLIMIT_FSIZE, &saved) == 0);
+    struct rlimit limit = saved;
+    limit.rlim_cur = 4096;
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    QVERIFY(::setrlimit(RLIMIT_FSIZE, &limit) == 0);
+    const auto result =
+        fileio::writeFileAtomically(path, QByteArray(20000, 'p'), fileio::Durability::Drawn);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    QVERIFY(!result.ok);
+    QCOMPARE(result.error, QStringLiteral("File too large"));
+    QCOMPARE(leftovers(dir.path(), QString()), QStringList());
+
+    const auto nowhere = fileio::writeFileAtomically(dir.filePath("none/picture.png"), "p",
+                                                     fileio::Durability::Drawn);
+    QVERIFY(!nowhere.ok);
+    QCOMPARE(nowhere.error, QStringLiteral("No such file or directory"));
 }
 
 QTEST_GUILESS_MAIN(TestAtomicFile)

@@ -14,6 +14,8 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+#include <functional>
+
 static const QColor Red(200, 30, 30), Yellow(250, 240, 20), Blue(20, 40, 220), Grey(128, 128, 128);
 
 // name, x, y, color, layer, shape, font, level
@@ -272,6 +274,43 @@ private slots:
         for (const QString& name : names)
             files.insert(markerFileName(name));
         QCOMPARE(files.size(), names.size());
+    }
+
+    // The picture files' own encoder: whatever the pixels, a PNG decoder
+    // (which checks both checksums) gives them back exactly.
+    void encoderKeepsEveryPixel_data()
+    {
+        QTest::addColumn<QImage>("image");
+        QRandomGenerator random(7);
+        const auto made = [](int w, int h, const std::function<QRgb(int, int)>& pixel) {
+            QImage image(w, h, QImage::Format_ARGB32);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    image.setPixel(x, y, pixel(x, y));
+            return image;
+        };
+        QTest::newRow("one pixel") << made(1, 1, [](int, int) { return qRgba(1, 200, 3, 4); });
+        // Every byte value, no repeats to find: all literals, both code lengths.
+        QTest::newRow("noise") << made(61, 47, [&](int, int) { return random.generate(); });
+        // Runs far longer than one match, across rows.
+        QTest::newRow("flat") << made(300, 5, [](int, int) { return qRgba(9, 9, 9, 255); });
+        // Repeats of the pixel and of the row before, with a long distance.
+        QTest::newRow("gradient rows")
+            << made(2000, 6, [](int x, int) { return qRgba(x & 255, (x * 3) & 255, 17, 255); });
+        // Rows one byte further apart than a match may reach.
+        QTest::newRow("wider than the window")
+            << made(8192, 3, [](int x, int y) { return qRgba((x / 7) & 255, y, 0, 128); });
+        QTest::newRow("stripes") << made(33, 33, [](int x, int y) {
+            return (x + y) % 3 ? qRgba(0, 0, 0, 0) : qRgba(255, 255, 255, 255);
+        });
+    }
+    void encoderKeepsEveryPixel()
+    {
+        QFETCH(QImage, image);
+        const QByteArray png = encodeMarkerPng(image);
+        QImage decoded;
+        QVERIFY(decoded.loadFromData(png, "PNG"));
+        QCOMPARE(decoded.convertToFormat(QImage::Format_ARGB32), image);
     }
 
     void pictures()
