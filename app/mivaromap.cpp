@@ -336,6 +336,8 @@ void MivaroMap::resizeEvent(QResizeEvent* event)
     const int w = std::max(minimumMapWidth, event->size().width() - tableWidth - 40);
     const int h = std::max(1, event->size().height() - 40);
     mapControl->setViewportSize(QSizeF(w, h));
+    if (!tileNote.isEmpty() && statusBar()->currentMessage() == shownTileNote)
+        fitTileNote(event->size().width());
 }
 
 void MivaroMap::onDocument()

@@ -171,6 +171,10 @@ private:
     void createMap();
     // The status-bar note while tiles of the view cannot be had (empty reason: they load).
     void showTileError(const QString& reason);
+    // Shows that note cut to the room a status bar of this width leaves.
+    void fitTileNote(int barWidth);
+    QString tileNote;      // the whole note while tiles fail
+    QString shownTileNote; // what the status bar shows of it
     void createPlaceLayers();
     void createActionsAndMenus();
     void createShortcuts(QMenu* menu);

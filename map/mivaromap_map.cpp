@@ -92,13 +92,36 @@ void MivaroMap::createMap()
     mapControl->addLayer(notesLayer, -1);
 }
 
+namespace {
+const QString tileNotePrefix = QStringLiteral("地図タイルを取得できません: ");
+}
+
 void MivaroMap::showTileError(const QString& reason)
 {
-    const QString prefix = QStringLiteral("地図タイルを取得できません: ");
-    if (!reason.isEmpty())
-        statusBar()->showMessage(prefix + reason);
-    else if (statusBar()->currentMessage().startsWith(prefix))
-        statusBar()->clearMessage(); // only our own note: another message may have come since
+    if (!reason.isEmpty()) {
+        // The whole note is the status bar's tooltip; the bar shows what fits.
+        tileNote = tileNotePrefix + reason;
+        statusBar()->setToolTip(tileNote);
+        fitTileNote(statusBar()->width());
+    } else if (!tileNote.isEmpty()) {
+        // Only our own note: another message may have come since.
+        if (statusBar()->currentMessage() == shownTileNote)
+            statusBar()->clearMessage();
+        statusBar()->setToolTip(QString());
+        tileNote.clear();
+    }
+}
+
+void MivaroMap::fitTileNote(int barWidth)
+{
+    // A narrow window cuts the reason short with "…".
+    int room = barWidth - 24;
+    for (QWidget* w : {static_cast<QWidget*>(providerLabel), static_cast<QWidget*>(zoomLabel),
+                       static_cast<QWidget*>(pointerLabel)})
+        room -= w->isVisible() ? w->width() : 0;
+    shownTileNote =
+        statusBar()->fontMetrics().elidedText(tileNote, Qt::ElideRight, std::max(room, 0));
+    statusBar()->showMessage(shownTileNote);
 }
 
 namespace {
@@ -142,9 +165,18 @@ void MivaroMap::createStatusLabels()
         label->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
         statusBar()->addPermanentWidget(label, 1);
     }
+    // Shown only while the pointer is over the map, so that the messages on the
+    // left (a tile failure's reason, say) have the room the rest of the time.
+    pointerLabel->hide();
     connect(mapControl, &QMapControl::mouseEventMoveCoordinate, pointerLabel,
-            [this](QMouseEvent*, PointWorldCoord at) { pointerLabel->setText(pointerText(at)); });
-    connect(mapControl, &QMapControl::mouseLeft, pointerLabel, &QLabel::clear);
+            [this](QMouseEvent*, PointWorldCoord at) {
+                pointerLabel->setText(pointerText(at));
+                pointerLabel->show();
+            });
+    connect(mapControl, &QMapControl::mouseLeft, pointerLabel, [this] {
+        pointerLabel->clear();
+        pointerLabel->hide();
+    });
 }
 
 void MivaroMap::createPlaceLayers()

@@ -387,6 +387,7 @@ private slots:
         auto* map = s.w().map();
         QLabel* pointer = s.w().pointerStatusLabel();
         QCOMPARE(pointer->text(), QString());
+        QVERIFY(!pointer->isVisible());
         const QPoint at = map->rect().center() + QPoint(31, -17);
         const PointWorldCoord c = map->toPointWorldCoord(at);
         QMouseEvent move(QEvent::MouseMove, at, map->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
@@ -394,6 +395,7 @@ private slots:
         QApplication::sendEvent(map, &move);
         QCOMPARE(pointer->text(), QString::number(c.longitude(), 'f', 5) + ", " +
                                       QString::number(c.latitude(), 'f', 5));
+        QVERIFY(pointer->isVisible());
         QMouseEvent exact(QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton, {});
         emit map->mouseEventMoveCoordinate(&exact, PointWorldCoord(135.5259, 34.6873));
         QCOMPARE(pointer->text(), QStringLiteral("135.52590, 34.68730"));
@@ -402,6 +404,7 @@ private slots:
         QEvent leave(QEvent::Leave);
         QApplication::sendEvent(map, &leave);
         QCOMPARE(pointer->text(), QString());
+        QVERIFY(!pointer->isVisible()); // its room goes back to the messages
     }
 
     // The title names the open list and stars unsaved changes; Ctrl+S saves to that list
@@ -772,11 +775,29 @@ private slots:
         s.show();
         const QString note = QStringLiteral("地図タイルを取得できません: HTTP 404");
         QTRY_COMPARE_WITH_TIMEOUT(s.status(), note, 20000);
+        QCOMPARE(s.w().statusBar()->toolTip(), note);
+        // A reason longer than the room beside the labels is cut with "…"; the
+        // tooltip keeps it whole.
+        const QString reason =
+            QStringLiteral("ホスト tile.openstreetmap.org が見つかりません").repeated(3);
+        emit s.w().map()->tileLoadError(reason);
+        QVERIFY2(s.status().startsWith("地図タイルを取得できません: ホスト") &&
+                     s.status().endsWith(QChar(0x2026)),
+                 qPrintable(s.status()));
+        QStatusBar* bar = s.w().statusBar();
+        QVERIFY(bar->fontMetrics().horizontalAdvance(s.status()) <=
+                bar->width() - s.w().providerStatusLabel()->width() -
+                    s.w().zoomStatusLabel()->width());
+        QCOMPARE(bar->toolTip(), "地図タイルを取得できません: " + reason);
+        // A wider window shows more of it.
+        s.w().resize(1900, s.w().height());
+        QTRY_COMPARE(s.status(), "地図タイルを取得できません: " + reason);
         server.setResponse("/osm/9/455/201.png",
                            {200, "image/png", TestTileServer::tilePng(9, 455, 201), {}});
         // Taken back once the tiles load, but never a message that came after it.
         emit s.w().map()->tileLoadError(QString());
         QCOMPARE(s.status(), QString());
+        QCOMPARE(bar->toolTip(), QString());
         emit s.w().map()->tileLoadError(QStringLiteral("HTTP 500"));
         s.w().statusBar()->showMessage("X=1 Y=2");
         emit s.w().map()->tileLoadError(QString());
