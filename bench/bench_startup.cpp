@@ -8,7 +8,7 @@
 //   Cold: an empty picture folder, as on the first run with a new list.
 //   Warm: the picture folder of an earlier run with the same list.
 //
-//   build/bench/bench_startup --benchmark_filter=Cold/10000
+//   build/bench/bench_startup --benchmark_filter=Cold/10000/
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -282,6 +282,7 @@ BENCHMARK(BM_StartUpCold)
     ->Arg(10000)
     ->Arg(50000)
     ->Arg(100000)
+    ->Arg(170000)
     ->UseManualTime()
     ->Unit(benchmark::kSecond)
     ->Iterations(1)
@@ -290,6 +291,7 @@ BENCHMARK(BM_StartUpWarm)
     ->Arg(10000)
     ->Arg(50000)
     ->Arg(100000)
+    ->Arg(170000)
     ->UseManualTime()
     ->Unit(benchmark::kSecond)
     ->Iterations(1)
