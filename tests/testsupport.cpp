@@ -12,6 +12,9 @@
 #include <QMenu>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 QStringList ScriptedPrompts::kinds() const
 {
     QStringList out;
@@ -122,4 +125,23 @@ void screenClick(QWidget* widget, const QPoint& pos)
         qt_handleMouseEvent(top->windowHandle(), local, widget->mapToGlobal(pos), held,
                             Qt::LeftButton, type, {}, int(100000000 + clock.elapsed()));
     QCoreApplication::processEvents();
+}
+
+FileSizeLimit::FileSizeLimit(unsigned long bytes)
+{
+    struct rlimit limit;
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    m_savedCurrent = limit.rlim_cur;
+    m_previous = std::signal(SIGXFSZ, SIG_IGN);
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    struct rlimit limit;
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = m_savedCurrent;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, m_previous);
 }

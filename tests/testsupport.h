@@ -125,6 +125,21 @@ void keepTilesLocal();
 void screenClick(QWidget* widget, const QPoint& pos);
 
 // Small file helpers for tests.
+// A real short write, as on a full disk: while it lives, the kernel stops
+// every file of this process at `bytes` (and the signal for it is ignored).
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(unsigned long bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    unsigned long m_savedCurrent = 0;
+    void (*m_previous)(int) = nullptr;
+};
+
 QByteArray readAll(const QString& path);
 void writeAll(const QString& path, const QByteArray& bytes);
 // Sets a file's last-modified time (to fake "an earlier day").

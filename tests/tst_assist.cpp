@@ -355,15 +355,10 @@ private slots:
         QTRY_VERIFY(w->isVisible());
         QSignalSpy said(window.statusBar(), &QStatusBar::messageChanged);
 
-        struct rlimit saved;
-        QVERIFY(::getrlimit(RLIMIT_FSIZE, &saved) == 0);
-        struct rlimit limit = saved;
-        limit.rlim_cur = 16;
-        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-        QVERIFY(::setrlimit(RLIMIT_FSIZE, &limit) == 0);
-        click(w->findChild<AssistTextEdit*>(), QPoint(10, 10), QPoint(30, 25));
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previous);
+        {
+            const FileSizeLimit full(16);
+            click(w->findChild<AssistTextEdit*>(), QPoint(10, 10), QPoint(30, 25));
+        }
 
         QCOMPARE(said.size(), 1);
         QVERIFY(

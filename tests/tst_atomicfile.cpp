@@ -90,15 +90,8 @@ void TestAtomicFile::failureLeavesOldFileUntouched()
 
     fileio::WriteResult result;
     if (how == "fsize") {
-        struct rlimit saved;
-        QVERIFY(::getrlimit(RLIMIT_FSIZE, &saved) == 0);
-        struct rlimit limit = saved;
-        limit.rlim_cur = 4096;
-        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-        QVERIFY(::setrlimit(RLIMIT_FSIZE, &limit) == 0);
+        const FileSizeLimit full(4096);
         result = fileio::writeFileAtomically(path, bytes);
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previous);
     } else if (how == "folder") {
         path = dir.filePath("sub");
         QVERIFY(QDir(dir.path()).mkdir("sub"));
@@ -118,16 +111,12 @@ void TestAtomicFile::failedNewDrawnFileIsRemoved()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("picture.png");
-    struct rlimit saved;
-    QVERIFY(::getrlimit(RLIMIT_FSIZE, &saved) == 0);
-    struct rlimit limit = saved;
-    limit.rlim_cur = 4096;
-    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    QVERIFY(::setrlimit(RLIMIT_FSIZE, &limit) == 0);
-    const auto result =
-        fileio::writeFileAtomically(path, QByteArray(20000, 'p'), fileio::Durability::Drawn);
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
+    fileio::WriteResult result;
+    {
+        const FileSizeLimit full(4096);
+        result =
+            fileio::writeFileAtomically(path, QByteArray(20000, 'p'), fileio::Durability::Drawn);
+    }
     QVERIFY(!result.ok);
     QCOMPARE(result.error, QStringLiteral("File too large"));
     QCOMPARE(leftovers(dir.path(), QString()), QStringList());

@@ -20,29 +20,6 @@ class TestFullDisk : public QObject
 {
     Q_OBJECT
 
-    // A real short write: the kernel stops every file at this size while it is set.
-    class FileSizeLimit
-    {
-    public:
-        explicit FileSizeLimit(rlim_t bytes)
-        {
-            ::getrlimit(RLIMIT_FSIZE, &m_saved);
-            m_previous = std::signal(SIGXFSZ, SIG_IGN);
-            struct rlimit limit = m_saved;
-            limit.rlim_cur = bytes;
-            ::setrlimit(RLIMIT_FSIZE, &limit);
-        }
-        ~FileSizeLimit()
-        {
-            ::setrlimit(RLIMIT_FSIZE, &m_saved);
-            std::signal(SIGXFSZ, m_previous);
-        }
-
-    private:
-        struct rlimit m_saved;
-        void (*m_previous)(int);
-    };
-
     static QStringList files(const QString& folder)
     {
         QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
