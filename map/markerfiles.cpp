@@ -447,8 +447,10 @@ QByteArray markerFontKey(const QFont& font)
 quint64 markerDigest(const MarkerStyle& style, const MarkerPicture& picture,
                      const QByteArray& fontKey)
 {
-    // Raise the version when the pictures or their encoding change.
-    QByteArray key("marker picture 3\n");
+    // Raise the version when the pixels change. A new encoding of the same
+    // pixels keeps it: files from an earlier encoder are as good, and a
+    // hundred thousand of them are not worth writing again.
+    QByteArray key("marker picture 2\n");
     key += fontKey.isEmpty() ? markerFontKey(style.font) : fontKey;
     key += '\n';
     key += picture.name.toUtf8();
