@@ -255,16 +255,6 @@ BENCHMARK(BM_AddGeometries)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    initMivaroMapResources();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
     // Pixmaps and fonts go before the application.
-    placeSceneMade.reset();
-    return 0;
+    return runWidgetBenchmarks(argc, argv, [] { placeSceneMade.reset(); });
 }

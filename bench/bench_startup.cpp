@@ -9,6 +9,8 @@
 //   Warm: the picture folder of an earlier run with the same list.
 //
 //   build/bench/bench_startup --benchmark_filter=Cold/10000/
+#include "bench/benchsupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -129,8 +131,8 @@ struct Installation
     // inodes makes the next creations slower than a first run ever sees.
     void clearPictures()
     {
-        QDir(dir.path()).rename(QStringLiteral("image"),
-                                QStringLiteral("image.old%1").arg(++cleared));
+        QDir(dir.path())
+            .rename(QStringLiteral("image"), QStringLiteral("image.old%1").arg(++cleared));
     }
     int cleared = 0;
 };
@@ -154,18 +156,6 @@ double cpuSeconds(qint64 pid)
     if (f.size() < 13)
         return -1.0;
     return double(f[11].toLongLong() + f[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
-}
-
-double hwmMB(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1.0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return -1.0;
 }
 
 // When the folder's entries last changed (0 while it does not exist): cheap to
@@ -217,7 +207,7 @@ Figures runUntilIdle(const Installation& inst)
         if (cpu < 0)
             break;
         samples.push_back({clock.elapsed(), cpu, folderChangeTime(pictures)});
-        f.hwmMB = std::max(f.hwmMB, hwmMB(pid));
+        f.hwmMB = std::max(f.hwmMB, peakMemoryMb(pid));
         // The earliest sample at least 3 s back.
         std::size_t i = samples.size();
         while (i > 0 && samples.back().ms - samples[i - 1].ms < quietMs)
@@ -278,34 +268,16 @@ void BM_StartUpWarm(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_StartUpCold)
-    ->Arg(10000)
-    ->Arg(50000)
-    ->Arg(100000)
-    ->Arg(170000)
-    ->UseManualTime()
-    ->Unit(benchmark::kSecond)
-    ->Iterations(1)
-    ->Repetitions(3);
-BENCHMARK(BM_StartUpWarm)
-    ->Arg(10000)
-    ->Arg(50000)
-    ->Arg(100000)
-    ->Arg(170000)
-    ->UseManualTime()
-    ->Unit(benchmark::kSecond)
-    ->Iterations(1)
-    ->Repetitions(3);
+// Three runs of each list size: the figures are their medians.
+void listSizes(benchmark::internal::Benchmark* b)
+{
+    b->Arg(10000)->Arg(50000)->Arg(100000)->Arg(170000);
+    b->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(3);
+}
+BENCHMARK(BM_StartUpCold)->Apply(listSizes);
+BENCHMARK(BM_StartUpWarm)->Apply(listSizes);
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv);
 }

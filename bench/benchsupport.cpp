@@ -7,9 +7,10 @@
 #include <QApplication>
 #include <QFile>
 
-double peakMemoryMb()
+double peakMemoryMb(qint64 pid)
 {
-    QFile status(QStringLiteral("/proc/self/status"));
+    QFile status(pid ? QStringLiteral("/proc/%1/status").arg(pid)
+                     : QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return 0;
     for (const QByteArray& line : status.readAll().split('\n'))
@@ -18,7 +19,7 @@ double peakMemoryMb()
     return 0;
 }
 
-int runWidgetBenchmarks(int argc, char** argv)
+int runWidgetBenchmarks(int argc, char** argv, const std::function<void()>& beforeExit)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -29,5 +30,7 @@ int runWidgetBenchmarks(int argc, char** argv)
         return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    if (beforeExit)
+        beforeExit();
     return 0;
 }

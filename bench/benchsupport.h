@@ -1,8 +1,14 @@
 #pragma once
 
-// This process's peak resident memory (VmHWM) in megabytes, 0 when unknown.
-double peakMemoryMb();
+#include <QtGlobal>
+
+#include <functional>
+
+// The peak resident memory (VmHWM) in megabytes of a process (0: this one),
+// 0 when unknown.
+double peakMemoryMb(qint64 pid = 0);
 
 // main() of a benchmark that builds widgets: an offscreen application unless a
 // platform is set, the compiled-in pictures, then the benchmarks asked for.
-int runWidgetBenchmarks(int argc, char** argv);
+// `beforeExit` drops what must go before the application (pixmaps, fonts).
+int runWidgetBenchmarks(int argc, char** argv, const std::function<void()>& beforeExit = {});
