@@ -68,23 +68,13 @@ QByteArray makeList(int n)
     return out;
 }
 
-struct ProgramDir
+struct ProgramDir : BenchProgramDir
 {
-    QTemporaryDir dir;
-    explicit ProgramDir(int places)
+    explicit ProgramDir(int places) : BenchProgramDir(makeList(places))
     {
-        setProgramDir(dir.path());
-        QFile f(dir.filePath("list.csv"));
-        f.open(QIODevice::WriteOnly);
-        f.write(makeList(places));
-        f.close();
-        AppSettings::instance().load();
-        AppSettings::instance().csv_filename = dir.filePath("list.csv");
-        AppSettings::instance().cache = false;
         nameAllClasses();
         AppSettings::instance().className[199].clear();
     }
-    ~ProgramDir() { setProgramDir(QString()); }
 };
 
 QPushButton* button(MivaroMap& window, const QString& tip)

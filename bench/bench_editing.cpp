@@ -60,20 +60,11 @@ public:
     void beep() override {}
 };
 
-struct Fixture
+struct Fixture : BenchProgramDir
 {
-    QTemporaryDir dir;
     std::unique_ptr<MivaroMap> window;
-    Fixture(int places, int names)
+    Fixture(int places, int names) : BenchProgramDir(makeList(places, names))
     {
-        setProgramDir(dir.path());
-        QFile f(dir.filePath("list.csv"));
-        f.open(QIODevice::WriteOnly);
-        f.write(makeList(places, names));
-        f.close();
-        AppSettings::instance().load();
-        AppSettings::instance().csv_filename = dir.filePath("list.csv");
-        AppSettings::instance().cache = false;
         Prompts::install(std::make_unique<YesPrompts>());
         // The picture files are written while the program is idle, which a
         // benchmark never is: they stay out of the figures.
@@ -83,7 +74,6 @@ struct Fixture
     {
         window.reset();
         Prompts::install(nullptr);
-        setProgramDir(QString());
     }
     // Every fifth place.
     void markFifth()

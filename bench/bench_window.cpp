@@ -36,21 +36,9 @@ QByteArray makeList(int n)
     return out;
 }
 
-struct ProgramDir
+struct ProgramDir : BenchProgramDir
 {
-    QTemporaryDir dir;
-    explicit ProgramDir(int places)
-    {
-        setProgramDir(dir.path());
-        QFile f(dir.filePath("list.csv"));
-        f.open(QIODevice::WriteOnly);
-        f.write(makeList(places));
-        f.close();
-        AppSettings::instance().load();
-        AppSettings::instance().csv_filename = dir.filePath("list.csv");
-        AppSettings::instance().cache = false;
-    }
-    ~ProgramDir() { setProgramDir(QString()); }
+    explicit ProgramDir(int places) : BenchProgramDir(makeList(places)) {}
 };
 
 // Start-up to the shown window with the markers in view painted (the CPU

@@ -1,6 +1,8 @@
 #include "bench/benchsupport.h"
 
 #include "resources/resources.h"
+#include "settings/appsettings.h"
+#include "settings/programdir.h"
 
 #include <benchmark/benchmark.h>
 
@@ -33,4 +35,21 @@ int runWidgetBenchmarks(int argc, char** argv, const std::function<void()>& befo
     if (beforeExit)
         beforeExit();
     return 0;
+}
+
+BenchProgramDir::BenchProgramDir(const QByteArray& list)
+{
+    setProgramDir(dir.path());
+    QFile f(dir.filePath(QStringLiteral("list.csv")));
+    f.open(QIODevice::WriteOnly);
+    f.write(list);
+    f.close();
+    AppSettings::instance().load();
+    AppSettings::instance().csv_filename = dir.filePath(QStringLiteral("list.csv"));
+    AppSettings::instance().cache = false;
+}
+
+BenchProgramDir::~BenchProgramDir()
+{
+    setProgramDir(QString());
 }

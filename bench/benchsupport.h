@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QTemporaryDir>
 #include <QtGlobal>
 
 #include <functional>
@@ -12,3 +14,12 @@ double peakMemoryMb(qint64 pid = 0);
 // platform is set, the compiled-in pictures, then the benchmarks asked for.
 // `beforeExit` drops what must go before the application (pixmaps, fonts).
 int runWidgetBenchmarks(int argc, char** argv, const std::function<void()>& beforeExit = {});
+
+// A program directory of its own holding `list` as "list.csv", the list the
+// settings name; the tile cache off. Set while it lives.
+struct BenchProgramDir
+{
+    QTemporaryDir dir;
+    explicit BenchProgramDir(const QByteArray& list);
+    ~BenchProgramDir();
+};
