@@ -181,6 +181,17 @@ private:
     void createStatusLabels();
     // "MivaroMap Ver 0.70 - castlelist.csv", with "*" while there are unsaved changes.
     void updateTitle();
+    // The window's place, size, view and columns into the settings.
+    void storeWindowState();
+    // Writes the settings at close. On failure the user chooses: try again, stay
+    // open (false), or close without saving.
+    bool saveSettingsAtClose();
+    // Saved at close, or given up by the user: the destructor leaves them alone.
+    bool settingsSettled = false;
+    // Without widths of the user's own, the table columns fit the list loaded.
+    void fitColumnsToContents();
+    bool autoColumns = false;
+    bool fittingColumns = false;
     void setUpTileCache();
     void showF1OnVisiblePage();
     void drawPlaces();

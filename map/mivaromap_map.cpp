@@ -245,14 +245,9 @@ void MivaroMap::setUpTileCache()
 
 void MivaroMap::mapCacheSelected()
 {
-    AppSettings& settings = AppSettings::instance();
-    settings.cache = cacheAction->isChecked();
-    if (settings.cache)
-        mapControl->enablePersistentCache(
-            std::chrono::minutes(0),
-            QDir(QDir::homePath() + QDir::separator() + QStringLiteral("QMapControl.cache")));
-    else
-        mapControl->disablePersistentCache();
+    // The same folder as at start-up: the configured one, never a folder of its own.
+    AppSettings::instance().cache = cacheAction->isChecked();
+    setUpTileCache();
 }
 
 void MivaroMap::mapProviderSelected(QAction* action)
@@ -340,7 +335,8 @@ void MivaroMap::refreshPlaces()
 
 void MivaroMap::drawPlaces()
 {
-    // Every named place is drawn, whatever the tables show.
+    // Every named place is drawn, whatever the tables show, sharp on the map's screen.
+    pictures->setDeviceRatio(mapControl->devicePixelRatioF());
     const MarkerGeometries markers = buildMarkers(places, *pictures);
     showMarkers(placeLayers, markers);
 }

@@ -37,7 +37,7 @@ QByteArray withBomAndCrLf(QByteArray bytes)
 
 fileio::WriteResult failure(int reason)
 {
-    return fileio::WriteResult{false, qt_error_string(reason)};
+    return fileio::WriteResult{false, fileio::errorReason(reason)};
 }
 
 // QSettings (Qt 5.15) takes a leading byte-order mark for part of the first key, and it
@@ -317,6 +317,7 @@ void AppSettings::load()
         const QStringList widths =
             widthText.trimmed().isEmpty() ? QStringList() : widthText.split(QLatin1Char(','));
         columnWidth.clear();
+        columnWidthSaved = !widths.isEmpty();
         for (int i = 0; i < 8; ++i)
             columnWidth.append(i < widths.size() ? widths.at(i).toInt() : 40);
 

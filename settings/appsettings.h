@@ -49,6 +49,8 @@ public:
     int provider = 0;
     bool cache = false;
     QList<int> columnWidth;
+    // columnWidth came from the file (the user's own widths), not the defaults.
+    bool columnWidthSaved = false;
     int radius = 0;
     bool siroIcon = false;
     int timeout = 0;

@@ -24,7 +24,9 @@ public:
 
     QList<Call> calls;
     QList<QMessageBox::StandardButton> buttonAnswers; // for question/information/warning
-    QStringList fileAnswers;                          // for open/save; "" = cancel
+    // Runs as a message box is shown, before its answer (to free the disk, say).
+    std::function<void(const Call&)> onMessage;
+    QStringList fileAnswers; // for open/save; "" = cancel
     QStringList menuAnswers; // a menu entry's text, triggered like a real menu does; "" = dismissed
     QList<QColor> colorAnswers; // for getColor; invalid = cancelled
     // For modal dialogs and the palette: acts on the shown dialog and returns its result;

@@ -480,14 +480,64 @@ private slots:
         QVERIFY(s.ui().btnLoad->toolTip().endsWith("(Ctrl+O)"));
     }
 
+    // Closing when the settings cannot be written (the disk is full): try again after
+    // freeing space, stay open, or close without saving; only the last loses the edits.
+    void closeOnFullDisk_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("retry after freeing space") << int(QMessageBox::Retry);
+        QTest::newRow("stay open") << int(QMessageBox::Cancel);
+        QTest::newRow("close without saving") << int(QMessageBox::Discard);
+    }
+    void closeOnFullDisk()
+    {
+        QFETCH(int, answer);
+        Session s(server, castles);
+        s.show();
+        const auto edited = [&] {
+            AppSettings file;
+            file.loadClasses(s.dir.file("classsetting.ini"));
+            return file.className[5] == QStringLiteral("編集した分類");
+        };
+        AppSettings::instance().className[5] = "編集した分類";
+        auto full = std::make_unique<FileSizeLimit>(64);
+        s.asked().buttonAnswers << QMessageBox::StandardButton(answer);
+        s.asked().onMessage = [&](const ScriptedPrompts::Call&) {
+            if (answer == QMessageBox::Retry)
+                full.reset();
+        };
+        const bool closed = s.w().close();
+        full.reset();
+        QCOMPARE(s.asked().kinds(), QStringList{"warning"});
+        const ScriptedPrompts::Call& warned = s.asked().calls.first();
+        QCOMPARE(warned.title, QStringLiteral("保存エラー"));
+        QVERIFY2(warned.text.contains(QStringLiteral("ファイルが大きすぎます")),
+                 qPrintable(warned.text));
+        QCOMPARE(closed, answer != QMessageBox::Cancel);
+        QCOMPARE(s.w().isVisible(), answer == QMessageBox::Cancel);
+        QCOMPARE(edited(), answer == QMessageBox::Retry);
+        if (answer == QMessageBox::Cancel) {
+            // Space freed: the next close saves.
+            QVERIFY(s.w().close());
+            QVERIFY(edited());
+        }
+        // The window going away writes nothing more and asks nothing more.
+        s.window.reset();
+        QCOMPARE(s.asked().calls.size(), 1);
+        QCOMPARE(edited(), answer != QMessageBox::Discard);
+    }
+
     // Widths dragged by hand reach the settings at exit.
     void columnWidthsKept()
     {
         Session s(server, castles);
+        QList<int> widths;
+        for (int c = 0; c < 8; ++c)
+            widths << s.ui().tableView->columnWidth(c);
         s.ui().tableView->horizontalHeader()->resizeSection(2, 123);
+        widths[2] = 123;
         s.window.reset();
-        QCOMPARE(AppSettings::instance().columnWidth,
-                 (QList<int>{40, 40, 123, 40, 40, 40, 40, 40}));
+        QCOMPARE(AppSettings::instance().columnWidth, widths);
     }
 
     void splitterSnapsToTables_data()
@@ -500,7 +550,8 @@ private slots:
         const QString given = QStringLiteral("60,80,70,70,70,70,70,70");
         QTest::newRow("at the tables' width: left alone") << given << 560 << 560 << 560;
         QTest::newRow("wider than the tables: snaps to +40") << given << 560 << 585 << 600;
-        QTest::newRow("no widths saved: stays at the minimum") << QString() << 320 << 590 << 560;
+        // Columns fitted to the short names: narrower than the minimum.
+        QTest::newRow("no widths saved: stays at the minimum") << QString() << -1 << 590 << 560;
     }
 
     void splitterSnapsToTables()
@@ -509,12 +560,18 @@ private slots:
         QFETCH(int, position);
         Session s(server, castles,
                   {widths.isEmpty() ? QString() : "columnWidth=\"" + widths + "\""});
-        QTEST(s.w().mapTableWidth(), "tableWidth");
+        QFETCH(int, tableWidth);
+        int sum = 0;
         for (int c = 0; c < 8; ++c) {
-            const int want = widths.isEmpty() ? 40 : widths.section(',', c, c).toInt();
+            const int want = widths.isEmpty() ? s.ui().tableView->columnWidth(c)
+                                              : widths.section(',', c, c).toInt();
             QCOMPARE(s.ui().tableView->columnWidth(c), want);
             QCOMPARE(s.ui().tableView_2->columnWidth(c), want);
+            sum += want;
         }
+        QCOMPARE(s.w().mapTableWidth(), tableWidth < 0 ? sum : tableWidth);
+        if (widths.isEmpty())
+            QVERIFY(sum + 40 < 560);
         s.show();
         QSplitter* splitter = s.ui().splitter;
         QSignalSpy moved(splitter, &QSplitter::splitterMoved);
@@ -743,12 +800,24 @@ private slots:
         QCOMPARE(s.w().notes().geometries().size(), 3u);
     }
 
+    void tilesFromTheConfiguredServer_data()
+    {
+        QTest::addColumn<bool>("fromMenu");
+        QTest::newRow("cache at start") << false;
+        QTest::newRow("cache turned on from the menu") << true;
+    }
     void tilesFromTheConfiguredServer()
     {
+        QFETCH(bool, fromMenu);
         server.clearRequests();
         QTemporaryDir cache;
-        Session s(server, QByteArray(), {"provider=1", "cache=true", "cache_path=" + cache.path()});
+        Session s(
+            server, QByteArray(),
+            {"provider=1", fromMenu ? "cache=false" : "cache=true", "cache_path=" + cache.path()});
         QCOMPARE(AppSettings::instance().tilesOsm, server.urlTemplate("/osm/{z}/{x}/{y}.png"));
+        QCOMPARE(s.w().cacheMenuAction()->isChecked(), !fromMenu);
+        if (fromMenu)
+            s.w().cacheMenuAction()->trigger();
         s.show();
         // 455/201 is the tile of the start position 139.949, 35.7153 at zoom 9.
         QTRY_VERIFY_WITH_TIMEOUT(server.paths().contains("/osm/9/455/201.png"), 20000);

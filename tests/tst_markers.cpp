@@ -81,7 +81,8 @@ static QImage referenceCircle(const QString& name, const QColor& back, const QFo
 }
 
 // What the nine layers show in a view of 600 x 400 around a point.
-static QImage render(const MarkerGeometries& markers, int zoom, const QPointF& lonLat)
+static QImage render(const MarkerGeometries& markers, int zoom, const QPointF& lonLat,
+                     qreal ratio = 1.0)
 {
     using namespace qmapcontrol;
     std::vector<std::shared_ptr<LayerGeometry>> layers;
@@ -91,12 +92,26 @@ static QImage render(const MarkerGeometries& markers, int zoom, const QPointF& l
     const QPointF c = projection::toWorldPixels(PointWorldCoord(lonLat.x(), lonLat.y()), zoom);
     const MapView view{zoom, QPointF(std::round(c.x() - 300), std::round(c.y() - 200)),
                        QSize(600, 400)};
-    QImage image(view.size, QImage::Format_ARGB32_Premultiplied);
+    QImage image(view.size * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
     image.fill(Qt::white);
     QPainter painter(&image);
     for (const auto& layer : layers)
         layer->draw(painter, view);
     return image;
+}
+
+// Mean difference of the colour values of two pictures of one size.
+static double meanDifference(const QImage& a, const QImage& b)
+{
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
+                   std::abs(qBlue(p) - qBlue(q));
+        }
+    return sum / (3.0 * a.width() * a.height());
 }
 
 class TestMarkers : public QObject
@@ -159,6 +174,39 @@ private slots:
         const auto* shown = static_cast<qmapcontrol::GeometryPointImage*>(g.get());
         QCOMPARE(shown->overviewColor(), Red.rgba());
         QCOMPARE(shown->size(), QSizeF(cache.picture(p).size()));
+    }
+
+    // On a screen of device ratio 2 the markers have twice the pixels each way and the
+    // same look: shrunk back they match the ones at ratio 1, and they are not those blown up.
+    void sharpAtDeviceRatio_data()
+    {
+        QTest::addColumn<QString>("shape");
+        QTest::addColumn<int>("zoom");
+        QTest::newRow("label") << "Image" << 10;
+        QTest::newRow("circle") << "Circle" << 10;
+        QTest::newRow("scaled label") << "Scaled" << 10;
+    }
+    void sharpAtDeviceRatio()
+    {
+        QFETCH(QString, shape);
+        QFETCH(int, zoom);
+        const auto list =
+            places({{"富士山本宮", "138.7274", "35.3606", "0", "2", shape, "14", "10"}});
+        MarkerPictureCache one, two;
+        two.setDeviceRatio(2.0);
+        const QImage at1 = render(buildMarkers(list, one), zoom, {138.7274, 35.3606});
+        const QImage at2 = render(buildMarkers(list, two), zoom, {138.7274, 35.3606}, 2.0);
+        QCOMPARE(at2.size(), at1.size() * 2);
+        const QImage shrunk =
+            at2.scaled(at1.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        const QImage blownUp =
+            at1.scaled(at2.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        const double same = meanDifference(shrunk, at1), sharper = meanDifference(at2, blownUp);
+        QVERIFY2(same < 1.0 && sharper > same,
+                 qPrintable(QStringLiteral("%1 %2").arg(same).arg(sharper)));
+        // The files stay at their own size.
+        QCOMPARE(two.picture(markerPlace(*list[0])).size(),
+                 one.picture(markerPlace(*list[0])).size());
     }
 
     void drawnSize_data()

@@ -1,3 +1,4 @@
+#include "records/bulkfilter.h"
 #include "records/placefile.h"
 #include "testsupport.h"
 
@@ -16,9 +17,9 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("plain") << QByteArray("大坂城,135.525,34.687,3,1,Image,11,10\n,,,,,,,\n");
-        QTest::newRow("CR kept") << QByteArray("a,1,2,0,1,Image,11,10\r\nb,1,2,0,1,,,\r\n");
         QTest::newRow("quoted") << QByteArray("\"城, 本丸\",1,2,3,1,I,1,1\n\"\"\"x\",,,,,,,\n");
         QTest::newRow("line break, CR") << QByteArray("\"a\nb\",1,2,3,1,I,1,\"1,0\r\"\n");
+        QTest::newRow("quoted CR") << QByteArray("a,1,2,3,1,I,1,\"10\r\"\n");
     }
     void roundTripIsByteIdentical()
     {
@@ -158,27 +159,47 @@ private slots:
                                      "\"Big\" one/7", "\"stray/7", "next/7"}));
         PlaceRecord r;
         std::tie(r.name, r.x, r.y, r.level) = std::tuple("A,B", "  135.5 ", "\t34.6", "10\r");
-        QCOMPARE(formatPlaceLine(r), QStringLiteral("\"A,B\",135.5,34.6,,,,,10\r\n"));
+        QCOMPARE(formatPlaceLine(r), QStringLiteral("\"A,B\",135.5,34.6,,,,,\"10\r\"\n"));
     }
-    // A spreadsheet's export: every field quoted, CR LF line ends.
-    void quotedCrLfExport()
+    // Lists saved on Windows: CR LF line ends, fields quoted by a spreadsheet or not.
+    void crLfLists_data()
     {
-        const QString file = dir.filePath("export.csv");
-        writeAll(file, "\"姫路城\",\"134.69\",\"34.83\",\"3\",\"2\",\"Image\",\"11\",\"10\"\r\n"
-                       "\"a,b\",\"1\",\"2\",\"\",\"1\",\"Circle\",\"\",\"\"\r\n");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("fields");
+        QTest::newRow("all quoted")
+            << QByteArray("\"姫路城\",\"134.69\",\"34.83\",\"3\",\"2\",\"Image\",\"11\",\"10\"\r\n"
+                          "\"a,b\",\"1\",\"2\",\"\",\"1\",\"Circle\",\"\",\"\"\r\n")
+            << QStringList{"姫路城", "134.69", "34.83", "3", "2", "Image",  "11", "10",
+                           "a,b",    "1",      "2",     "",  "1", "Circle", "",   ""};
+        QTest::newRow("plain") << QByteArray("姫路城,134.69,34.83,3,2,Image,11,10\r\n"
+                                             "b,1,2,,1,,,\r\n")
+                               << QStringList{"姫路城", "134.69", "34.83", "3", "2", "Image",
+                                              "11",     "10",     "b",     "1", "2", "",
+                                              "1",      "",       "",      ""};
+    }
+    void crLfLists()
+    {
+        QFETCH(QByteArray, bytes);
+        const QString file = dir.filePath("export.csv"), out = dir.filePath("out.csv");
+        writeAll(file, bytes);
         const PlaceList list = parsePlaceLines(readPlaceLines(file));
-        QCOMPARE(int(list.size()), 2);
         QStringList fields;
         for (const auto& r : list)
             for (int c = 0; c < 8; ++c)
                 fields << r->field(c);
-        QCOMPARE(fields, QStringList({"姫路城", "134.69", "34.83", "3", "2", "Image", "11", "10",
-                                      "a,b", "1", "2", "", "1", "Circle", "", ""}));
+        QTEST(fields, "fields");
+        BulkFilter level10;
+        level10.level = "10";
+        QCOMPARE(bulkRows(list, level10), std::vector<int>{0});
+        // Saved again with plain line ends, no stray CR.
+        QVERIFY(writePlaceFile(list, out, nullptr));
+        QVERIFY(!readAll(out).contains('\r'));
     }
     void fileNames()
     {
         QCOMPARE(withCsvSuffix("list"), QStringLiteral("list.csv"));
-        QCOMPARE(withCsvSuffix("LIST.CSV"), QStringLiteral("LIST.CSV.csv"));
+        QCOMPARE(withCsvSuffix("LIST.CSV"), QStringLiteral("LIST.CSV"));
+        QCOMPARE(withCsvSuffix("a.Csv"), QStringLiteral("a.Csv"));
         QCOMPARE(withCsvSuffix("a.csv.txt"), QStringLiteral("a.csv.txt"));
         QCOMPARE(autosavePath("D:/m/list.old.csv"), QStringLiteral("D:/m/list_autosave.csv"));
         ProgramDirScope program;

@@ -4,6 +4,7 @@
 #include "qmapcontrol/projection.h"
 #include "qmapcontrol/qmapcontrol.h"
 
+#include <QPainter>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QtTest>
@@ -61,6 +62,7 @@ private slots:
     void clustersAddUpToThePointsShown();
     void clusterColoursAndBoxes();
     void clicksOnDotsAndDiscs();
+    void sharpAtDeviceRatio();
 };
 
 void TestOverview::clustersAddUpToThePointsShown_data()
@@ -184,6 +186,39 @@ void TestOverview::clicksOnDotsAndDiscs()
     // Clicking where nothing of the overview is reaches the layers below.
     QTest::mouseClick(&map, Qt::LeftButton, {}, QPoint(5, 5));
     QCOMPARE(clicked.count(), 1);
+}
+
+// Dots and discs painted on a device of ratio 2: twice the pixels, the same look
+// (shrunk back it matches ratio 1), and not merely the ratio-1 picture blown up.
+void TestOverview::sharpAtDeviceRatio()
+{
+    Scene scene(300);
+    const QPointF c = projection::toWorldPixels(PointWorldCoord(137.0, 37.0), 5);
+    const MapView view{5, QPointF(std::round(c.x() - 200), std::round(c.y() - 150)),
+                       QSize(400, 300)};
+    const auto draw = [&](qreal ratio) {
+        QImage image(view.size * ratio, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        scene.overview.draw(painter, view);
+        return image;
+    };
+    const QImage at1 = draw(1.0), at2 = draw(2.0);
+    QCOMPARE(at2.size(), at1.size() * 2);
+    const auto difference = [](const QImage& a, const QImage& b) {
+        double sum = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x)
+                sum += std::abs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y)));
+        return sum / (a.width() * a.height());
+    };
+    const double same =
+        difference(at2.scaled(at1.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation), at1);
+    const double sharper =
+        difference(at2, at1.scaled(at2.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    QVERIFY2(same < 2.0 && sharper > same,
+             qPrintable(QStringLiteral("%1 %2").arg(same).arg(sharper)));
 }
 
 QTEST_MAIN(TestOverview)
