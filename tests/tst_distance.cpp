@@ -2,6 +2,7 @@
 // measurement under way.
 
 #include "map/distance.h"
+#include "resources/resources.h"
 
 #include <QtTest>
 
@@ -17,6 +18,7 @@ class TestDistance : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { initMivaroMapResources(); }
     void greatCircle_data()
     {
         QTest::addColumn<PointWorldCoord>("a");
@@ -115,6 +117,15 @@ private slots:
         // Left-aligned from the top: nothing in the bottom rows or the first column pair.
         QCOMPARE(qAlpha(longest.pixel(99, 19)), 0);
         QVERIFY(distance::labelPicture(1.5).toImage() != distance::labelPicture(2.5).toImage());
+        // On a screen of ratio 2: twice the pixels, the same size on the map.
+        for (const QPixmap& sharp :
+             {distance::labelPicture(1.5, 2.0), distance::flagPicture(2.0)}) {
+            const QPixmap plain =
+                sharp.width() == 200 ? distance::labelPicture(1.5) : distance::flagPicture(1.0);
+            QVERIFY(!plain.isNull());
+            QCOMPARE(sharp.size(), plain.size() * 2);
+            QCOMPARE(sharp.devicePixelRatio(), 2.0);
+        }
     }
 };
 
