@@ -101,17 +101,38 @@ static QImage render(const MarkerGeometries& markers, int zoom, const QPointF& l
     return image;
 }
 
-// Mean difference of the colour values of two pictures of one size.
+// Mean difference of the colour values of two pictures of one size, over what
+// is not white in the first.
 static double meanDifference(const QImage& a, const QImage& b)
 {
     double sum = 0;
+    int counted = 0;
     for (int y = 0; y < a.height(); ++y)
         for (int x = 0; x < a.width(); ++x) {
             const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            if ((p & 0xFFFFFF) == 0xFFFFFF)
+                continue;
             sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
                    std::abs(qBlue(p) - qBlue(q));
+            ++counted;
         }
-    return sum / (3.0 * a.width() * a.height());
+    return counted ? sum / (3.0 * counted) : 0.0;
+}
+
+// The box of what is not white, and its mean grey.
+static QRect inkBox(const QImage& image, double* grey)
+{
+    QRect box;
+    double sum = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if ((image.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF)
+                box |= QRect(x, y, 1, 1);
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x)
+            sum += qGray(image.pixel(x, y));
+    *grey = box.isEmpty() ? 0.0 : sum / (box.width() * box.height());
+    return box;
 }
 
 class TestMarkers : public QObject
@@ -197,13 +218,18 @@ private slots:
         const QImage at1 = render(buildMarkers(list, one), zoom, {138.7274, 35.3606});
         const QImage at2 = render(buildMarkers(list, two), zoom, {138.7274, 35.3606}, 2.0);
         QCOMPARE(at2.size(), at1.size() * 2);
-        const QImage shrunk =
-            at2.scaled(at1.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        const QImage blownUp =
-            at1.scaled(at2.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        const double same = meanDifference(shrunk, at1), sharper = meanDifference(at2, blownUp);
-        QVERIFY2(same < 1.0 && sharper > same,
-                 qPrintable(QStringLiteral("%1 %2").arg(same).arg(sharper)));
+        // The same look: the same box, the same colours.
+        double grey1 = 0, grey2 = 0;
+        const QRect box1 = inkBox(at1, &grey1), box2 = inkBox(at2, &grey2);
+        const QRect doubled(box1.topLeft() * 2, box1.size() * 2);
+        for (int edge : {box2.left() - doubled.left(), box2.top() - doubled.top(),
+                         box2.right() - doubled.right(), box2.bottom() - doubled.bottom()})
+            QVERIFY2(std::abs(edge) <= 2, qPrintable(QString::number(edge)));
+        QVERIFY2(std::abs(grey1 - grey2) < 6,
+                 qPrintable(QStringLiteral("%1 %2").arg(grey1).arg(grey2)));
+        // Not pictures of ratio 1 blown up on the screen.
+        const QImage blownUp = render(buildMarkers(list, one), zoom, {138.7274, 35.3606}, 2.0);
+        QVERIFY(meanDifference(at2, blownUp) > 1.0);
         // The files stay at their own size.
         QCOMPARE(two.picture(markerPlace(*list[0])).size(),
                  one.picture(markerPlace(*list[0])).size());
