@@ -502,19 +502,13 @@ private slots:
         AppSettings::instance().className[5] = "編集した分類";
         auto full = std::make_unique<FileSizeLimit>(64);
         s.asked().buttonAnswers << QMessageBox::StandardButton(answer);
-        s.asked().onMessage = [&](const ScriptedPrompts::Call&) {
-            if (answer == QMessageBox::Retry)
-                full.reset();
-        };
+        if (answer == QMessageBox::Retry) // space freed while the message is up
+            s.asked().onMessage = [&](const ScriptedPrompts::Call&) { full.reset(); };
         const bool closed = s.w().close();
         full.reset();
         QCOMPARE(s.asked().kinds(), QStringList{"warning"});
-        const ScriptedPrompts::Call& warned = s.asked().calls.first();
-        QCOMPARE(warned.title, QStringLiteral("保存エラー"));
-        QVERIFY2(warned.text.contains(QStringLiteral("ファイルが大きすぎます")),
-                 qPrintable(warned.text));
-        QCOMPARE(closed, answer != QMessageBox::Cancel);
-        QCOMPARE(s.w().isVisible(), answer == QMessageBox::Cancel);
+        QVERIFY(s.asked().calls[0].text.contains(QStringLiteral("ファイルが大きすぎます")));
+        QVERIFY(closed != s.w().isVisible() && closed == (answer != QMessageBox::Cancel));
         QCOMPARE(edited(), answer == QMessageBox::Retry);
         if (answer == QMessageBox::Cancel) {
             // Space freed: the next close saves.
