@@ -86,7 +86,7 @@ QRectF boundsValue(const QString& text)
     const double north = qBound(-projection::maxLatitude, v[3], projection::maxLatitude);
     if (!(west < east && south < north))
         return {};
-    return QRectF(QPointF(west, north), QPointF(east, south));
+    return QRectF(QPointF(west, south), QPointF(east, north));
 }
 
 // The map's own name, link markup and zoom range where the metadata says them.
@@ -344,8 +344,8 @@ std::shared_ptr<OfflineReader> openFolder(const QString& path, TileRowOrder orde
     const double n = 1 << z;
     const PointWorldCoord northWest = projection::fromNormalized({xFirst / n, yFirst / n});
     const PointWorldCoord southEast = projection::fromNormalized({(xLast + 1) / n, (yLast + 1) / n});
-    info.bounds = QRectF(QPointF(northWest.longitude(), northWest.latitude()),
-                         QPointF(southEast.longitude(), southEast.latitude()));
+    info.bounds = QRectF(QPointF(northWest.longitude(), southEast.latitude()),
+                         QPointF(southEast.longitude(), northWest.latitude()));
 
     // Tools that write tile folders leave the MBTiles metadata beside them.
     QFile json(root.filePath(QStringLiteral("metadata.json")));
@@ -371,12 +371,12 @@ std::shared_ptr<OfflineReader> openMBTiles(const QString& path, QString* error)
 
     const Connection connection(path);
     if (!connection.error().isEmpty()) {
-        *error = connection.error();
+        *error = connection.error() + QStringLiteral(" (%1)").arg(path);
         return nullptr;
     }
     QSqlQuery query(connection.db());
     auto failed = [&] {
-        *error = unreadable(query.lastError().text());
+        *error = unreadable(query.lastError().text()) + QStringLiteral(" (%1)").arg(path);
         return nullptr;
     };
     if (!query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE name IN "

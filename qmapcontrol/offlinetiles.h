@@ -27,7 +27,7 @@ struct OfflineMapInfo
     QString attribution;
     int zoomMinimum = 0;
     int zoomMaximum = 0;
-    // Longitude left to right, latitude top (north) to bottom; invalid when unknown.
+    // Degrees: x from west to east, y from south to north; invalid when unknown.
     QRectF bounds;
     // "png" or "jpg".
     QString format;
