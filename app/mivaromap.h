@@ -34,7 +34,7 @@ class MainWindow;
 namespace qmapcontrol {
 class LayerOverview;
 class MapAdapter;
-}
+} // namespace qmapcontrol
 namespace search {
 struct Step;
 }

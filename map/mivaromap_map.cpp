@@ -276,8 +276,8 @@ void MivaroMap::switchProvider(int index)
 {
     AppSettings::instance().provider = index;
     AppSettings::instance().offlineShown = false;
-    setBaseMap(makeAdapter(index), providerInfo[index].zoomMinimum,
-               providerInfo[index].zoomMaximum, QString::fromUtf8(providerInfo[index].label));
+    setBaseMap(makeAdapter(index), providerInfo[index].zoomMinimum, providerInfo[index].zoomMaximum,
+               QString::fromUtf8(providerInfo[index].label));
 }
 
 void MivaroMap::setBaseMap(const std::shared_ptr<MapAdapter>& adapter, int zoomMinimum,

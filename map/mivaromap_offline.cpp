@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QStatusBar>
+#include <QTimer>
 
 using namespace qmapcontrol;
 
@@ -37,8 +38,8 @@ void MivaroMap::createOfflineActions(QMenu* mapMenu)
 {
     const AppSettings& settings = AppSettings::instance();
     // In the providers' group: the online maps stay one click away, and back.
-    offlineAction = mapMenu->addAction(
-        offlineEntryText(QFileInfo(settings.offlinePath).completeBaseName()));
+    offlineAction =
+        mapMenu->addAction(offlineEntryText(QFileInfo(settings.offlinePath).completeBaseName()));
     offlineAction->setCheckable(true);
     offlineAction->setVisible(!settings.offlinePath.isEmpty());
     offlineAction->setToolTip(settings.offlinePath);
@@ -63,13 +64,12 @@ void MivaroMap::openOfflineMap()
 
     const QString last = AppSettings::instance().offlinePath;
     const QString start = last.isEmpty() ? programDir() : QFileInfo(last).absolutePath();
-    const QString path =
-        chosen == file
-            ? Prompts::instance().getOpenFileName(
-                  this, QStringLiteral("オフライン地図を開く"), start,
-                  QStringLiteral("MBTiles (*.mbtiles);;すべてのファイル (*)"))
-            : Prompts::instance().getExistingDirectory(
-                  this, QStringLiteral("地図タイルのフォルダを開く"), start);
+    const QString path = chosen == file
+                             ? Prompts::instance().getOpenFileName(
+                                   this, QStringLiteral("オフライン地図を開く"), start,
+                                   QStringLiteral("MBTiles (*.mbtiles);;すべてのファイル (*)"))
+                             : Prompts::instance().getExistingDirectory(
+                                   this, QStringLiteral("地図タイルのフォルダを開く"), start);
     if (path.isEmpty())
         return;
     if (!showOfflineMap(path, chosen == tms, false))
@@ -88,8 +88,8 @@ bool MivaroMap::showOfflineMap(const QString& path, bool tms, bool quiet)
         makeOfflineAdapter(path, tms ? TileRowOrder::Tms : TileRowOrder::Xyz, &error);
     if (!adapter) {
         const QString text = QStringLiteral("オフライン地図を開けません。%1").arg(error);
-        if (quiet)
-            statusBar()->showMessage(text);
+        if (quiet) // at start-up: after the window's own first message
+            QTimer::singleShot(0, this, [this, text] { statusBar()->showMessage(text); });
         else
             Prompts::instance().warning(this, offlineTitle, text, QMessageBox::Ok);
         AppSettings::instance().offlineShown = false;
@@ -115,7 +115,6 @@ void MivaroMap::showOfflineBounds()
 {
     if (!offlineBounds.isValid())
         return;
-    mapControl->fitToCoordinates(
-        PointWorldCoord(offlineBounds.left(), offlineBounds.bottom()),
-        PointWorldCoord(offlineBounds.right(), offlineBounds.top()));
+    mapControl->fitToCoordinates(PointWorldCoord(offlineBounds.left(), offlineBounds.bottom()),
+                                 PointWorldCoord(offlineBounds.right(), offlineBounds.top()));
 }

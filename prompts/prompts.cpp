@@ -64,8 +64,7 @@ QString QtPrompts::getOpenFileName(QWidget* parent, const QString& caption, cons
     return QFileDialog::getOpenFileName(parent, caption, dir, filter);
 }
 
-QString QtPrompts::getExistingDirectory(QWidget* parent, const QString& caption,
-                                        const QString& dir)
+QString QtPrompts::getExistingDirectory(QWidget* parent, const QString& caption, const QString& dir)
 {
     return QFileDialog::getExistingDirectory(parent, caption, dir);
 }

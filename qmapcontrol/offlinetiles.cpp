@@ -153,7 +153,10 @@ public:
     }
     ~MBTilesSession() override { m_query.reset(); }
 
-    QString error() const { return m_connection.error().isEmpty() ? m_error : m_connection.error(); }
+    QString error() const
+    {
+        return m_connection.error().isEmpty() ? m_error : m_connection.error();
+    }
 
     Result read(int z, int x, int y, QByteArray* bytes, QString* error) override
     {
@@ -214,7 +217,7 @@ public:
     {
         // The usual extension first; mixed folders keep opaque tiles as JPEG.
         m_extensions = QStringList{format, QStringLiteral("png"), QStringLiteral("jpg"),
-                        QStringLiteral("jpeg")};
+                                   QStringLiteral("jpeg")};
         m_extensions.removeDuplicates();
     }
 
@@ -312,8 +315,8 @@ std::shared_ptr<OfflineReader> openFolder(const QString& path, TileRowOrder orde
     double xFirst = 1 << z, xLast = -1, yFirst = 1 << z, yLast = -1;
     for (const QString& xName : numericEntries(zoomDir, QDir::Dirs | QDir::NoDotAndDotDot)) {
         const int x = xName.toInt();
-        for (const QString& yName : numericEntries(QDir(zoomDir.filePath(xName)), QDir::Files,
-                                                   images)) {
+        for (const QString& yName :
+             numericEntries(QDir(zoomDir.filePath(xName)), QDir::Files, images)) {
             int y = QFileInfo(yName).completeBaseName().toInt();
             if (x < 0 || y < 0 || x >= (1 << z) || y >= (1 << z))
                 continue;
@@ -343,7 +346,8 @@ std::shared_ptr<OfflineReader> openFolder(const QString& path, TileRowOrder orde
     }
     const double n = 1 << z;
     const PointWorldCoord northWest = projection::fromNormalized({xFirst / n, yFirst / n});
-    const PointWorldCoord southEast = projection::fromNormalized({(xLast + 1) / n, (yLast + 1) / n});
+    const PointWorldCoord southEast =
+        projection::fromNormalized({(xLast + 1) / n, (yLast + 1) / n});
     info.bounds = QRectF(QPointF(northWest.longitude(), southEast.latitude()),
                          QPointF(southEast.longitude(), northWest.latitude()));
 
@@ -363,7 +367,8 @@ std::shared_ptr<OfflineReader> openMBTiles(const QString& path, QString* error)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.read(16) != QByteArray("SQLite format 3\0", 16)) {
-        *error = QStringLiteral("MBTiles ファイルではありません (SQLite のデータベースではありません): %1")
+        *error = QStringLiteral(
+                     "MBTiles ファイルではありません (SQLite のデータベースではありません): %1")
                      .arg(path);
         return nullptr;
     }
@@ -416,7 +421,8 @@ std::shared_ptr<OfflineReader> openMBTiles(const QString& path, QString* error)
             return failed();
     }
     if (info.format == QLatin1String("pbf")) {
-        *error = QStringLiteral("ベクトルタイル (pbf) の MBTiles には対応していません: %1").arg(path);
+        *error =
+            QStringLiteral("ベクトルタイル (pbf) の MBTiles には対応していません: %1").arg(path);
         return nullptr;
     }
     if (!minZoom || !maxZoom || *minZoom > *maxZoom) {
@@ -521,8 +527,7 @@ OfflineSession::Result readOfflineTile(OfflineSession& session, int z, int x, in
 MapAdapterOffline::MapAdapterOffline(const std::shared_ptr<OfflineReader>& reader, QObject* parent)
     : MapAdapter(QUrl::fromLocalFile(reader->path()).toString(), reader->info().zoomMinimum,
                  reader->info().zoomMaximum, reader->info().attribution,
-                 cacheNameFor(reader->path(), reader->rowOrder()),
-                 parent),
+                 cacheNameFor(reader->path(), reader->rowOrder()), parent),
       m_reader(reader)
 {
 }

@@ -77,8 +77,8 @@ void TestOffline::rightTileAtRightPlace()
     const Files before = snapshot(dir.path());
 
     QString error;
-    const auto adapter = makeOfflineAdapter(
-        path, kind == "tms" ? TileRowOrder::Tms : TileRowOrder::Xyz, &error);
+    const auto adapter =
+        makeOfflineAdapter(path, kind == "tms" ? TileRowOrder::Tms : TileRowOrder::Xyz, &error);
     QVERIFY2(adapter, qPrintable(error));
     QCOMPARE(adapter->tileZoomMinimum(), 0);
     QCOMPARE(adapter->tileZoomMaximum(), 3);
@@ -98,7 +98,8 @@ void TestOffline::rightTileAtRightPlace()
             for (int y = 0; y < (1 << z); ++y) {
                 const TileSource::Piece piece = waitForTile(source, adapter, z, x, y);
                 QVERIFY(piece.exact);
-                QCOMPARE(piece.pixmap.toImage().pixel(128, 200), TestTileServer::tileColor(z, x, y).rgb());
+                QCOMPARE(piece.pixmap.toImage().pixel(128, 200),
+                         TestTileServer::tileColor(z, x, y).rgb());
             }
         }
     }
@@ -122,23 +123,25 @@ void TestOffline::metadata_data()
     QTest::addColumn<int>("last");
     QTest::addColumn<QRectF>("bounds");
     QTest::addColumn<QString>("format");
-    const QByteArray full = R"({"name": "房総の城", "attribution": "<a href=\"https://x\">© 地図屋</a>",
+    const QByteArray full =
+        R"({"name": "房総の城", "attribution": "<a href=\"https://x\">© 地図屋</a>",
         "minzoom": "1", "maxzoom": "2", "bounds": "139.5,34.8,140.9,36.1", "format": "png"})";
     const QRectF boso(QPointF(139.5, 34.8), QPointF(140.9, 36.1));
-    QTest::newRow("MBTiles with metadata")
-        << "mbtiles" << full << "房総の城" << "© 地図屋" << 1 << 2 << boso << "png";
+    QTest::newRow("MBTiles with metadata") << "mbtiles" << full << "房総の城"
+                                           << "© 地図屋" << 1 << 2 << boso << "png";
     // Without metadata: the file's name, the zooms of its tiles, the format of its bytes.
-    QTest::newRow("MBTiles without") << "mbtiles" << QByteArray("{}") << "map" << "" << 0 << 3
-                                     << QRectF() << "png";
+    QTest::newRow("MBTiles without") << "mbtiles" << QByteArray("{}") << "map"
+                                     << "" << 0 << 3 << QRectF() << "png";
     QTest::newRow("MBTiles, zooms not numbers")
-        << "mbtiles" << QByteArray(R"({"minzoom": "x", "maxzoom": "", "bounds": "1,2,3"})")
-        << "map" << "" << 0 << 3 << QRectF() << "png";
-    QTest::newRow("folder with metadata.json")
-        << "xyz" << full << "房総の城" << "© 地図屋" << 0 << 3 << boso << "png";
+        << "mbtiles" << QByteArray(R"({"minzoom": "x", "maxzoom": "", "bounds": "1,2,3"})") << "map"
+        << "" << 0 << 3 << QRectF() << "png";
+    QTest::newRow("folder with metadata.json") << "xyz" << full << "房総の城"
+                                               << "© 地図屋" << 0 << 3 << boso << "png";
     // A folder's own extent: its tiles at the first zoom, the whole world here.
     QTest::newRow("folder without")
-        << "xyz" << QByteArray() << "tiles" << "" << 0 << 3
-        << QRectF(QPointF(-180, -85.0511287798066), QPointF(180, 85.0511287798066)) << "png";
+        << "xyz" << QByteArray() << "tiles"
+        << "" << 0 << 3 << QRectF(QPointF(-180, -85.0511287798066), QPointF(180, 85.0511287798066))
+        << "png";
 }
 
 void TestOffline::metadata()
@@ -187,15 +190,24 @@ void TestOffline::badInput_data()
 {
     QTest::addColumn<QString>("make");
     QTest::addColumn<QString>("message");
-    QTest::newRow("not SQLite") << "text" << "SQLite のデータベースではありません";
-    QTest::newRow("SQLite without tiles") << "notiles" << "タイルの表 tiles がありません";
-    QTest::newRow("corrupt page") << "corrupt" << "壊れている可能性があります";
-    QTest::newRow("tile not an image") << "notimage" << "地図タイルが画像ではありません";
-    QTest::newRow("no tiles at all") << "empty" << "タイルがありません";
-    QTest::newRow("vector tiles") << "pbf" << "ベクトルタイル (pbf)";
-    QTest::newRow("missing file") << "missing" << "見つかりません";
-    QTest::newRow("folder without tiles") << "emptydir" << "地図タイルのフォルダではありません";
-    QTest::newRow("folder of non-images") << "junkdir" << "地図タイルが画像ではありません";
+    QTest::newRow("not SQLite") << "text"
+                                << "SQLite のデータベースではありません";
+    QTest::newRow("SQLite without tiles") << "notiles"
+                                          << "タイルの表 tiles がありません";
+    QTest::newRow("corrupt page") << "corrupt"
+                                  << "壊れている可能性があります";
+    QTest::newRow("tile not an image") << "notimage"
+                                       << "地図タイルが画像ではありません";
+    QTest::newRow("no tiles at all") << "empty"
+                                     << "タイルがありません";
+    QTest::newRow("vector tiles") << "pbf"
+                                  << "ベクトルタイル (pbf)";
+    QTest::newRow("missing file") << "missing"
+                                  << "見つかりません";
+    QTest::newRow("folder without tiles") << "emptydir"
+                                          << "地図タイルのフォルダではありません";
+    QTest::newRow("folder of non-images") << "junkdir"
+                                          << "地図タイルが画像ではありません";
 }
 
 void TestOffline::badInput()
