@@ -274,6 +274,17 @@ QStringList numericEntries(const QDir& dir, QDir::Filters filters, const QString
     return found;
 }
 
+// The area tiles x and y cover at zoom z (rows from the top), in degrees.
+QRectF tileBounds(int z, double xFirst, double xLast, double yFirst, double yLast)
+{
+    const double n = 1 << z;
+    const PointWorldCoord northWest = projection::fromNormalized({xFirst / n, yFirst / n});
+    const PointWorldCoord southEast =
+        projection::fromNormalized({(xLast + 1) / n, (yLast + 1) / n});
+    return QRectF(QPointF(northWest.longitude(), southEast.latitude()),
+                  QPointF(southEast.longitude(), northWest.latitude()));
+}
+
 bool isImage(const QByteArray& bytes)
 {
     QBuffer buffer;
@@ -344,12 +355,7 @@ std::shared_ptr<OfflineReader> openFolder(const QString& path, TileRowOrder orde
         *error = notImage() + QStringLiteral(": %1").arg(path);
         return nullptr;
     }
-    const double n = 1 << z;
-    const PointWorldCoord northWest = projection::fromNormalized({xFirst / n, yFirst / n});
-    const PointWorldCoord southEast =
-        projection::fromNormalized({(xLast + 1) / n, (yLast + 1) / n});
-    info.bounds = QRectF(QPointF(northWest.longitude(), southEast.latitude()),
-                         QPointF(southEast.longitude(), northWest.latitude()));
+    info.bounds = tileBounds(z, xFirst, xLast, yFirst, yLast);
 
     // Tools that write tile folders leave the MBTiles metadata beside them.
     QFile json(root.filePath(QStringLiteral("metadata.json")));
@@ -454,6 +460,19 @@ std::shared_ptr<OfflineReader> openMBTiles(const QString& path, QString* error)
     }
     const QByteArray sample = query.value(0).toByteArray();
     query.finish();
+    // Without bounds in the metadata: the area of the first zoom's tiles (few, and indexed).
+    if (!info.bounds.isValid()) {
+        query.prepare(QStringLiteral("SELECT MIN(tile_column), MAX(tile_column), MIN(tile_row), "
+                                     "MAX(tile_row) FROM tiles WHERE zoom_level = ?"));
+        query.bindValue(0, info.zoomMinimum);
+        if (!query.exec() || !query.next())
+            return failed();
+        const int z = info.zoomMinimum;
+        info.bounds =
+            tileBounds(z, query.value(0).toInt(), query.value(1).toInt(),
+                       flipRow(z, query.value(3).toInt()), flipRow(z, query.value(2).toInt()));
+        query.finish();
+    }
     if (!isImage(sample)) {
         *error = notImage() + QStringLiteral(": %1").arg(path);
         return nullptr;

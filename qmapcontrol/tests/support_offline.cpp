@@ -34,6 +34,8 @@ void writeMBTiles(const QString& path, int first, int last, const QHash<QString,
             for (int x = 0; x < (1 << z); ++x) {
                 for (int y = 0; y < (1 << z); ++y) {
                     const QString key = QStringLiteral("%1/%2/%3").arg(z).arg(x).arg(y);
+                    if (tileData.contains(key) && tileData.value(key).isNull())
+                        continue;
                     q.addBindValue(z);
                     q.addBindValue(x);
                     q.addBindValue((1 << z) - 1 - y);

@@ -11,7 +11,7 @@ namespace testoffline {
 
 // An MBTiles file with every tile of zooms first..last (rows counted from the
 // bottom, as MBTiles does) and the given metadata rows. `tileData`, when set,
-// replaces the tile of that "z/x/y".
+// replaces the tile of that "z/x/y" (a null array leaves it out).
 void writeMBTiles(const QString& path, int first, int last,
                   const QHash<QString, QString>& metadata = {},
                   const QHash<QString, QByteArray>& tileData = {});

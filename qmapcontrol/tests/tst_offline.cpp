@@ -129,19 +129,23 @@ void TestOffline::metadata_data()
     const QRectF boso(QPointF(139.5, 34.8), QPointF(140.9, 36.1));
     QTest::newRow("MBTiles with metadata") << "mbtiles" << full << "房総の城"
                                            << "© 地図屋" << 1 << 2 << boso << "png";
-    // Without metadata: the file's name, the zooms of its tiles, the format of its bytes.
+    // Without metadata: the file's name, the zooms and the extent of its tiles, the
+    // format of its bytes.
+    const QRectF world(QPointF(-180, -85.0511287798066), QPointF(180, 85.0511287798066));
     QTest::newRow("MBTiles without") << "mbtiles" << QByteArray("{}") << "map"
-                                     << "" << 0 << 3 << QRectF() << "png";
+                                     << "" << 0 << 3 << world << "png";
     QTest::newRow("MBTiles, zooms not numbers")
         << "mbtiles" << QByteArray(R"({"minzoom": "x", "maxzoom": "", "bounds": "1,2,3"})") << "map"
-        << "" << 0 << 3 << QRectF() << "png";
+        << "" << 0 << 3 << world << "png";
+    // Only the north-west tile at the first zoom: rows counted from the south.
+    QTest::newRow("MBTiles, one first tile")
+        << "mbtiles-nw" << QByteArray("{}") << "map"
+        << "" << 1 << 3 << QRectF(QPointF(-180, 0), QPointF(0, 85.0511287798066)) << "png";
     QTest::newRow("folder with metadata.json") << "xyz" << full << "房総の城"
                                                << "© 地図屋" << 0 << 3 << boso << "png";
     // A folder's own extent: its tiles at the first zoom, the whole world here.
-    QTest::newRow("folder without")
-        << "xyz" << QByteArray() << "tiles"
-        << "" << 0 << 3 << QRectF(QPointF(-180, -85.0511287798066), QPointF(180, 85.0511287798066))
-        << "png";
+    QTest::newRow("folder without") << "xyz" << QByteArray() << "tiles"
+                                    << "" << 0 << 3 << world << "png";
 }
 
 void TestOffline::metadata()
@@ -150,7 +154,10 @@ void TestOffline::metadata()
     QFETCH(QByteArray, meta);
     QTemporaryDir dir;
     QString path;
-    if (kind == "mbtiles") {
+    if (kind == "mbtiles-nw") {
+        path = dir.filePath("map.mbtiles");
+        testoffline::writeMBTiles(path, 1, 3, {}, {{"1/1/0", {}}, {"1/0/1", {}}, {"1/1/1", {}}});
+    } else if (kind == "mbtiles") {
         path = dir.filePath("map.mbtiles");
         QHash<QString, QString> rows;
         const QJsonObject object = QJsonDocument::fromJson(meta).object();
