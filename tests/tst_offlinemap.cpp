@@ -9,6 +9,7 @@
 #include "support_tileserver.h"
 
 #include <QAction>
+#include <QDirIterator>
 #include <QLabel>
 #include <QStatusBar>
 #include <QtTest>
@@ -30,12 +31,23 @@ QRgb colourOfTile(QMapControl* map, int z, int x, int y)
     return map->grab().toImage().pixel(at.toPoint());
 }
 
+// Every file under a folder with its content.
+QMap<QString, QByteArray> filesUnder(const QString& root)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files.insert(it.next(), readAll(it.filePath()));
+    return files;
+}
+
 } // namespace
 
 class TestOfflineMap : public QObject
 {
     Q_OBJECT
     ProgramDirScope dir;
+    QTemporaryDir maps;
     PromptScope prompts;
     std::unique_ptr<MivaroMap> window;
 
@@ -106,13 +118,14 @@ void TestOfflineMap::openShowAndRemember()
     QFETCH(QString, name);
     QFETCH(QPointF, inside);
     const bool folder = entry != fileEntry;
-    const QString path = dir.file(folder ? "tiles" : "boso.mbtiles");
+    const QString path = maps.filePath(folder ? "tiles" : "boso.mbtiles");
     QDir(path).removeRecursively();
     if (folder)
         testoffline::writeTileFolder(path, 1, 3, entry == tmsEntry);
     else
         testoffline::writeMBTiles(path, 1, 3,
                                   {{"name", "房総"}, {"bounds", "139.5,34.8,140.9,36.1"}});
+    const auto before = filesUnder(maps.path());
     start();
     QVERIFY(!window->offlineMenuAction()->isVisible());
     QVERIFY(!window->offlineBoundsMenuAction()->isEnabled());
@@ -138,6 +151,8 @@ void TestOfflineMap::openShowAndRemember()
                          TestTileServer::tileColor(2, xy.x(), xy.y()).rgb());
         restart();
     }
+    // Read only: not a byte written into the user's map, no journal beside it.
+    QCOMPARE(filesUnder(maps.path()), before);
 
     // The online maps are one click away, and the offline one is too.
     window->providerMenuActions()[3]->trigger();
