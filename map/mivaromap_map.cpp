@@ -288,8 +288,13 @@ void MivaroMap::setBaseMap(const std::shared_ptr<MapAdapter>& adapter, int zoomM
     mapControl->setZoomMinimum(zoomMinimum);
     mapControl->setZoomMaximum(zoomMaximum);
     // A map's own name may be long: the label keeps its width, the tooltip has it all.
-    providerLabel->setText(providerLabel->fontMetrics().elidedText(
-        label, Qt::ElideRight, providerLabel->width() - 2 * providerLabel->margin() - 4));
+    providerLabel->setText(label);
+    const int over = providerLabel->sizeHint().width() - providerLabel->width();
+    if (over > 0) {
+        const QFontMetrics metrics = providerLabel->fontMetrics();
+        providerLabel->setText(
+            metrics.elidedText(label, Qt::ElideRight, metrics.horizontalAdvance(label) - over));
+    }
     providerLabel->setToolTip(label);
     offlineBoundsAction->setEnabled(adapter->offlineReader() && offlineBounds.isValid());
     // One base map at a time, always under the notes and the places.
