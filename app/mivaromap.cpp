@@ -146,7 +146,9 @@ MivaroMap::MivaroMap(QWidget* parent) : QMainWindow(parent), ui(std::make_unique
     const int provider = settings.provider;
     QAction* chosen = providerActions[provider >= 0 && provider <= 2 ? provider : 3];
     chosen->setChecked(true);
-    mapProviderSelected(chosen);
+    // The offline map shown at the last close, or the online one when it cannot be read now.
+    if (!settings.offlineShown || !showOfflineMap(settings.offlinePath, settings.offlineTms, true))
+        mapProviderSelected(chosen);
 
     sortMode = settings.sort;
     if (!places.empty())
@@ -290,6 +292,7 @@ void MivaroMap::createActionsAndMenus()
         providerGroup->addAction(action);
         providerActions[i] = action;
     }
+    createOfflineActions(mapMenu);
     connect(providerGroup, &QActionGroup::triggered, this, &MivaroMap::mapProviderSelected);
     mapMenu->addSeparator();
     cacheAction = mapMenu->addAction(QStringLiteral("(&C) データをキャッシュする"));

@@ -335,6 +335,9 @@ void AppSettings::load()
         tabWidgetIndex = s.value(QStringLiteral("tabWidgetIndex"), 0).toInt();
         overview = s.value(QStringLiteral("overview"), true).toBool();
         cache_path = textValue(s, QStringLiteral("cache_path"));
+        offlinePath = textValue(s, QStringLiteral("offline/path"));
+        offlineTms = s.value(QStringLiteral("offline/tms"), false).toBool();
+        offlineShown = s.value(QStringLiteral("offline/shown"), false).toBool();
 
         textFont = fontValue(s, textFontKeys, QStringLiteral("IPAゴシック"), 14);
         inpFont = fontValue(s, inpFontKeys, QStringLiteral("MS UI Gothic"), 9);
@@ -369,6 +372,9 @@ fileio::WriteResult AppSettings::save()
             s.setValue(QStringLiteral("sort"), sort);
             s.setValue(QStringLiteral("tabWidgetIndex"), tabWidgetIndex);
             s.setValue(QStringLiteral("overview"), overview);
+            s.setValue(QStringLiteral("offline/path"), offlinePath);
+            s.setValue(QStringLiteral("offline/tms"), offlineTms);
+            s.setValue(QStringLiteral("offline/shown"), offlineShown);
             s.setValue(QStringLiteral("geometry"), geometry);
             QStringList sizes;
             for (int size : splitter)

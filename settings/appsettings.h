@@ -59,6 +59,12 @@ public:
     int tabWidgetIndex = 0;
     // Places below their markers' zooms shown as dots and clusters ("overview").
     bool overview = true;
+    // The offline map last opened ("offline/path": an .mbtiles file or a tile
+    // folder, "offline/tms": the folder counts rows from the bottom) and whether
+    // it is the map shown ("offline/shown"); `provider` keeps the online one.
+    QString offlinePath;
+    bool offlineTms = false;
+    bool offlineShown = false;
 
     QVector<QString> className;
     QVector<QColor> classBack;

@@ -67,6 +67,12 @@ public:
     {
         return file({"save", caption, dir, filter, parent});
     }
+    // Answered from fileAnswers too.
+    QString getExistingDirectory(QWidget* parent, const QString& caption,
+                                 const QString& dir) override
+    {
+        return file({"folder", caption, dir, QString(), parent});
+    }
     QColor getColor(const QColor& initial, QWidget* parent, const QString& title) override
     {
         calls.append({"color", title, QString(), initial.name(), parent});
