@@ -67,7 +67,11 @@ bool looksLikePlaceList(const QByteArray& head)
     for (int i = 0; i + 1 < lines.size() && checked < 20; ++i) {
         if (lines[i].trimmed().isEmpty())
             continue;
-        const QStringList f = splitPlaceLine(lines[i]);
+        // A quoted field may hold line breaks: an odd count of quotes goes on.
+        QString record = lines[i];
+        while (record.count(QLatin1Char('"')) % 2 && i + 2 < lines.size())
+            record += QLatin1Char('\n') + lines[++i];
+        const QStringList f = splitPlaceLine(record);
         bool xOk = false, yOk = false, layerOk = false;
         if (f.size() >= 8) {
             f[1].trimmed().toDouble(&xOk);
