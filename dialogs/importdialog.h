@@ -34,7 +34,7 @@ public:
 
     // The first read; false when the file cannot be read (error()) or it was cancelled.
     bool readFile();
-    const formats::ImportResult& result() const { return current; }
+    const formats::ImportResult& importResult() const { return current; }
     QString error() const { return current.error; }
     Choice choice() const { return chosen; }
     // The places with the defaults as set in the dialog; empties the dialog.

@@ -60,7 +60,7 @@ bool MivaroMap::openFile(const QString& path)
     defaults.classBack = settings.classBack;
     ImportDialog dialog(bytes, QFileInfo(path).fileName(), defaults, this);
     if (!dialog.readFile()) {
-        if (dialog.result().cancelled)
+        if (dialog.importResult().cancelled)
             statusBar()->showMessage(dialog.error());
         else
             Prompts::instance().warning(this, title, path + QStringLiteral("\n") + dialog.error(),
