@@ -341,6 +341,18 @@ bool OwnFields::complete() const
     return true;
 }
 
+void OwnFields::read(const QXmlStreamAttributes& attributes)
+{
+    for (const QXmlStreamAttribute& a : attributes)
+        values.insert(a.name().toString(), a.value().toString());
+}
+
+void OwnFields::write(QXmlStreamWriter& xml, const PlaceRecord& record)
+{
+    for (int f = 0; f < 8; ++f)
+        xml.writeAttribute(QLatin1String(fieldKeys[f]), record.field(f));
+}
+
 bool OwnFields::applyTo(PlaceRecord& record) const
 {
     if (!complete())

@@ -85,15 +85,10 @@ private:
     void extensions(OwnFields& own)
     {
         while (xml.readNextStartElement()) {
-            if (xml.namespaceUri() != QLatin1String(gpxNamespace) ||
-                xml.name() != QLatin1String("place")) {
-                xml.skipCurrentElement();
-                continue;
-            }
-            while (xml.readNextStartElement()) {
-                const QString key = xml.name().toString();
-                own.values.insert(key, xml.readElementText(QXmlStreamReader::IncludeChildElements));
-            }
+            if (xml.namespaceUri() == QLatin1String(gpxNamespace) &&
+                xml.name() == QLatin1String("place"))
+                own.read(xml.attributes());
+            xml.skipCurrentElement();
         }
     }
 
@@ -136,10 +131,8 @@ ExportResult writeGpx(const std::vector<const PlaceRecord*>& places)
         xml.writeAttribute(QStringLiteral("lon"), lon);
         xml.writeTextElement(QStringLiteral("name"), p->name);
         xml.writeStartElement(QStringLiteral("extensions"));
-        xml.writeStartElement(ns, QStringLiteral("place"));
-        for (int f = 0; f < 8; ++f)
-            xml.writeTextElement(ns, QLatin1String(fieldKeys[f]), p->field(f));
-        xml.writeEndElement();
+        xml.writeEmptyElement(ns, QStringLiteral("place"));
+        OwnFields::write(xml, *p);
         xml.writeEndElement();
         xml.writeEndElement();
         ++out.written;

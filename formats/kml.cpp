@@ -17,7 +17,6 @@ namespace formats::detail {
 
 namespace {
 
-const QString ownPrefix = QStringLiteral("mivaromap:");
 
 // KML writes colours as aabbggrr.
 QColor fromKmlColour(const QString& text)
@@ -53,11 +52,12 @@ public:
                 return c.fail(QStringLiteral("DTD を含む XML は読み込みません（安全のため）"));
             if (!xml.isStartElement())
                 continue;
-            const QString id = xml.attributes().value(QLatin1String("id")).toString();
-            if (xml.name() == QLatin1String("Style"))
+            if (xml.name() == QLatin1String("Style")) {
+                const QString id = xml.attributes().value(QLatin1String("id")).toString();
                 styleColours[id] = style();
-            else if (xml.name() == QLatin1String("StyleMap"))
-                styleMap(id);
+            } else if (xml.name() == QLatin1String("StyleMap")) {
+                styleMap(xml.attributes().value(QLatin1String("id")).toString());
+            }
             else if (xml.name() == QLatin1String("Placemark"))
                 placemark();
             // Documents and folders are walked into; their places are what counts.
@@ -127,7 +127,11 @@ private:
     void extendedData(OwnFields& own, QHash<QString, QString>& foreign)
     {
         while (xml.readNextStartElement()) {
-            if (xml.name() == QLatin1String("Data")) {
+            if (xml.namespaceUri() == QLatin1String(gpxNamespace) &&
+                xml.name() == QLatin1String("place")) {
+                own.read(xml.attributes());
+                xml.skipCurrentElement();
+            } else if (xml.name() == QLatin1String("Data")) {
                 const QString name = xml.attributes().value(QLatin1String("name")).toString();
                 QString value;
                 while (xml.readNextStartElement()) {
@@ -136,10 +140,7 @@ private:
                     else
                         xml.skipCurrentElement();
                 }
-                if (name.startsWith(ownPrefix))
-                    own.values.insert(name.mid(ownPrefix.size()), value);
-                else
-                    foreign.insert(name.toLower(), value);
+                foreign.insert(name.toLower(), value);
             } else if (xml.name() == QLatin1String("SchemaData")) {
                 while (xml.readNextStartElement()) {
                     if (xml.name() == QLatin1String("SimpleData"))
@@ -370,6 +371,7 @@ ExportResult writeKml(const std::vector<const PlaceRecord*>& places, const Class
     xml.setAutoFormattingIndent(1);
     xml.writeStartDocument();
     xml.writeDefaultNamespace(QStringLiteral("http://www.opengis.net/kml/2.2"));
+    xml.writeNamespace(QLatin1String(gpxNamespace), QStringLiteral("mivaromap"));
     xml.writeStartElement(QStringLiteral("kml"));
     xml.writeStartElement(QStringLiteral("Document"));
     xml.writeTextElement(QStringLiteral("name"), QStringLiteral("MivaroMap"));
@@ -398,15 +400,9 @@ ExportResult writeKml(const std::vector<const PlaceRecord*>& places, const Class
                 xml.writeTextElement(QStringLiteral("styleUrl"),
                                      QStringLiteral("#class-%1").arg(cls));
             xml.writeStartElement(QStringLiteral("ExtendedData"));
-            auto data = [&](const QString& key, const QString& value) {
-                xml.writeStartElement(QStringLiteral("Data"));
-                xml.writeAttribute(QStringLiteral("name"), ownPrefix + key);
-                xml.writeTextElement(QStringLiteral("value"), value);
-                xml.writeEndElement();
-            };
-            for (int f = 0; f < 8; ++f)
-                data(QLatin1String(fieldKeys[f]), p->field(f));
-            data(QStringLiteral("index"), QString::number(i));
+            xml.writeEmptyElement(QLatin1String(gpxNamespace), QStringLiteral("place"));
+            OwnFields::write(xml, *p);
+            xml.writeAttribute(QStringLiteral("index"), QString::number(i));
             xml.writeEndElement();
             xml.writeStartElement(QStringLiteral("Point"));
             xml.writeTextElement(QStringLiteral("coordinates"), lon + QLatin1Char(',') + lat);

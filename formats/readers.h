@@ -3,6 +3,8 @@
 #include "formats/formats.h"
 
 #include <QHash>
+#include <QXmlStreamAttributes>
+#include <QXmlStreamWriter>
 
 #include <memory>
 
@@ -44,12 +46,15 @@ private:
 struct OwnFields
 {
     QHash<QString, QString> values;
+    // Our fields travel as the attributes of one element in our namespace.
+    void read(const QXmlStreamAttributes& attributes);
+    static void write(QXmlStreamWriter& xml, const PlaceRecord& record);
     bool complete() const;
     // Fills the record with them when their x and y are this position.
     bool applyTo(PlaceRecord& record) const;
 };
 extern const char* const fieldKeys[8];
-// The namespace of our GPX extension.
+// The namespace of our own element in GPX extensions and KML ExtendedData.
 extern const char* const gpxNamespace;
 
 ImportResult readPlaceList(const QByteArray& bytes, const ImportOptions& options);

@@ -186,12 +186,12 @@ private slots:
         QTest::newRow("gpx") << "waypoints.gpx" << false
                              << QStringList{"富士山|138.7274|35.3606" + d,
                                             "大坂城|135.5259|34.6873|7|2|Circle|14|12"}
-                             << QStringList{"11"} << 2;
+                             << QStringList{"10"} << 2;
         QTest::newRow("gpx with routes and tracks")
             << "waypoints.gpx" << true
             << QStringList{"富士山|138.7274|35.3606" + d, "大坂城|135.5259|34.6873|7|2|Circle|14|12",
                            "R 1|139.0|35.0" + d, "峠|139.1|35.1" + d, "T 1|140.0|36.0" + d}
-            << QStringList{"11"} << 0;
+            << QStringList{"10"} << 0;
         QTest::newRow("kml") << "folders.kml" << false
                              << QStringList{"大坂城|135.5259|34.6873|5|4|Image|11|10",
                                             "two points|139.1|35.1" + d, "two points|139.2|35.2" + d}
