@@ -38,9 +38,33 @@ int takeHemisphere(QString& t, Axis& axis)
 
 } // namespace
 
+// A plain decimal number in ASCII, as nearly every file writes them: no need
+// for normalising or patterns.
+bool plainDecimal(const QString& t)
+{
+    if (t.isEmpty())
+        return false;
+    int digits = 0, dots = 0;
+    for (int i = 0; i < t.size(); ++i) {
+        const QChar c = t.at(i);
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+            ++digits;
+        else if (c == QLatin1Char('.'))
+            ++dots;
+        else if (i > 0 || (c != QLatin1Char('-') && c != QLatin1Char('+')))
+            return false;
+    }
+    return digits > 0 && dots <= 1;
+}
+
 Coordinate parseCoordinate(const QString& text)
 {
     Coordinate out;
+    if (plainDecimal(text)) {
+        out.value = text.toDouble(&out.ok);
+        out.plain = out.ok;
+        return out;
+    }
     QString t = text.normalized(QString::NormalizationForm_KC).trimmed();
     if (t.isEmpty())
         return out;

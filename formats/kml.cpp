@@ -219,9 +219,11 @@ private:
         }
         for (const auto& [coordinates, pointLine] : points) {
             // "lon,lat[,alt]"; a Point has one tuple.
-            const QStringList tuple =
-                coordinates.trimmed().section(QRegularExpression(QStringLiteral("\\s+")), 0, 0)
-                    .split(QLatin1Char(','));
+            const QString all = coordinates.trimmed();
+            int end = 0;
+            while (end < all.size() && !all.at(end).isSpace())
+                ++end;
+            const QStringList tuple = all.left(end).split(QLatin1Char(','));
             QString x, y, reason;
             if (tuple.size() < 2 || !c.position(tuple[0], tuple[1], &x, &y, &reason)) {
                 c.skip(pointLine, reason.isEmpty() ? QStringLiteral("座標がありません") : reason);
