@@ -17,8 +17,9 @@ CommandLine parseCommandLine(const QStringList& arguments)
         QStringLiteral("IN を OUT に変換して終わります（ウィンドウなし）。OUT の形式は拡張子から: "
                        ".csv（地点リスト）.gpx .kml .kmz .geojson .json"));
     parser.addOption(convert);
-    parser.addPositionalArgument(QStringLiteral("FILE"),
-                                 QStringLiteral("起動時に開くファイル（CSV、GPX、KML、KMZ、GeoJSON）"));
+    parser.addPositionalArgument(
+        QStringLiteral("FILE"),
+        QStringLiteral("起動時に開くファイル（CSV、GPX、KML、KMZ、GeoJSON）"));
     if (!parser.parse(arguments)) {
         line.error = parser.errorText();
         return line;
@@ -54,8 +55,8 @@ int runConvert(const CommandLine& line, QTextStream& err)
     QString reason;
     qint64 leftOut = 0;
     if (!formats::convertFile(line.convertIn, line.convertOut,
-                              {settings.className, settings.classBack, settings.classFore},
-                              &reason, &leftOut)) {
+                              {settings.className, settings.classBack, settings.classFore}, &reason,
+                              &leftOut)) {
         err << reason << '\n';
         return 1;
     }

@@ -123,8 +123,16 @@ void places(benchmark::internal::Benchmark* b)
 
 } // namespace
 
-BENCHMARK(BM_Export)->Apply(places)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
-BENCHMARK(BM_Import)->Apply(places)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Export)
+    ->Apply(places)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_Import)
+    ->Apply(places)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
 BENCHMARK(BM_ImportForeignKml)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char** argv)

@@ -91,7 +91,8 @@ void ImportDialog::build()
     colorBox = spinBox(0, 199, base.color);
     layerBox = spinBox(1, 9, base.layer);
     shapeBox = new QComboBox;
-    shapeBox->addItems({QStringLiteral("Image"), QStringLiteral("Scaled"), QStringLiteral("Circle")});
+    shapeBox->addItems(
+        {QStringLiteral("Image"), QStringLiteral("Scaled"), QStringLiteral("Circle")});
     shapeBox->setCurrentText(base.shape);
     fontBox = spinBox(1, 99, base.font);
     levelBox = spinBox(0, 20, base.level);
@@ -128,7 +129,8 @@ void ImportDialog::build()
     loadBtn->setToolTip(QStringLiteral("今のリストをこの地点で置き換えます"));
     addBtn = buttons->addButton(QStringLiteral("追加"), QDialogButtonBox::AcceptRole);
     addBtn->setToolTip(QStringLiteral("今のリストに加えます（同じ地点は加えません）"));
-    QPushButton* cancel = buttons->addButton(QStringLiteral("キャンセル"), QDialogButtonBox::RejectRole);
+    QPushButton* cancel =
+        buttons->addButton(QStringLiteral("キャンセル"), QDialogButtonBox::RejectRole);
     connect(loadBtn, &QPushButton::clicked, this, [this] {
         chosen = Choice::Load;
         accept();
@@ -178,8 +180,8 @@ formats::ImportOptions ImportDialog::optionsFromDialog() const
         options.csv.encoding = encoding->currentData().toByteArray();
         options.csv.delimiter = delimiter->currentData().toChar();
         options.csv.header = header->isChecked() ? 1 : 0;
-        const bool chosenByHand =
-            std::any_of(columns.begin(), columns.end(), [](QComboBox* b) { return b->currentIndex() >= 0; });
+        const bool chosenByHand = std::any_of(columns.begin(), columns.end(),
+                                              [](QComboBox* b) { return b->currentIndex() >= 0; });
         if (chosenByHand) {
             for (int f = 0; f < 3; ++f)
                 options.csv.columns[size_t(f)] = columns[size_t(f)]->currentData().toInt();
@@ -261,12 +263,12 @@ void ImportDialog::showResult()
     table->setRowCount(shown);
     for (int r = 0; r < shown; ++r)
         for (int f = 0; f < 8; ++f)
-            table->setItem(r, f,
-                           new QTableWidgetItem(fieldValue(f, current.places[size_t(r)]->field(f))));
+            table->setItem(
+                r, f, new QTableWidgetItem(fieldValue(f, current.places[size_t(r)]->field(f))));
     table->resizeColumnsToContents();
 
-    QString text = current.ok ? QStringLiteral("地点 %1 件").arg(current.places.size())
-                              : current.error;
+    QString text =
+        current.ok ? QStringLiteral("地点 %1 件").arg(current.places.size()) : current.error;
     text += QStringLiteral("　読み飛ばした行 %1 件").arg(current.skippedCount);
     if (current.otherFeatures > 0)
         text += QStringLiteral("　点でない地物 %1 件（読み込みません）").arg(current.otherFeatures);
@@ -278,7 +280,8 @@ void ImportDialog::showResult()
     for (const formats::Skipped& s : current.skipped)
         lines << (s.line > 0 ? QStringLiteral("%1 行目: %2").arg(s.line).arg(s.reason) : s.reason);
     if (current.skippedCount > qint64(current.skipped.size()))
-        lines << QStringLiteral("…ほか %1 件").arg(current.skippedCount - qint64(current.skipped.size()));
+        lines << QStringLiteral("…ほか %1 件")
+                     .arg(current.skippedCount - qint64(current.skipped.size()));
     skippedList->setPlainText(lines.join(QLatin1Char('\n')));
 
     const bool any = current.ok && !current.places.empty();

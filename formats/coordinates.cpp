@@ -71,10 +71,10 @@ Coordinate parseCoordinate(const QString& text)
     const int hemisphere = takeHemisphere(t, out.axis);
 
     static const QRegularExpression plain(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)$"));
-    static const QRegularExpression dms(QStringLiteral(
-        "^([+-]?)(\\d+(?:\\.\\d+)?)\\s*(?:°|度|:|\\s)\\s*"
-        "(?:(\\d+(?:\\.\\d+)?)\\s*(?:'|′|’|分|:|\\s)?\\s*"
-        "(?:(\\d+(?:\\.\\d+)?)\\s*(?:\"|″|”|''|′′|秒)?)?)?$"));
+    static const QRegularExpression dms(
+        QStringLiteral("^([+-]?)(\\d+(?:\\.\\d+)?)\\s*(?:°|度|:|\\s)\\s*"
+                       "(?:(\\d+(?:\\.\\d+)?)\\s*(?:'|′|’|分|:|\\s)?\\s*"
+                       "(?:(\\d+(?:\\.\\d+)?)\\s*(?:\"|″|”|''|′′|秒)?)?)?$"));
     double value = 0;
     if (plain.match(t).hasMatch()) {
         value = t.toDouble(&out.ok);

@@ -40,8 +40,8 @@ QString decode(const QByteArray& bytes, const QByteArray& encoding)
 {
     const int skip = encoding == "UTF-8" && bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
     QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
-    QString text = codecFor(encoding)->toUnicode(bytes.constData() + skip, bytes.size() - skip,
-                                                 &state);
+    QString text =
+        codecFor(encoding)->toUnicode(bytes.constData() + skip, bytes.size() - skip, &state);
     text.remove(QChar(0));
     return text;
 }

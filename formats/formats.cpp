@@ -144,8 +144,8 @@ ImportResult importBytes(const QByteArray& bytes, const ImportOptions& options)
     if (bytes.trimmed().isEmpty() || bytes.trimmed() == "\xEF\xBB\xBF")
         result.error = QStringLiteral("ファイルが空です");
     else
-        result.error =
-            QStringLiteral("対応していない形式です（GPX、KML、KMZ、GeoJSON、CSV のどれでもありません）");
+        result.error = QStringLiteral(
+            "対応していない形式です（GPX、KML、KMZ、GeoJSON、CSV のどれでもありません）");
     return result;
 }
 
@@ -201,8 +201,8 @@ ExportResult exportPlaces(const std::vector<const PlaceRecord*>& places, Format 
     return result;
 }
 
-bool convertFile(const QString& in, const QString& out, const ClassStyles& styles,
-                 QString* reason, qint64* leftOut)
+bool convertFile(const QString& in, const QString& out, const ClassStyles& styles, QString* reason,
+                 qint64* leftOut)
 {
     const Format format = formatForOutput(out, true);
     if (format == Format::Unknown) {

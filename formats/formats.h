@@ -75,9 +75,9 @@ struct ImportResult
     PlaceList places;
     std::vector<Skipped> skipped; // the first skippedListed of them
     qint64 skippedCount = 0;
-    qint64 otherFeatures = 0;  // lines, polygons, tracks... not taken
-    CsvLayout csv;             // CSV: what was used, detection filled in
-    QStringList csvHeader;     // CSV: the column names (or "列 n")
+    qint64 otherFeatures = 0;   // lines, polygons, tracks... not taken
+    CsvLayout csv;              // CSV: what was used, detection filled in
+    QStringList csvHeader;      // CSV: the column names (or "列 n")
     bool hasExtensions = false; // our eight fields came from the file itself
 };
 
@@ -120,7 +120,7 @@ ExportResult exportPlaces(const std::vector<const PlaceRecord*>& places, Format 
 
 // Reads `in`, writes `out` (format from its extension) through the one writer.
 // On failure nothing is written and *reason says why in one line.
-bool convertFile(const QString& in, const QString& out, const ClassStyles& styles,
-                 QString* reason, qint64* leftOut = nullptr);
+bool convertFile(const QString& in, const QString& out, const ClassStyles& styles, QString* reason,
+                 qint64* leftOut = nullptr);
 
 } // namespace formats

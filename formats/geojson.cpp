@@ -103,7 +103,8 @@ private:
         const QJsonObject mine = properties.value(QLatin1String("mivaromap")).toObject();
         for (auto it = mine.begin(); it != mine.end(); ++it)
             own.values.insert(it.key(), it.value().toString());
-        const int cls = c.classOf(QColor(properties.value(QLatin1String("marker-color")).toString()));
+        const int cls =
+            c.classOf(QColor(properties.value(QLatin1String("marker-color")).toString()));
         for (const QJsonArray& point : found) {
             QString x, y, reason;
             if (point.size() < 2 ||
@@ -132,8 +133,7 @@ ImportResult readGeoJson(const QByteArray& bytes, const ImportOptions& options)
     return GeoJsonReader(bytes, options).read();
 }
 
-ExportResult writeGeoJson(const std::vector<const PlaceRecord*>& places,
-                          const ClassStyles& styles)
+ExportResult writeGeoJson(const std::vector<const PlaceRecord*>& places, const ClassStyles& styles)
 {
     ExportResult out;
     // One feature a line: the file stays readable and is never held twice.
@@ -153,13 +153,12 @@ ExportResult writeGeoJson(const std::vector<const PlaceRecord*>& places,
         const int cls = p->color.toInt(&ok);
         if (ok && cls >= 0 && cls < styles.back.size())
             properties.insert(QStringLiteral("marker-color"), styles.back[cls].name());
-        const QJsonObject feature{
-            {QStringLiteral("type"), QStringLiteral("Feature")},
-            {QStringLiteral("geometry"),
-             QJsonObject{{QStringLiteral("type"), QStringLiteral("Point")},
-                         {QStringLiteral("coordinates"),
-                          QJsonArray{lon.toDouble(), lat.toDouble()}}}},
-            {QStringLiteral("properties"), properties}};
+        const QJsonObject feature{{QStringLiteral("type"), QStringLiteral("Feature")},
+                                  {QStringLiteral("geometry"),
+                                   QJsonObject{{QStringLiteral("type"), QStringLiteral("Point")},
+                                               {QStringLiteral("coordinates"),
+                                                QJsonArray{lon.toDouble(), lat.toDouble()}}}},
+                                  {QStringLiteral("properties"), properties}};
         if (out.written++)
             out.bytes += ",\n";
         out.bytes += QJsonDocument(feature).toJson(QJsonDocument::Compact);

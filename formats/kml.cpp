@@ -17,7 +17,6 @@ namespace formats::detail {
 
 namespace {
 
-
 // KML writes colours as aabbggrr.
 QColor fromKmlColour(const QString& text)
 {
@@ -57,8 +56,7 @@ public:
                 styleColours[id] = style();
             } else if (xml.name() == QLatin1String("StyleMap")) {
                 styleMap(xml.attributes().value(QLatin1String("id")).toString());
-            }
-            else if (xml.name() == QLatin1String("Placemark"))
+            } else if (xml.name() == QLatin1String("Placemark"))
                 placemark();
             // Documents and folders are walked into; their places are what counts.
             if (!c.tick(xml.characterOffset()))
@@ -260,8 +258,8 @@ private:
             if (const auto m = ownStyle.match(url); m.hasMatch() && m.captured(1).toInt() < 200)
                 cls = m.captured(1).toInt();
             if (cls < 0)
-                cls = c.classOf(p.inlineColour.isValid() ? p.inlineColour
-                                                         : styleColours[url.mid(1)]);
+                cls =
+                    c.classOf(p.inlineColour.isValid() ? p.inlineColour : styleColours[url.mid(1)]);
             if (cls >= 0)
                 p.place->color = QString::number(cls);
         }
@@ -390,7 +388,8 @@ ExportResult writeKml(const std::vector<const PlaceRecord*>& places, const Class
     }
     for (const auto& [layer, members] : layers) {
         xml.writeStartElement(QStringLiteral("Folder"));
-        xml.writeTextElement(QStringLiteral("name"), QStringLiteral("レイヤー %1").arg(layer.second));
+        xml.writeTextElement(QStringLiteral("name"),
+                             QStringLiteral("レイヤー %1").arg(layer.second));
         for (const auto& [i, p] : members) {
             QString lon, lat;
             exportPosition(*p, &lon, &lat);

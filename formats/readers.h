@@ -20,7 +20,8 @@ public:
     Collector(const ImportOptions& options, Format format, qint64 total);
 
     // A place at a position checked by position(); the five other fields from the defaults.
-    std::unique_ptr<PlaceRecord> place(const QString& name, const QString& x, const QString& y) const;
+    std::unique_ptr<PlaceRecord> place(const QString& name, const QString& x,
+                                       const QString& y) const;
     void add(std::unique_ptr<PlaceRecord> record) { result.places.push_back(std::move(record)); }
     void skip(qint64 line, const QString& reason);
     // Now and then tells the progress; false once the user cancelled.
@@ -70,8 +71,7 @@ bool exportPosition(const PlaceRecord& record, QString* lon, QString* lat);
 ExportResult writeGpx(const std::vector<const PlaceRecord*>& places);
 ExportResult writeKml(const std::vector<const PlaceRecord*>& places, const ClassStyles& styles);
 ExportResult writeKmz(const std::vector<const PlaceRecord*>& places, const ClassStyles& styles);
-ExportResult writeGeoJson(const std::vector<const PlaceRecord*>& places,
-                          const ClassStyles& styles);
+ExportResult writeGeoJson(const std::vector<const PlaceRecord*>& places, const ClassStyles& styles);
 ExportResult writeSpreadsheetCsv(const std::vector<const PlaceRecord*>& places);
 ExportResult writePlaceList(const std::vector<const PlaceRecord*>& places);
 

@@ -41,8 +41,7 @@ private:
 class EditHistory::AppendCommand : public QUndoCommand
 {
 public:
-    AppendCommand(EditHistory* owner, PlaceList records, const QString& text,
-                  const Effect& effect)
+    AppendCommand(EditHistory* owner, PlaceList records, const QString& text, const Effect& effect)
         : QUndoCommand(text), owner(owner), effect(effect)
     {
         int index = int(owner->places->size());

@@ -38,9 +38,9 @@ bool MivaroMap::openFile(const QString& path)
     const QString title = QStringLiteral("読込エラー");
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        Prompts::instance().warning(this, title,
-                                    QStringLiteral("%1 を開けません。\n%2").arg(path, file.errorString()),
-                                    QMessageBox::Ok);
+        Prompts::instance().warning(
+            this, title, QStringLiteral("%1 を開けません。\n%2").arg(path, file.errorString()),
+            QMessageBox::Ok);
         return false;
     }
     const QByteArray bytes = file.readAll();
@@ -80,7 +80,8 @@ bool MivaroMap::openFile(const QString& path)
             return false;
         const size_t count = read.size();
         history->replaceList(std::move(read), QStringLiteral("%1 を読込").arg(name), effect);
-        statusBar()->showMessage(QStringLiteral("%1 から %2 件を読み込みました").arg(name).arg(count));
+        statusBar()->showMessage(
+            QStringLiteral("%1 から %2 件を読み込みました").arg(name).arg(count));
         return true;
     }
 
@@ -146,21 +147,22 @@ void MivaroMap::exportCommand()
     if (format == formats::Format::Unknown) {
         Prompts::instance().warning(
             this, title,
-            QStringLiteral("ファイル名の拡張子で形式を選んでください（.kml .kmz .gpx .geojson .csv）"),
+            QStringLiteral(
+                "ファイル名の拡張子で形式を選んでください（.kml .kmz .gpx .geojson .csv）"),
             QMessageBox::Ok);
         return;
     }
     const AppSettings& s = AppSettings::instance();
-    const formats::ExportResult out =
-        formats::exportPlaces(onlyMarked ? marked : all, format, {s.className, s.classBack, s.classFore});
+    const formats::ExportResult out = formats::exportPlaces(
+        onlyMarked ? marked : all, format, {s.className, s.classBack, s.classFore});
     fileio::WriteResult saved;
     if (out.ok)
         saved = fileio::writeFileAtomically(path, out.bytes);
     if (!out.ok || !saved) {
-        Prompts::instance().warning(
-            this, QStringLiteral("保存エラー"),
-            QStringLiteral("%1 に保存できませんでした。\n%2").arg(path, out.ok ? saved.error : out.error),
-            QMessageBox::Ok);
+        Prompts::instance().warning(this, QStringLiteral("保存エラー"),
+                                    QStringLiteral("%1 に保存できませんでした。\n%2")
+                                        .arg(path, out.ok ? saved.error : out.error),
+                                    QMessageBox::Ok);
         return;
     }
     QString message = QStringLiteral("%1 に %2 件を書き出しました").arg(path).arg(out.written);

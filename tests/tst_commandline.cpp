@@ -24,8 +24,10 @@ private slots:
                                  << QStringList{"a.kml", "b.csv"} << false;
         QTest::newRow("convert after") << QStringList{"a.kml", "b.csv", "--convert"} << ""
                                        << QStringList{"a.kml", "b.csv"} << false;
-        QTest::newRow("convert, no OUT") << QStringList{"--convert", "a.kml"} << "" << QStringList{} << true;
-        QTest::newRow("unknown option") << QStringList{"--frobnicate"} << "" << QStringList{} << true;
+        QTest::newRow("convert, no OUT")
+            << QStringList{"--convert", "a.kml"} << "" << QStringList{} << true;
+        QTest::newRow("unknown option")
+            << QStringList{"--frobnicate"} << "" << QStringList{} << true;
     }
     void parse()
     {
@@ -36,7 +38,8 @@ private slots:
         QTEST(line.file, "file");
         QCOMPARE(line.error.isEmpty(), !error);
         if (!error)
-            QCOMPARE(line.convert ? QStringList({line.convertIn, line.convertOut}) : QStringList(), convert);
+            QCOMPARE(line.convert ? QStringList({line.convertIn, line.convertOut}) : QStringList(),
+                     convert);
     }
 
     // Run where no display can be had: a window would abort the program.
@@ -46,12 +49,19 @@ private slots:
         QTest::addColumn<QString>("out");
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("message");
-        QTest::newRow("to kml") << "castles.csv" << "out.kml" << 0 << "";
-        QTest::newRow("to kmz") << "castles.csv" << "out.kmz" << 0 << "";
-        QTest::newRow("missing IN") << "none.gpx" << "out.kml" << 1 << "none.gpx を開けません";
-        QTest::newRow("broken IN") << "broken.gpx" << "out.csv" << 1 << "GPX を読めません（1 行 10 列）";
-        QTest::newRow("unknown OUT") << "castles.csv" << "out.shp" << 1 << "出力の形式が拡張子から分かりません";
-        QTest::newRow("one argument") << "castles.csv" << "" << 1 << "--convert には入力と出力のファイル名が要ります";
+        QTest::newRow("to kml") << "castles.csv"
+                                << "out.kml" << 0 << "";
+        QTest::newRow("to kmz") << "castles.csv"
+                                << "out.kmz" << 0 << "";
+        QTest::newRow("missing IN") << "none.gpx"
+                                    << "out.kml" << 1 << "none.gpx を開けません";
+        QTest::newRow("broken IN") << "broken.gpx"
+                                   << "out.csv" << 1 << "GPX を読めません（1 行 10 列）";
+        QTest::newRow("unknown OUT") << "castles.csv"
+                                     << "out.shp" << 1 << "出力の形式が拡張子から分かりません";
+        QTest::newRow("one argument")
+            << "castles.csv"
+            << "" << 1 << "--convert には入力と出力のファイル名が要ります";
     }
     void convertWithoutDisplay()
     {
@@ -84,7 +94,8 @@ private slots:
             return;
         }
         QVERIFY2(err.startsWith(message) && err.count('\n') == 1, qPrintable(err));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList({"broken.gpx", "castles.csv"}));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+                 QStringList({"broken.gpx", "castles.csv"}));
     }
 };
 

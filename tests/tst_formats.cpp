@@ -44,7 +44,8 @@ QByteArray dataFile(const QString& name)
 
 ClassStyles styles()
 {
-    ClassStyles s{QVector<QString>(200), QVector<QColor>(200, Qt::gray), QVector<QColor>(200, Qt::white)};
+    ClassStyles s{QVector<QString>(200), QVector<QColor>(200, Qt::gray),
+                  QVector<QColor>(200, Qt::white)};
     s.back[5] = QColor(255, 0, 0);
     return s;
 }
@@ -59,7 +60,8 @@ std::vector<const PlaceRecord*> pointers(const PlaceList& list)
 
 // A KMZ holding one entry; `claimed` >= 0 writes `size` zero bytes deflated by
 // hand and a header that says `claimed` instead.
-QByteArray kmz(const QString& entry, const QByteArray& content, qint64 size = 0, qint64 claimed = -1)
+QByteArray kmz(const QString& entry, const QByteArray& content, qint64 size = 0,
+               qint64 claimed = -1)
 {
     QByteArray zipped;
     QBuffer buffer(&zipped);
@@ -144,11 +146,14 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("format");
         QTest::newRow("our list with BOM")
-            << QByteArray("\xEF\xBB\xBF大坂城,135.5,34.6,1,1,Image,11,10\n") << int(Format::PlaceList);
-        QTest::newRow("header row") << QByteArray("name,x,y,color,layer,shape,font,level\n1,2,3,4,5,6,7,8\n")
-                                    << int(Format::Csv);
+            << QByteArray("\xEF\xBB\xBF大坂城,135.5,34.6,1,1,Image,11,10\n")
+            << int(Format::PlaceList);
+        QTest::newRow("header row")
+            << QByteArray("name,x,y,color,layer,shape,font,level\n1,2,3,4,5,6,7,8\n")
+            << int(Format::Csv);
         QTest::newRow("three columns") << QByteArray("a,135,35\n") << int(Format::Csv);
-        QTest::newRow("gpx") << QByteArray("<?xml version='1.0'?>\n<gpx version='1.0'/>") << int(Format::Gpx);
+        QTest::newRow("gpx") << QByteArray("<?xml version='1.0'?>\n<gpx version='1.0'/>")
+                             << int(Format::Gpx);
         QTest::newRow("kml") << QByteArray("\xEF\xBB\xBF <kml/>") << int(Format::Kml);
         QTest::newRow("other xml") << QByteArray("<html/>") << int(Format::Unknown);
         QTest::newRow("json") << QByteArray(" {\"type\":\"Feature\"}") << int(Format::GeoJson);
@@ -174,14 +179,16 @@ private slots:
         const QString d = "|0|1|Image|11|10";
         QTest::newRow("cp932, latitude first")
             << "cp932_latfirst.csv" << false
-            << QStringList{"大坂城|135.5259|34.6873" + d, "姫路城|134.6939|34.8394" + d} << QStringList{"4"} << 0;
-        QTest::newRow("tsv with header")
-            << "header.tsv" << false
-            << QStringList{"富士山|138.7274|35.3606|0|2|Image|11|10", "quoted\ttab|139.1|35.1|0|3|Image|11|10"}
-            << QStringList{} << 0;
+            << QStringList{"大坂城|135.5259|34.6873" + d, "姫路城|134.6939|34.8394" + d}
+            << QStringList{"4"} << 0;
+        QTest::newRow("tsv with header") << "header.tsv" << false
+                                         << QStringList{"富士山|138.7274|35.3606|0|2|Image|11|10",
+                                                        "quoted\ttab|139.1|35.1|0|3|Image|11|10"}
+                                         << QStringList{} << 0;
         QTest::newRow("dms, semicolons, no header")
             << "dms.csv" << false
-            << QStringList{"江戸城|139.75280556|35.68519444" + d, "名古屋城|136.8995|35.18561111" + d}
+            << QStringList{"江戸城|139.75280556|35.68519444" + d,
+                           "名古屋城|136.8995|35.18561111" + d}
             << QStringList{"3"} << 0;
         QTest::newRow("gpx") << "waypoints.gpx" << false
                              << QStringList{"富士山|138.7274|35.3606" + d,
@@ -189,12 +196,14 @@ private slots:
                              << QStringList{"10"} << 2;
         QTest::newRow("gpx with routes and tracks")
             << "waypoints.gpx" << true
-            << QStringList{"富士山|138.7274|35.3606" + d, "大坂城|135.5259|34.6873|7|2|Circle|14|12",
-                           "R 1|139.0|35.0" + d, "峠|139.1|35.1" + d, "T 1|140.0|36.0" + d}
+            << QStringList{"富士山|138.7274|35.3606" + d,
+                           "大坂城|135.5259|34.6873|7|2|Circle|14|12", "R 1|139.0|35.0" + d,
+                           "峠|139.1|35.1" + d, "T 1|140.0|36.0" + d}
             << QStringList{"10"} << 0;
         QTest::newRow("kml") << "folders.kml" << false
                              << QStringList{"大坂城|135.5259|34.6873|5|4|Image|11|10",
-                                            "two points|139.1|35.1" + d, "two points|139.2|35.2" + d}
+                                            "two points|139.1|35.1" + d,
+                                            "two points|139.2|35.2" + d}
                              << QStringList{"20", "21"} << 1;
         QTest::newRow("geojson") << "mixed.geojson" << false
                                  << QStringList{"大坂城|135.5259|34.6873|5|1|Image|11|10",
@@ -243,9 +252,11 @@ private slots:
         QVERIFY(shipped.size() > 1000);
         PlaceList awkward = parsePlaceLines({"\"a,b \"\"c\"\"\nd 🏯 <&>\",135,35,,1,,,x "});
         for (const QByteArray& original : {QByteArray("\xEF\xBB\xBF") + shipped, QByteArray()}) {
-            const PlaceList list = original.isEmpty() ? std::move(awkward)
-                                                      : parsePlaceLines(decodePlaceText(original).split('\n'));
-            const ExportResult out = exportPlaces(pointers(list), formatForOutput("a." + extension, true), styles());
+            const PlaceList list = original.isEmpty()
+                                       ? std::move(awkward)
+                                       : parsePlaceLines(decodePlaceText(original).split('\n'));
+            const ExportResult out =
+                exportPlaces(pointers(list), formatForOutput("a." + extension, true), styles());
             QVERIFY(out.ok && out.leftOut == 0);
             ImportOptions options;
             options.classBack = styles().back;
@@ -261,20 +272,24 @@ private slots:
     {
         const PlaceList list = parsePlaceLines({"\"x,\"\"y\"\"\",135.5,35,,2,Circle,9,"});
         const ExportResult out = exportPlaces(pointers(list), Format::SpreadsheetCsv, {});
-        QCOMPARE(out.bytes, QByteArray("\xEF\xBB\xBF") + "名称,経度,緯度,色,レイヤー,部品型,文字サイズ,レベル\r\n"
-                                                        "\"x,\"\"y\"\"\",135.5,35,,2,Circle,9,\r\n");
+        QCOMPARE(out.bytes, QByteArray("\xEF\xBB\xBF") +
+                                "名称,経度,緯度,色,レイヤー,部品型,文字サイズ,レベル\r\n"
+                                "\"x,\"\"y\"\"\",135.5,35,,2,Circle,9,\r\n");
         QCOMPARE(rows(importBytes(out.bytes)), QStringList({"x,\"y\"|135.5|35||2|Circle|9|"}));
     }
 
     void kmlStylesAndFolders()
     {
-        const PlaceList list = parsePlaceLines({"a,135,35,5,2,Image,11,10", "b,136,36,5,1,Image,11,10"});
+        const PlaceList list =
+            parsePlaceLines({"a,135,35,5,2,Image,11,10", "b,136,36,5,1,Image,11,10"});
         const QByteArray kml = exportPlaces(pointers(list), Format::Kml, styles()).bytes;
-        QVERIFY(kml.contains("<Style id=\"class-5\">\n   <IconStyle>\n    <color>ff0000ff</color>"));
+        QVERIFY(
+            kml.contains("<Style id=\"class-5\">\n   <IconStyle>\n    <color>ff0000ff</color>"));
         QVERIFY(kml.indexOf("<name>レイヤー 1</name>") < kml.indexOf("<name>レイヤー 2</name>"));
         // Another viewer's copy without our data still has the classes by colour.
         QString text = QString::fromUtf8(kml);
-        text.remove(QRegularExpression("<ExtendedData>.*?</ExtendedData>", QRegularExpression::DotMatchesEverythingOption));
+        text.remove(QRegularExpression("<ExtendedData>.*?</ExtendedData>",
+                                       QRegularExpression::DotMatchesEverythingOption));
         text.replace("#class-5", "#c");
         text.replace("id=\"class-5\"", "id=\"c\"");
         ImportOptions options;
@@ -283,32 +298,50 @@ private slots:
                  QStringList({"b|136|36|5|1|Image|11|10", "a|135|35|5|1|Image|11|10"}));
     }
 
+    // A point moved in another tool keeps its new position and the rest of our fields.
+    void movedPointKeepsItsPosition()
+    {
+        const QByteArray gpx = "<gpx xmlns:m='urn:mivaromap:place:1'><wpt lat='35.5' lon='139.5'>"
+                               "<extensions><m:place name='a' x='135' y='34' color='9' layer='3' "
+                               "shape='Circle' font='12' level='11'/></extensions></wpt></gpx>";
+        QCOMPARE(rows(importBytes(gpx)), QStringList({"a|139.5|35.5|9|3|Circle|12|11"}));
+    }
+
     void badInput_data()
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("error");
         QTest::newRow("empty") << QByteArray("\xEF\xBB\xBF\n") << "ファイルが空です";
-        QTest::newRow("none of them") << QByteArray("\x7f\x45\x4c\x46\x00\x01", 6)
-                                      << "対応していない形式です（GPX、KML、KMZ、GeoJSON、CSV のどれでもありません）";
+        QTest::newRow("none of them")
+            << QByteArray("\x7f\x45\x4c\x46\x00\x01", 6)
+            << "対応していない形式です（GPX、KML、KMZ、GeoJSON、CSV のどれでもありません）";
         QTest::newRow("broken xml") << QByteArray("<gpx>\n<wpt lat='1' lon='2'>\n</gpx>")
                                     << "GPX を読めません（3 行 6 列）";
         QTest::newRow("broken json") << QByteArray("{\"type\": \"Feature\",\n  \"geometry\": }")
                                      << "GeoJSON を読めません（2 行 16 列）";
-        QTest::newRow("json of no kind") << QByteArray("[1,2]") << "GeoJSON の Feature も FeatureCollection もありません";
+        QTest::newRow("json of no kind")
+            << QByteArray("[1,2]") << "GeoJSON の Feature も FeatureCollection もありません";
         QTest::newRow("entity bomb")
             << QByteArray("<?xml version='1.0'?>\n<!DOCTYPE kml [<!ENTITY a 'aaaaaaaaaa'>"
-                          "<!ENTITY b '&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;'><!ENTITY c '&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;'>"
-                          "<!ENTITY d '&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;'><!ENTITY e '&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;'>]>\n"
+                          "<!ENTITY b '&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;'><!ENTITY c "
+                          "'&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;'>"
+                          "<!ENTITY d '&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;'><!ENTITY e "
+                          "'&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;'>]>\n"
                           "<kml><Placemark><name>&e;&e;&e;&e;&e;&e;&e;&e;</name></Placemark></kml>")
             << "DTD を含む XML は読み込みません（安全のため）";
-        QTest::newRow("kmz without kml") << kmz("doc.txt", "hello") << "KMZ の中に KML がありません";
-        QTest::newRow("not a zip") << QByteArray("PK\x03\x04garbage", 11) << "KMZ（zip）を開けません";
+        QTest::newRow("kmz without kml")
+            << kmz("doc.txt", "hello") << "KMZ の中に KML がありません";
+        QTest::newRow("not a zip")
+            << QByteArray("PK\x03\x04garbage", 11) << "KMZ（zip）を開けません";
         const QString bomb = "KMZ の中の KML が展開すると 256 MB を超えるため読み込みません";
-        QTest::newRow("zip bomb") << kmz("doc.kml", {}, maxUnpacked + (1 << 20), maxUnpacked + (1 << 20)) << bomb;
+        QTest::newRow("zip bomb") << kmz("doc.kml", {}, maxUnpacked + (1 << 20),
+                                         maxUnpacked + (1 << 20))
+                                  << bomb;
         // The zip library stops at the size the header gives; the rest is a broken entry.
-        QTest::newRow("zip bomb, lying header")
-            << kmz("doc.kml", {}, maxUnpacked + (1 << 20), 1000) << "KMZ の中の doc.kml が壊れています";
-        QTest::newRow("no coordinate columns") << QByteArray("a,b\nc,d\n") << "経度と緯度の列が見つかりません";
+        QTest::newRow("zip bomb, lying header") << kmz("doc.kml", {}, maxUnpacked + (1 << 20), 1000)
+                                                << "KMZ の中の doc.kml が壊れています";
+        QTest::newRow("no coordinate columns")
+            << QByteArray("a,b\nc,d\n") << "経度と緯度の列が見つかりません";
     }
     void badInput()
     {

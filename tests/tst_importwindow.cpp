@@ -8,10 +8,10 @@
 #include "settings/appsettings.h"
 #include "testsupport.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
-#include <QAction>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -103,7 +103,8 @@ private slots:
     void dropCp932Spreadsheet()
     {
         Window s;
-        const QString path = s.file("club.csv", readAll(TEST_DATA_DIR "/formats/cp932_latfirst.csv"));
+        const QString path =
+            s.file("club.csv", readAll(TEST_DATA_DIR "/formats/cp932_latfirst.csv"));
         QVERIFY(!s.drop({QUrl("https://example.invalid/a.csv")}));
         s.asked().dialogAnswers << press(true, [](ImportDialog* d) {
             QCOMPARE(d->encodingBox()->currentText(), "Shift_JIS (CP932)");
@@ -138,14 +139,15 @@ private slots:
     void addReportsDuplicates()
     {
         Window s;
-        const QString path = s.file("trip.gpx",
-                                    "<gpx><wpt lat='34.6873' lon='135.5259'><name>大坂城</name></wpt>"
-                                    "<wpt lat='35.0' lon='139.0'><name>富士山</name></wpt>"
-                                    "<wpt lat='36.0' lon='140.0'><name>新</name></wpt></gpx>");
+        const QString path =
+            s.file("trip.gpx", "<gpx><wpt lat='34.6873' lon='135.5259'><name>大坂城</name></wpt>"
+                               "<wpt lat='35.0' lon='139.0'><name>富士山</name></wpt>"
+                               "<wpt lat='36.0' lon='140.0'><name>新</name></wpt></gpx>");
         s.asked().dialogAnswers << press(false);
         QVERIFY(s.window->openFile(path));
         QCOMPARE(names(s.window->places), QStringList({"大坂城", "富士山", "富士山", "新"}));
-        QCOMPARE(s.asked().calls.last().text, "同じ名前で違う座標のデータが存在します。\n\n2 : 富士山\n");
+        QCOMPARE(s.asked().calls.last().text,
+                 "同じ名前で違う座標のデータが存在します。\n\n2 : 富士山\n");
         QCOMPARE(s.window->statusBar()->currentMessage(), "trip.gpx から 2 件を追加しました");
         s.window->editHistory()->undo();
         QCOMPARE(names(s.window->places), QStringList({"大坂城", "富士山"}));
@@ -164,8 +166,9 @@ private slots:
         QVERIFY(!s.window->openFile(broken));
         QCOMPARE(s.asked().kinds(), QStringList({"warning"}));
         QVERIFY(s.asked().calls.last().text.startsWith(broken + "\nKML を読めません（2 行 6 列）"));
-        QVERIFY(!s.window->openFile(s.file("t.geojson", "{\"type\":\"Feature\",\"geometry\":"
-                                                        "{\"type\":\"Point\",\"coordinates\":[1,2]}}")));
+        QVERIFY(!s.window->openFile(s.file("t.geojson",
+                                           "{\"type\":\"Feature\",\"geometry\":"
+                                           "{\"type\":\"Point\",\"coordinates\":[1,2]}}")));
         QCOMPARE(s.asked().kinds(), QStringList({"warning", "dialog"}));
         QCOMPARE(names(s.window->places), QStringList({"江戸城"}));
         QVERIFY(!s.window->modified && !s.window->editHistory()->canUndo());
