@@ -250,7 +250,8 @@ private slots:
         QFETCH(QString, extension);
         const QByteArray shipped = readAll(SOURCE_DIST_DIR "/castlelist.csv");
         QVERIFY(shipped.size() > 1000);
-        PlaceList awkward = parsePlaceLines({"\"a,b \"\"c\"\"\nd 🏯 <&>\",135,35,,1,,,x "});
+        PlaceList awkward =
+            parsePlaceLines({"\"a,b \"\"c\"\"\nd 🏯 <&>\",135,35,,2,,,x ", "b,136,36,1,1,,,"});
         for (const QByteArray& original : {QByteArray("\xEF\xBB\xBF") + shipped, QByteArray()}) {
             const PlaceList list = original.isEmpty()
                                        ? std::move(awkward)
