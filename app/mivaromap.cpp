@@ -177,6 +177,9 @@ MivaroMap::MivaroMap(QWidget* parent) : QMainWindow(parent), ui(std::make_unique
     for (QLineEdit* edit : findChildren<QLineEdit*>())
         edit->installEventFilter(undoKeys);
 
+    // Files dropped anywhere on the window are opened.
+    setAcceptDrops(true);
+
     updateTitle();
     statusBar()->showMessage(QStringLiteral("Ready"));
     ui->lineEdit->setFocus();
@@ -279,6 +282,11 @@ void MivaroMap::createActionsAndMenus()
     redoAction->setEnabled(false);
     connect(redoAction, &QAction::triggered, history, &EditHistory::redo);
     connect(history->stack(), &QUndoStack::canRedoChanged, redoAction, &QAction::setEnabled);
+    toolMenu->addSeparator();
+    importAction = toolMenu->addAction(QStringLiteral("(&I) インポート..."));
+    connect(importAction, &QAction::triggered, this, &MivaroMap::importCommand);
+    exportAction = toolMenu->addAction(QStringLiteral("(&E) エクスポート..."));
+    connect(exportAction, &QAction::triggered, this, &MivaroMap::exportCommand);
 
     QMenu* mapMenu = menuBar()->addMenu(QStringLiteral("(&M) マップデータ切替"));
     auto* providerGroup = new QActionGroup(this);

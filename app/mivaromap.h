@@ -17,6 +17,8 @@
 
 class QAction;
 class QCloseEvent;
+class QDragEnterEvent;
+class QDropEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -64,6 +66,12 @@ public:
     // The bulk-edit table from the filter fields of its page.
     void rebuildBulkTable();
     void clearModels(int which) override;
+    // Opens a file from outside (the command line, a drop, "インポート"): our own
+    // list loads as " CSV Load" does, any other goes through the import preview.
+    bool openFile(const QString& path);
+    // "インポート" and "エクスポート" of the tools menu.
+    void importCommand();
+    void exportCommand();
 
     // For tests and the export: the map widget and the table models.
     qmapcontrol::QMapControl* map() const { return mapControl; }
@@ -99,10 +107,14 @@ public:
     QAction* undoMenuAction() const { return undoAction; }
     QAction* redoMenuAction() const { return redoAction; }
     UserAssist* openAssist() const { return assist; }
+    QAction* importMenuAction() const { return importAction; }
+    QAction* exportMenuAction() const { return exportAction; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
     QWidget* promptParent() const override;
     void showStatus(const QString& text, int timeout) override;
@@ -262,6 +274,8 @@ private:
     QAction* versionAction = nullptr;
     QAction* undoAction = nullptr;
     QAction* redoAction = nullptr;
+    QAction* importAction = nullptr;
+    QAction* exportAction = nullptr;
     TableModel* dataModel = nullptr;
     TableModel* bulkModel = nullptr;
     std::array<QLineEdit*, 200> lineEdits{};
