@@ -225,6 +225,7 @@ void MivaroMap::createActionsAndMenus()
     redoAction->setEnabled(false);
     connect(redoAction, &QAction::triggered, history, &EditHistory::redo);
     connect(history->stack(), &QUndoStack::canRedoChanged, redoAction, &QAction::setEnabled);
+    createGeocodingActions(toolMenu);
 
     QMenu* mapMenu = menuBar()->addMenu(QStringLiteral("(&M) マップデータ切替"));
     auto* providerGroup = new QActionGroup(this);
