@@ -57,10 +57,14 @@ void DataDialog::addSearch(Geocoder* geocoder)
     setTabOrder(ui->spnZoomLevel, search->queryEdit());
     setTabOrder(search->queryEdit(), search->resultList());
     connect(search, &GeoSearchPanel::chosen, this, [this](const geocoding::Place& place) {
-        ui->le_coordX->setText(QString::number(place.longitude, 'f', 14));
-        ui->le_coordY->setText(QString::number(place.latitude, 'f', 14));
+        ui->le_coordX->setText(geocoding::coordinateText(place.longitude));
+        ui->le_coordY->setText(geocoding::coordinateText(place.latitude));
+        // A new place found by its name is most likely called so.
+        if (ui->le_name->text().trimmed().isEmpty())
+            ui->le_name->setText(place.name);
     });
-    resize(width(), height() + search->sizeHint().height());
+    // Room for the found places' addresses.
+    resize(qMax(width(), 680), height() + search->sizeHint().height());
 }
 
 DataDialog::~DataDialog()

@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
+#include <QLocale>
 
 #include <cmath>
 
@@ -96,6 +97,11 @@ Service service(ServiceId id, const QString& configured)
 {
     const QString text = configured.trimmed();
     return Service{id, text.isEmpty() ? defaultTemplate(id) : text};
+}
+
+QString coordinateText(double value)
+{
+    return QString::number(value, 'f', QLocale::FloatingPointShortest);
 }
 
 QUrl queryUrl(const QString& urlTemplate, const QString& query, QString* error)

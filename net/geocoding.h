@@ -48,6 +48,11 @@ struct Place
     ServiceId service = ServiceId::Gsi;
 };
 
+// A found coordinate as the list keeps it: the shortest decimal text that reads
+// back as the same number (a service's 137.9688 stays 137.9688, where fourteen
+// fixed decimals would show 137.96879999999999).
+QString coordinateText(double value);
+
 // The longest query sent; a longer text is no name of a place.
 constexpr int maxQueryLength = 200;
 // At most this many places are taken from one answer.

@@ -38,8 +38,8 @@ std::vector<PlaceRecord*> candidates(const PlaceList& places, bool markedOnly)
 std::vector<QString> placedFields(const PlaceRecord& record, const geocoding::Place& place)
 {
     std::vector<QString> fields = editing::fieldsOf(record);
-    fields[1] = QString::number(place.longitude, 'f', 14);
-    fields[2] = QString::number(place.latitude, 'f', 14);
+    fields[1] = geocoding::coordinateText(place.longitude);
+    fields[2] = geocoding::coordinateText(place.latitude);
     return fields;
 }
 

@@ -40,8 +40,7 @@ struct Item
     bool asked = false;
 };
 
-// The new fields of a record placed at a found position (14 decimals, as the
-// program writes coordinates).
+// The new fields of a record placed at a found position.
 std::vector<QString> placedFields(const PlaceRecord& record, const geocoding::Place& place);
 
 // The changes of one batch: every clear match, and the chosen place of those with
