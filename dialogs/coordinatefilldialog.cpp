@@ -54,7 +54,7 @@ CoordinateFillDialog::CoordinateFillDialog(const CoordinateFill& batch,
     }
     table->resizeColumnToContents(0);
 
-    QString text = QStringLiteral("座標を補完できた場所：%1 件\n候補が複数ある場所：%2 件\n"
+    QString text = QStringLiteral("候補が一つに決まった場所：%1 件\n候補が複数ある場所：%2 件\n"
                                   "見つからなかった場所：%3 件")
                        .arg(clear)
                        .arg(table->rowCount())

@@ -59,9 +59,13 @@ void DataDialog::addSearch(Geocoder* geocoder)
     connect(search, &GeoSearchPanel::chosen, this, [this](const geocoding::Place& place) {
         ui->le_coordX->setText(geocoding::coordinateText(place.longitude));
         ui->le_coordY->setText(geocoding::coordinateText(place.latitude));
-        // A new place found by its name is most likely called so.
-        if (ui->le_name->text().trimmed().isEmpty())
+        // A new place found by its name is most likely called so; a name the
+        // dialog filled in itself follows a later choice.
+        const QString name = ui->le_name->text().trimmed();
+        if (name.isEmpty() || name == filledName) {
             ui->le_name->setText(place.name);
+            filledName = place.name;
+        }
     });
     // Room for the found places' addresses.
     resize(qMax(width(), 680), height() + search->sizeHint().height());

@@ -47,6 +47,8 @@ private:
     // The open help, null when none is.
     UserAssist* assist = nullptr;
     GeoSearchPanel* search = nullptr;
+    // The name the search put in, if it did.
+    QString filledName;
 };
 
 // Runs the dialog over the eight strings; true when the user pressed OK, and

@@ -82,18 +82,27 @@ bool GeoSearchPanel::eventFilter(QObject* watched, QEvent* event)
     if (event->type() != QEvent::KeyPress)
         return QWidget::eventFilter(watched, event);
     const int key = static_cast<QKeyEvent*>(event)->key();
+    // From the field, the arrow keys go on to the places found.
+    if (watched == edit && (key == Qt::Key_Down || key == Qt::Key_Up) &&
+        list->topLevelItemCount() > 0) {
+        list->setFocus(Qt::TabFocusReason);
+        return true;
+    }
     if (key != Qt::Key_Return && key != Qt::Key_Enter)
         return QWidget::eventFilter(watched, event);
-    if (watched == edit)
-        search();
-    else if (watched == list)
+    // Enter again on the same words takes the highlighted place.
+    if (watched == list ||
+        (edit->text().trimmed() == searched && tickets.isEmpty() && list->currentItem()))
         chooseCurrent();
+    else
+        search();
     return true;
 }
 
 void GeoSearchPanel::search()
 {
     const QString query = edit->text().trimmed();
+    searched = query;
     for (int ticket : tickets)
         geocoder->cancel(ticket);
     tickets.clear();

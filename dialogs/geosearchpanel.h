@@ -12,7 +12,8 @@ class QTreeWidget;
 // "地名・住所で探す": a field that asks the place-name services when Enter is
 // pressed (never while typing), the places found with their address or kind
 // and position, what went wrong in words, and the credit each service asks for.
-// Choosing a place (double click, Enter, or the button) sends chosen().
+// Choosing a place (double click, Enter in the list or again in the field, or
+// the button) sends chosen().
 class GeoSearchPanel : public QWidget
 {
     Q_OBJECT
@@ -48,6 +49,8 @@ private:
     QLabel* status;
     QLabel* credit;
     QList<int> tickets;
+    // The words of the last search.
+    QString searched;
     // Per service, in the order shown: the places, and what went wrong.
     QVector<geocoding::Place> found[2];
     QString errors[2];
