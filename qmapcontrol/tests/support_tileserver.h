@@ -43,6 +43,12 @@ public:
         QList<QByteArray> headers = {};
     };
 
+    // A JSON answer.
+    static Response json(const QByteArray& body, int status = 200)
+    {
+        return {status, "application/json", body, {}};
+    }
+
     TestTileServer();
     ~TestTileServer() override { stop(); }
 
