@@ -104,7 +104,7 @@ private slots:
             "https://example.org/s?q=A%26B%20%231%3Fx%3Dy%2Bz%2F&limit=5");
         row("percent stays text", "100%25", "https://example.org/s?q=100%2525&limit=5");
         row("no {q}", "x", "", "https://example.org/s?q=");
-        row("local file", "x", "", "file:///etc/passwd?{q}");
+        row("local file", "x", "", "file://localhost/etc/passwd?{q}");
         row("no host", "x", "", "http:///s?q={q}");
     }
     void queryUrl()

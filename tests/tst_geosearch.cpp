@@ -127,8 +127,7 @@ private slots:
         asked().dialogAnswers << [this](QDialog* d) {
             auto* panel = static_cast<DataDialog*>(d)->searchPanel();
             QTest::keyClicks(panel->queryEdit(), "kowa");
-            QTest::qWait(50);
-            const int typed = server.requestCount();
+            const int typed = window->placeSearch()->pendingCount() + server.requestCount();
             searchFor(panel, "壊れ & #?");
             const QString status = panel->statusLabel()->text();
             searchFor(panel, "松本城");
