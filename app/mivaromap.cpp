@@ -287,6 +287,7 @@ void MivaroMap::createActionsAndMenus()
     connect(importAction, &QAction::triggered, this, &MivaroMap::importCommand);
     exportAction = toolMenu->addAction(QStringLiteral("(&E) エクスポート..."));
     connect(exportAction, &QAction::triggered, this, &MivaroMap::exportCommand);
+    createGeocodingActions(toolMenu);
 
     QMenu* mapMenu = menuBar()->addMenu(QStringLiteral("(&M) マップデータ切替"));
     auto* providerGroup = new QActionGroup(this);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "map/distance.h"
+#include "net/geocoding.h"
 #include "qmapcontrol/layergeometry.h"
 #include "qmapcontrol/pointworldcoord.h"
 #include "qmapcontrol/qmapcontrol.h"
@@ -14,6 +15,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QCloseEvent;
@@ -24,6 +26,8 @@ class QLineEdit;
 class QMenu;
 class QMouseEvent;
 class QResizeEvent;
+class CoordinateFill;
+class Geocoder;
 class MarkerPictureCache;
 class MivaroMapUtil;
 class TableModel;
@@ -109,6 +113,10 @@ public:
     UserAssist* openAssist() const { return assist; }
     QAction* importMenuAction() const { return importAction; }
     QAction* exportMenuAction() const { return exportAction; }
+    // The one place-name client of the program (made on first use).
+    Geocoder* placeSearch();
+    QAction* newPlaceHereMenuAction() const { return newPlaceHereAction; }
+    CoordinateFill* runningFill() const { return fillBatch; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -245,8 +253,13 @@ private:
     // A right click on a cell of the data table.
     void editCell(PlaceRecord* record, int column);
     void pasteCoordinates(PlaceRecord* record);
-    // The map's "XY座標に新規で部品を作成する".
-    void createPlaceAt(const PointWorldCoord& point);
+    // The map's "XY座標に新規で部品を作成する"; a name given starts the dialog with it.
+    void createPlaceAt(const PointWorldCoord& point, const QString& name = QString());
+    // Place search by name or address, and "座標の補完" (records/mivaromap_geocoding.cpp).
+    void createGeocodingActions(QMenu* menu);
+    void searchPlace();
+    void fillCoordinates(bool markedOnly);
+    void fillFinished();
     // List indexes of the rows a table model shows, in row order.
     static std::vector<int> shownRows(const TableModel* model);
 
@@ -293,4 +306,9 @@ private:
     UserAssist* assist = nullptr;
     // Longitude and latitude under the pointer while it is over the map.
     QLabel* pointerLabel = nullptr;
+    Geocoder* geocoder = nullptr;
+    // The place the last search showed on the map, for "ここに新しい場所".
+    std::optional<geocoding::Place> foundPlace;
+    QAction* newPlaceHereAction = nullptr;
+    CoordinateFill* fillBatch = nullptr;
 };

@@ -4,6 +4,7 @@
 #include "qmapcontrol/diskcache.h"
 #include "qmapcontrol/mapadapter.h"
 #include "qmapcontrol/offlinetiles.h"
+#include "qmapcontrol/replywatch.h"
 
 #include <QBuffer>
 #include <QCache>
@@ -89,10 +90,6 @@ struct Job
     // Set for a tile of an offline map.
     std::weak_ptr<OfflineReader> reader;
     bool offline = false;
-    // Why the request was aborted by us (too big, too slow); empty otherwise.
-    QString abortReason;
-    // What arrived so far, taken as it comes so that its size is known at once.
-    QByteArray body;
 };
 
 struct Failure
@@ -466,15 +463,6 @@ struct TileSource::Private
             q, [q = q, e = written.error] { emit q->cacheWriteFailed(e); }, Qt::QueuedConnection);
     }
 
-    void abortRequest(QNetworkReply* reply, const QString& reason)
-    {
-        const auto it = running.find(reply);
-        if (it == running.end() || reply->isFinished())
-            return;
-        it->abortReason = reason;
-        reply->abort();
-    }
-
     void startRequests()
     {
         while (running.size() < maxRequestsInFlight && !networkQueue.isEmpty()) {
@@ -491,46 +479,8 @@ struct TileSource::Private
             running.insert(reply, job);
             QObject::connect(reply, &QNetworkReply::finished, q,
                              [this, reply] { finished(reply); });
-            watch(reply);
+            ReplyWatch::watch(reply, {stallLimit, deadline, maxTileBytes});
         }
-    }
-
-    // A server that sends too much, too slowly or nothing at all must not hold a
-    // request slot (or memory) for ever.
-    void watch(QNetworkReply* reply)
-    {
-        auto* total = new QTimer(reply);
-        total->setSingleShot(true);
-        QObject::connect(total, &QTimer::timeout, q, [this, reply] {
-            abortRequest(reply, QStringLiteral("応答が %1 秒で終わりません")
-                                    .arg(double(deadline.count()) / 1000.0));
-        });
-        total->start(int(deadline.count()));
-        auto* stall = new QTimer(reply);
-        stall->setSingleShot(true);
-        QObject::connect(stall, &QTimer::timeout, q, [this, reply] {
-            abortRequest(reply, QStringLiteral("応答が %1 秒止まりました")
-                                    .arg(double(stallLimit.count()) / 1000.0));
-        });
-        stall->start(int(stallLimit.count()));
-        QObject::connect(reply, &QNetworkReply::metaDataChanged, stall,
-                         qOverload<>(&QTimer::start));
-        QObject::connect(reply, &QNetworkReply::readyRead, q, [this, reply, stall] {
-            stall->start();
-            const auto it = running.find(reply);
-            if (it == running.end())
-                return;
-            it->body += reply->readAll();
-            const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-            if (it->body.size() > maxTileBytes || length.toLongLong() > maxTileBytes)
-                abortRequest(reply, tooMuch());
-        });
-    }
-
-    QString tooMuch() const
-    {
-        return QStringLiteral("応答が %1 MB を超えました")
-            .arg(double(maxTileBytes) / (1024 * 1024));
     }
 
     void finished(QNetworkReply* reply)
@@ -542,20 +492,20 @@ struct TileSource::Private
             return;
         Job job = it.value();
         running.erase(it);
-        if (job.abortReason.isEmpty())
-            job.body += reply->readAll();
+        ReplyWatch* watch = ReplyWatch::of(reply);
+        const QString abortReason = watch->abortReason();
+        const QByteArray bytes = watch->takeBody();
         pending.remove(job.id);
 
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (!job.abortReason.isEmpty()) {
-            recordFailure(job, job.abortReason);
+        if (!abortReason.isEmpty()) {
+            recordFailure(job, abortReason);
         } else if (status == 401 || status == 403) {
             refuse(job, status);
         } else if (reply->error() == QNetworkReply::NoError && status == 200 &&
-                   job.body.size() > maxTileBytes) {
-            recordFailure(job, tooMuch());
+                   bytes.size() > maxTileBytes) {
+            recordFailure(job, ReplyWatch::tooMuchText(maxTileBytes));
         } else if (reply->error() == QNetworkReply::NoError && status == 200) {
-            const QByteArray& bytes = job.body;
             QPixmap pixmap;
             const QString refused = decodeTile(bytes, &pixmap);
             if (refused.isEmpty()) {

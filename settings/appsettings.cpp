@@ -352,6 +352,8 @@ void AppSettings::load()
         tilesOsm = textValue(s, QStringLiteral("tiles/osm"));
         tilesStamen = textValue(s, QStringLiteral("tiles/stamen"));
         tilesGsi = textValue(s, QStringLiteral("tiles/gsi"));
+        geocoderGsi = textValue(s, QStringLiteral("geocoder/gsi"));
+        geocoderNominatim = textValue(s, QStringLiteral("geocoder/nominatim"));
     });
     loadClasses(classIniPath());
 }

@@ -116,6 +116,10 @@ public:
     QString tilesOsm;
     QString tilesStamen;
     QString tilesGsi;
+    // Optional place-search address templates with "{q}" ("geocoder/gsi",
+    // "geocoder/nominatim"); empty = the public service. Read only.
+    QString geocoderGsi;
+    QString geocoderNominatim;
 
     AppSettings();
 

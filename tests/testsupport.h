@@ -123,8 +123,8 @@ private:
     QTemporaryDir m_dir;
 };
 
-// Points every tile provider of the loaded settings at a closed port on
-// 127.0.0.1, so that a shown window never reaches for a real tile server.
+// Points every tile provider and place-search service of the loaded settings at a
+// closed port on 127.0.0.1, so that a shown window never reaches for a real server.
 void keepTilesLocal();
 
 // A left click as a screen sends it: press and release through the window system's entry

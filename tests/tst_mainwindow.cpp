@@ -472,9 +472,10 @@ private slots:
         for (QAction* a : s.w().menuBar()->actions().at(1)->menu()->actions())
             if (!a->shortcut().isEmpty())
                 menu << a->text() + '=' + a->shortcut().toString();
-        QCOMPARE(menu, QStringList({"元に戻す=Ctrl+Z", "やり直し=Ctrl+Y", "(&F) 名前で検索=Ctrl+F",
-                                    "(&N) 次へ=F3", "(&P) 前へ=Shift+F3", "(&O) CSV Load=Ctrl+O",
-                                    "(&S) 上書き保存=Ctrl+S"}));
+        QCOMPARE(menu,
+                 QStringList({"元に戻す=Ctrl+Z", "やり直し=Ctrl+Y", "(&G) 地名・住所で探す=Ctrl+G",
+                              "(&F) 名前で検索=Ctrl+F", "(&N) 次へ=F3", "(&P) 前へ=Shift+F3",
+                              "(&O) CSV Load=Ctrl+O", "(&S) 上書き保存=Ctrl+S"}));
         QCOMPARE(s.ui().btnNext->toolTip() + s.ui().btnPrev->toolTip(),
                  QStringLiteral("次へ (F3)前へ (Shift+F3)"));
         QVERIFY(s.ui().btnLoad->toolTip().endsWith("(Ctrl+O)"));
