@@ -333,6 +333,7 @@ void AppSettings::load()
         sort = s.value(QStringLiteral("sort"), 0).toInt();
         tabWidgetIndex = s.value(QStringLiteral("tabWidgetIndex"), 0).toInt();
         overview = s.value(QStringLiteral("overview"), true).toBool();
+        markerFiles = s.value(QStringLiteral("markerFiles"), true).toBool();
         cache_path = textValue(s, QStringLiteral("cache_path"));
 
         textFont = fontValue(s, textFontKeys, QStringLiteral("IPAゴシック"), 14);
@@ -368,6 +369,7 @@ fileio::WriteResult AppSettings::save()
             s.setValue(QStringLiteral("sort"), sort);
             s.setValue(QStringLiteral("tabWidgetIndex"), tabWidgetIndex);
             s.setValue(QStringLiteral("overview"), overview);
+            s.setValue(QStringLiteral("markerFiles"), markerFiles);
             s.setValue(QStringLiteral("geometry"), geometry);
             QStringList sizes;
             for (int size : splitter)

@@ -57,6 +57,8 @@ public:
     int tabWidgetIndex = 0;
     // Places below their markers' zooms shown as dots and clusters ("overview").
     bool overview = true;
+    // The marker pictures written as files into the picture folder.
+    bool markerFiles = true;
 
     QVector<QString> className;
     QVector<QColor> classBack;
