@@ -61,6 +61,8 @@ private slots:
     void clustersAddUpToThePointsShown();
     void clusterColoursAndBoxes();
     void clicksOnDotsAndDiscs();
+    void discsNeverOverlap();
+    void placementKeepsPriorityWhateverTheView();
 };
 
 void TestOverview::clustersAddUpToThePointsShown_data()
@@ -163,27 +165,108 @@ void TestOverview::clicksOnDotsAndDiscs()
     QCOMPARE(clicked.at(0).at(0).value<const Geometry*>(), lone.get());
     QCOMPARE(map.getCurrentZoom(), 4);
 
-    // A disc zooms in until its points fill the view, each of them in it.
+    // A disc zooms in to where it splits, centred on it.
     const auto disc = overview->clusters(4).back();
     QCOMPARE(disc.count, 3);
     const QPointF at = map.view().toScreen(disc.centre);
     QTest::mouseClick(&map, Qt::LeftButton, {}, at.toPoint());
     QCOMPARE(clicked.count(), 1);
     const int zoom = map.getCurrentZoom();
+    const auto largest = [&overview](int z) {
+        int n = 0;
+        for (const auto& c : overview->clusters(z))
+            n = std::max(n, c.count);
+        return n;
+    };
     QVERIFY(zoom > 4);
-    const QRectF inner = QRectF(map.rect()).adjusted(20, 20, -20, -20);
-    for (std::size_t i = 1; i < 4; ++i) {
-        const auto* g = static_cast<GeometryPoint*>(layer->geometries()[i].get());
-        QVERIFY2(inner.contains(map.toWidgetPoint(g->coord())), qPrintable(QString::number(i)));
-    }
-    // One zoom further would not hold them.
-    const Box a = layer->geometries()[1]->extent().world;
-    const Box b = layer->geometries()[3]->extent().world;
-    const double w = projection::worldSize(zoom + 1);
-    QVERIFY((b.x0 - a.x0) * w > map.width() * 0.8 || (a.y0 - b.y0) * w > map.height() * 0.8);
+    QCOMPARE(largest(zoom - 1), 3);
+    QVERIFY(largest(zoom) < 3);
+    const QPointF centre = map.toWidgetPoint(projection::fromNormalized(disc.centre));
+    QVERIFY((centre - QPointF(map.width() / 2.0, map.height() / 2.0)).manhattanLength() < 2.0);
     // Clicking where nothing of the overview is reaches the layers below.
     QTest::mouseClick(&map, Qt::LeftButton, {}, QPoint(5, 5));
     QCOMPARE(clicked.count(), 1);
+}
+
+void TestOverview::discsNeverOverlap()
+{
+    Scene scene(6000);
+    for (int zoom = 0; zoom <= 8; ++zoom) {
+        const auto& clusters = scene.overview.clusters(zoom);
+        QCOMPARE(total(clusters), 6000);
+        const double w = projection::worldSize(zoom);
+        for (std::size_t i = 0; i < clusters.size(); ++i) {
+            for (std::size_t j = i + 1; j < clusters.size(); ++j) {
+                const QPointF d = (clusters[i].centre - clusters[j].centre) * w;
+                const double reach = LayerOverview::radiusFor(clusters[i].count) +
+                                     LayerOverview::radiusFor(clusters[j].count);
+                QVERIFY2(d.x() * d.x() + d.y() * d.y() >= reach * reach - 1e-6,
+                         qPrintable(QStringLiteral("zoom %1").arg(zoom)));
+            }
+        }
+    }
+}
+
+void TestOverview::placementKeepsPriorityWhateverTheView()
+{
+    // Labels 40 px wide on one spot: the lowest priority value keeps its
+    // picture, among equals the first drawn (the lower layer, then the earlier).
+    auto low = std::make_shared<LayerGeometry>("low", 0, 17);
+    auto high = std::make_shared<LayerGeometry>("high", 0, 17);
+    const auto label = [](double lon, std::uint64_t priority) {
+        QPixmap pixmap(40, 12);
+        pixmap.fill(Qt::black);
+        auto g = std::make_shared<GeometryPointImage>(PointWorldCoord(lon, 35.0), pixmap, 9, 17);
+        g->setOverviewColor(red);
+        g->setPlacementPriority(priority);
+        return g;
+    };
+    const auto a = label(135.0, 5), b = label(135.00001, 5), c = label(135.00002, 9),
+               d = label(135.00003, 2);
+    high->addGeometry(a);
+    low->addGeometry(b);
+    high->addGeometry(c);
+    LayerOverview overview("Overview", 0, 17);
+    overview.setSources({low, high});
+    QCOMPARE(overview.formAt(b.get(), 10), LayerOverview::Form::Picture);
+    QCOMPARE(overview.formAt(a.get(), 10), LayerOverview::Form::Covered);
+    QCOMPARE(overview.formAt(c.get(), 10), LayerOverview::Form::Covered);
+    high->addGeometry(d);
+    QCOMPARE(overview.formAt(d.get(), 10), LayerOverview::Form::Picture);
+    QCOMPARE(overview.formAt(b.get(), 10), LayerOverview::Form::Covered);
+    QCOMPARE(overview.formAt(a.get(), 8), LayerOverview::Form::Hidden);
+
+    // The same pictures give way wherever the view went before.
+    const auto withheld = [](const Scene& scene, int zoom) {
+        QVector<bool> out;
+        for (const auto& layer : scene.layers)
+            for (const auto& g : layer->geometries())
+                out << g->withheldAt(zoom);
+        return out;
+    };
+    Scene travelled(3000);
+    Scene direct(3000);
+    QMapControl one(QSizeF(300, 200));
+    QMapControl two(QSizeF(300, 200));
+    for (auto* pair : {&travelled, &direct}) {
+        QMapControl& map = pair == &travelled ? one : two;
+        for (const auto& layer : pair->layers)
+            map.addLayer(layer);
+        map.addLayer(std::shared_ptr<LayerOverview>(&pair->overview, [](LayerOverview*) {}));
+    }
+    for (const auto& stop : {std::make_pair(PointWorldCoord(130.0, 31.0), 12),
+                             std::make_pair(PointWorldCoord(141.0, 43.0), 10),
+                             std::make_pair(PointWorldCoord(137.0, 36.0), 10)}) {
+        one.setMapFocusPoint(stop.first);
+        one.setZoom(stop.second);
+        one.grab();
+    }
+    two.setMapFocusPoint(PointWorldCoord(139.0, 35.0));
+    two.setZoom(10);
+    two.grab();
+    const QVector<bool> seen = withheld(travelled, 10);
+    QCOMPARE(seen, withheld(direct, 10));
+    QVERIFY(seen.contains(true) && seen.contains(false));
 }
 
 QTEST_MAIN(TestOverview)
