@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace qmapcontrol {
 
@@ -23,6 +24,66 @@ std::int64_t cellKey(std::int64_t cx, std::int64_t cy)
 {
     return (cx << 32) ^ (cy & 0xffffffff);
 }
+
+// Entries sorted by cell key, found by key: an open hash table from each
+// key to its run of entries. The start of a run moves past entries that
+// are done with, so that crowded cells are not walked again and again.
+class CellRuns
+{
+public:
+    explicit CellRuns(const std::vector<std::pair<std::int64_t, std::uint32_t>>& cells)
+    {
+        std::size_t runs = 0;
+        for (std::size_t i = 0; i < cells.size(); ++i)
+            runs += i == 0 || cells[i].first != cells[i - 1].first;
+        std::size_t size = 64;
+        while (size < runs * 2)
+            size *= 2;
+        m_slots.assign(size, Slot{unused, 0, 0});
+        for (std::size_t i = 0; i < cells.size();) {
+            std::size_t end = i;
+            while (end < cells.size() && cells[end].first == cells[i].first)
+                ++end;
+            Slot& slot = m_slots[find(cells[i].first)];
+            slot = Slot{cells[i].first, std::uint32_t(i), std::uint32_t(end)};
+            i = end;
+        }
+    }
+
+    // Calls f(entry index) for the entries of a cell from the first not done
+    // with; `done(entry index)` tells which are.
+    template <typename Done, typename F> void visit(std::int64_t key, Done&& done, F&& f)
+    {
+        Slot& slot = m_slots[find(key)];
+        if (slot.key == unused)
+            return;
+        while (slot.begin < slot.end && done(slot.begin))
+            ++slot.begin;
+        for (std::uint32_t i = slot.begin; i < slot.end; ++i)
+            f(i);
+    }
+
+private:
+    struct Slot
+    {
+        std::int64_t key;
+        std::uint32_t begin;
+        std::uint32_t end;
+    };
+    // No cell has this key: cell columns stay far below 2^31.
+    static constexpr std::int64_t unused = std::numeric_limits<std::int64_t>::min();
+
+    std::size_t find(std::int64_t key) const
+    {
+        const std::size_t mask = m_slots.size() - 1;
+        std::size_t i = std::size_t((std::uint64_t(key) * 0x9E3779B97F4A7C15ull) >> 20) & mask;
+        while (m_slots[i].key != unused && m_slots[i].key != key)
+            i = (i + 1) & mask;
+        return i;
+    }
+
+    std::vector<Slot> m_slots;
+};
 
 // Merges discs that overlap on the screen into one at their weighted centre,
 // again and again until none overlaps another. The survivor of a merge keeps
@@ -49,6 +110,8 @@ void mergeOverlapping(std::vector<LayerOverview::Cluster>* clusters,
                                    std::uint32_t(i));
         }
         std::sort(cells.begin(), cells.end());
+        CellRuns runs(cells);
+        const auto isGone = [&](std::uint32_t e) { return gone[cells[e].second] != 0; };
         for (const auto& entry : cells) {
             const std::uint32_t i = entry.second;
             if (gone[i])
@@ -57,20 +120,17 @@ void mergeOverlapping(std::vector<LayerOverview::Cluster>* clusters,
             const std::int64_t cy = std::int64_t(std::floor(all[i].centre.y() / cell));
             for (std::int64_t dx = -1; dx <= 1; ++dx) {
                 for (std::int64_t dy = -1; dy <= 1; ++dy) {
-                    const std::int64_t key = cellKey(cx + dx, cy + dy);
-                    auto it = std::lower_bound(cells.begin(), cells.end(),
-                                               std::make_pair(key, std::uint32_t(0)));
-                    for (; it != cells.end() && it->first == key; ++it) {
-                        const std::uint32_t j = it->second;
+                    runs.visit(cellKey(cx + dx, cy + dy), isGone, [&](std::uint32_t e) {
+                        const std::uint32_t j = cells[e].second;
                         if (j == i || gone[j])
-                            continue;
+                            return;
                         Cluster& a = all[i];
                         const Cluster& b = all[j];
                         const QPointF d = (a.centre - b.centre) * scale;
                         const double reach =
                             LayerOverview::radiusFor(a.count) + LayerOverview::radiusFor(b.count);
                         if (d.x() * d.x() + d.y() * d.y() >= reach * reach)
-                            continue;
+                            return;
                         const double n = a.count + b.count;
                         a.centre = (a.centre * a.count + b.centre * b.count) / n;
                         a.count += b.count;
@@ -80,7 +140,7 @@ void mergeOverlapping(std::vector<LayerOverview::Cluster>* clusters,
                         gone[j] = 1;
                         into[j] = i;
                         merged = true;
-                    }
+                    });
                 }
             }
         }
@@ -163,16 +223,17 @@ void LayerOverview::update()
             if (qAlpha(point->overviewColor()) == 0)
                 continue;
             m_points.push_back(Point{point->normalized(), point, point->overviewColor(),
-                                     point->zoomMinimum(), point->zoomMaximum()});
+                                     point->zoomMinimum(), point->zoomMaximum(),
+                                     point->placementPriority()});
         }
     }
-    m_order.resize(m_points.size());
-    for (std::size_t i = 0; i < m_order.size(); ++i)
-        m_order[i] = std::uint32_t(i);
-    std::stable_sort(m_order.begin(), m_order.end(), [this](std::uint32_t a, std::uint32_t b) {
-        return m_points[a].geometry->placementPriority() <
-               m_points[b].geometry->placementPriority();
-    });
+    std::stable_sort(m_points.begin(), m_points.end(),
+                     [](const Point& a, const Point& b) { return a.priority < b.priority; });
+    forgetZooms();
+}
+
+void LayerOverview::forgetZooms()
+{
     for (std::size_t z = 0; z < zoomCount; ++z) {
         std::vector<Cluster>().swap(m_clusters[z]);
         std::vector<std::uint32_t>().swap(m_memberOf[z]);
@@ -205,10 +266,13 @@ LayerOverview::makeClusters(int zoom, std::vector<std::uint32_t>* memberOf) cons
         cells.emplace_back(cellKey(c.first, c.second), i);
     }
     std::sort(cells.begin(), cells.end());
+    CellRuns runs(cells);
 
     std::vector<char> taken(m_points.size(), 0);
+    const auto isTaken = [&](std::uint32_t e) { return taken[cells[e].second] != 0; };
     memberOf->assign(m_points.size(), noCluster);
     std::vector<Cluster> result;
+    result.reserve(members.size() / 2);
     const double reach = mergeDistance / scale;
     for (std::uint32_t seed : members) {
         if (taken[seed])
@@ -222,16 +286,13 @@ LayerOverview::makeClusters(int zoom, std::vector<std::uint32_t>* memberOf) cons
         const auto c = cellOf(s.at);
         for (std::int64_t dx = -1; dx <= 1; ++dx) {
             for (std::int64_t dy = -1; dy <= 1; ++dy) {
-                const std::int64_t key = cellKey(c.first + dx, c.second + dy);
-                auto it = std::lower_bound(cells.begin(), cells.end(),
-                                           std::make_pair(key, std::uint32_t(0)));
-                for (; it != cells.end() && it->first == key; ++it) {
-                    const std::uint32_t j = it->second;
+                runs.visit(cellKey(c.first + dx, c.second + dy), isTaken, [&](std::uint32_t e) {
+                    const std::uint32_t j = cells[e].second;
                     if (taken[j])
-                        continue;
+                        return;
                     const QPointF d = m_points[j].at - s.at;
                     if (d.x() * d.x() + d.y() * d.y() > reach * reach)
-                        continue;
+                        return;
                     taken[j] = 1;
                     (*memberOf)[j] = std::uint32_t(result.size());
                     const Point& p = m_points[j];
@@ -240,7 +301,7 @@ LayerOverview::makeClusters(int zoom, std::vector<std::uint32_t>* memberOf) cons
                     cluster.box.unite(Box{p.at.x(), p.at.y(), p.at.x(), p.at.y()});
                     if (p.color != cluster.color)
                         cluster.color = 0;
-                }
+                });
             }
         }
         cluster.centre = sum / cluster.count;
@@ -329,10 +390,13 @@ void LayerOverview::preparePlacement(int zoom)
     const auto z = std::size_t(zoom);
     m_placed[z] = true;
     const double scale = projection::worldSize(zoom);
-    std::vector<Placement::Item> items;
-    std::vector<std::uint32_t> order;
-    std::vector<std::uint32_t> pointOf;
-    for (std::uint32_t i : m_order) {
+    std::vector<Placement::Item>& items = m_items;
+    std::vector<std::uint32_t>& order = m_itemOrder;
+    std::vector<std::uint32_t>& pointOf = m_pointOf;
+    items.clear();
+    order.clear();
+    pointOf.clear();
+    for (std::uint32_t i = 0; i < std::uint32_t(m_points.size()); ++i) {
         const Point& p = m_points[i];
         if (zoom < p.showsFrom || zoom > p.showsTo)
             continue;
@@ -556,7 +620,7 @@ bool LayerOverview::click(const QPointF& widget_point, const MapView& view)
         const double r = stackDistance / world;
         QList<const Geometry*> stack;
         const auto& forms = m_forms[std::size_t(view.zoom)];
-        for (std::uint32_t i : m_order) {
+        for (std::size_t i = 0; i < m_points.size(); ++i) {
             const Point& p = m_points[i];
             if (forms[i] == std::uint8_t(Form::Hidden))
                 continue;

@@ -71,6 +71,9 @@ public:
     // The radius of the disc (or dot) drawn for a count.
     static double radiusFor(int count);
 
+    // Drops what was worked out per zoom (the points stay gathered): each
+    // zoom is worked out again when next shown.
+    void forgetZooms();
     // Works out which points keep their picture at a zoom, unless known:
     // the source layers ask before they draw.
     void preparePlacement(int zoom);
@@ -96,6 +99,7 @@ private:
         QRgb color;
         int showsFrom;
         int showsTo;
+        std::uint64_t priority;
     };
 
     // Gathers the points again when a source changed since the last look.
@@ -110,9 +114,8 @@ private:
     // Per source: its revision and visibility when the points were gathered.
     std::vector<std::pair<std::uint64_t, bool>> m_seen;
     bool m_stale = true;
+    // In priority order.
     std::vector<Point> m_points;
-    // The points in priority order.
-    std::vector<std::uint32_t> m_order;
     std::array<std::vector<Cluster>, 21> m_clusters;
     // Per zoom, the cluster of each point (or none).
     std::array<std::vector<std::uint32_t>, 21> m_memberOf;
@@ -121,6 +124,10 @@ private:
     // Per zoom, the points shown as dots, in priority order.
     std::array<std::vector<std::uint32_t>, 21> m_dots;
     std::array<bool, 21> m_placed{};
+    // Kept between zooms, so that working out a zoom allocates little.
+    std::vector<Placement::Item> m_items;
+    std::vector<std::uint32_t> m_itemOrder;
+    std::vector<std::uint32_t> m_pointOf;
     QHash<quint64, QPixmap> m_sprites;
 };
 

@@ -22,21 +22,31 @@ public:
     // A box that spans more cells than this (either way) is too big for a table.
     static constexpr std::int64_t maxSpan = 8;
 
-    CellTable(double cell, const std::vector<Item>& items) : m_cell(cell), m_items(items)
+    explicit CellTable(double cell) : m_cell(cell), m_inverse(1.0 / cell) {}
+
+    // Empties the table for a new set of boxes, keeping its memory.
+    void reset(const std::vector<Item>* items, std::size_t cells, std::size_t links)
     {
-        m_keys.assign(1024, empty);
-        m_heads.assign(1024, -1);
+        m_items = items;
+        std::size_t size = 64;
+        while (size < cells * 2)
+            size *= 2;
+        m_keys.assign(size, empty);
+        m_heads.assign(size, -1);
+        m_links.clear();
+        m_links.reserve(links);
+        m_used = 0;
     }
 
     bool fits(const Item& b) const
     {
-        return std::floor(b.x1 / m_cell) - std::floor(b.x0 / m_cell) < maxSpan &&
-               std::floor(b.y1 / m_cell) - std::floor(b.y0 / m_cell) < maxSpan;
+        return std::floor(b.x1 * m_inverse) - std::floor(b.x0 * m_inverse) < maxSpan &&
+               std::floor(b.y1 * m_inverse) - std::floor(b.y0 * m_inverse) < maxSpan;
     }
 
     void insert(std::uint32_t item)
     {
-        forCells(m_items[item], [&](std::uint64_t k) {
+        forCells((*m_items)[item], [&](std::uint64_t k) {
             if ((m_used + 1) * 2 > m_keys.size())
                 grow();
             std::size_t slot = find(k);
@@ -44,7 +54,8 @@ public:
                 m_keys[slot] = k;
                 ++m_used;
             }
-            m_links.push_back(Link{item, m_heads[slot]});
+            const Item& b = (*m_items)[item];
+            m_links.push_back(Link{b.x0, b.y0, b.x1, b.y1, m_heads[slot]});
             m_heads[slot] = int(m_links.size() - 1);
             return false;
         });
@@ -53,12 +64,15 @@ public:
     // Whether a box of the table meets `box` (which must fit).
     bool meetsAny(const Item& box) const
     {
+        if (m_used == 0)
+            return false;
         return forCells(box, [&](std::uint64_t k) {
             const std::size_t slot = find(k);
             if (m_keys[slot] == empty)
                 return false;
             for (int l = m_heads[slot]; l >= 0; l = m_links[std::size_t(l)].next) {
-                if (meets(m_items[m_links[std::size_t(l)].item], box))
+                const Link& b = m_links[std::size_t(l)];
+                if (b.x0 < box.x1 && box.x0 < b.x1 && b.y0 < box.y1 && box.y0 < b.y1)
                     return true;
             }
             return false;
@@ -66,9 +80,10 @@ public:
     }
 
 private:
+    // A box in a cell's chain, copied so that a look stays in one place.
     struct Link
     {
-        std::uint32_t item;
+        double x0, y0, x1, y1;
         int next;
     };
     static constexpr std::uint64_t empty = ~std::uint64_t(0);
@@ -76,10 +91,10 @@ private:
     // Calls f for each cell key of a box until it returns true.
     template <typename F> bool forCells(const Item& b, F&& f) const
     {
-        const auto cx0 = std::int64_t(std::floor(b.x0 / m_cell));
-        const auto cy0 = std::int64_t(std::floor(b.y0 / m_cell));
-        const auto cx1 = std::int64_t(std::floor(b.x1 / m_cell));
-        const auto cy1 = std::int64_t(std::floor(b.y1 / m_cell));
+        const auto cx0 = std::int64_t(std::floor(b.x0 * m_inverse));
+        const auto cy0 = std::int64_t(std::floor(b.y0 * m_inverse));
+        const auto cx1 = std::int64_t(std::floor(b.x1 * m_inverse));
+        const auto cy1 = std::int64_t(std::floor(b.y1 * m_inverse));
         for (std::int64_t cy = cy0; cy <= cy1; ++cy) {
             for (std::int64_t cx = cx0; cx <= cx1; ++cx) {
                 if (f((std::uint64_t(cx) << 32) ^ (std::uint64_t(cy) & 0xffffffffu)))
@@ -114,7 +129,8 @@ private:
     }
 
     double m_cell;
-    const std::vector<Item>& m_items;
+    double m_inverse;
+    const std::vector<Item>* m_items = nullptr;
     std::vector<std::uint64_t> m_keys;
     std::vector<int> m_heads;
     std::vector<Link> m_links;
@@ -127,16 +143,22 @@ private:
 class Placed
 {
 public:
-    explicit Placed(const std::vector<Item>& items)
-        : m_items(items), m_fine(64.0, items), m_coarseAll(4096.0, items),
-          m_coarseLarge(4096.0, items)
+    Placed() : m_fine(64.0), m_coarseAll(4096.0), m_coarseLarge(4096.0) {}
+
+    void reset(const std::vector<Item>* items, std::size_t expected)
     {
+        m_items = items;
+        m_fine.reset(items, expected * 2, expected * 3);
+        m_coarseAll.reset(items, expected / 8, expected * 2);
+        m_coarseLarge.reset(items, 64, 64);
+        m_huge.clear();
+        m_all.clear();
     }
 
     bool meetsAny(const Item& box) const
     {
         for (std::uint32_t i : m_huge) {
-            if (meets(m_items[i], box))
+            if (meets((*m_items)[i], box))
                 return true;
         }
         if (m_fine.fits(box))
@@ -144,7 +166,7 @@ public:
         if (m_coarseAll.fits(box))
             return m_coarseAll.meetsAny(box);
         for (std::uint32_t i : m_all) {
-            if (meets(m_items[i], box))
+            if (meets((*m_items)[i], box))
                 return true;
         }
         return false;
@@ -152,7 +174,7 @@ public:
 
     void add(std::uint32_t i)
     {
-        const Item& box = m_items[i];
+        const Item& box = (*m_items)[i];
         m_all.push_back(i);
         if (!m_coarseAll.fits(box)) {
             m_huge.push_back(i);
@@ -166,7 +188,7 @@ public:
     }
 
 private:
-    const std::vector<Item>& m_items;
+    const std::vector<Item>* m_items = nullptr;
     CellTable m_fine;
     CellTable m_coarseAll;
     CellTable m_coarseLarge;
@@ -181,7 +203,10 @@ std::vector<Placement::State> Placement::place(const std::vector<Item>& items,
                                                double dotSize)
 {
     std::vector<State> state(items.size(), Dot);
-    Placed placed(items);
+    // Kept from call to call: fresh tables of this size cost more in page
+    // faults than the placing itself.
+    static thread_local Placed placed;
+    placed.reset(&items, order.size());
     for (std::uint32_t i : order) {
         if (!placed.meetsAny(items[i])) {
             state[i] = Picture;
