@@ -155,10 +155,10 @@ PlaceScene& placeScene(int kind)
         settings.classFore[c] = QColor(Qt::white);
     }
     // Regions of the world: lon0, lat0, lon1, lat1, weight.
-    const double world[][5] = {{-10, 36, 30, 60, 30},   {-125, 25, -70, 50, 25},
-                               {70, 8, 90, 30, 15},     {100, 20, 125, 42, 15},
-                               {129, 30, 146, 45, 10},  {-75, -35, -40, 5, 8},
-                               {-15, -30, 40, 15, 8},   {115, -38, 153, -12, 4}};
+    const double world[][5] = {{-10, 36, 30, 60, 30},  {-125, 25, -70, 50, 25},
+                               {70, 8, 90, 30, 15},    {100, 20, 125, 42, 15},
+                               {129, 30, 146, 45, 10}, {-75, -35, -40, 5, 8},
+                               {-15, -30, 40, 15, 8},  {115, -38, 153, -12, 4}};
     const int count = kind == 0 ? 100000 : 171000;
     QRandomGenerator random(4);
     for (int i = 0; i < count; ++i) {

@@ -88,8 +88,7 @@ CirclePicture drawCircleParts(const QString& name, const QColor& back, const QFo
 // What of a circle picture counts when pictures must not overlap: the icon
 // and the name (the soft disc may lie under others).
 // `metrics` as markerMetrics gives them.
-QRect circleSolidRect(const QString& name, const QFontMetrics& metrics, int radius,
-                      bool siroIcon);
+QRect circleSolidRect(const QString& name, const QFontMetrics& metrics, int radius, bool siroIcon);
 
 // A circle: a soft disc of `back` (radius pixels), optionally the castle icon
 // in its centre, the name in black under the centre.

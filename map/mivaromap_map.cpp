@@ -201,8 +201,7 @@ void MivaroMap::createPlaceLayers()
         if (event->buttons() != Qt::NoButton)
             return;
         const Geometry* dot = overviewLayer->dotAt(event->localPos(), mapControl->view());
-        const QString name =
-            dot ? dot->metadata(QStringLiteral("name")).toString() : QString();
+        const QString name = dot ? dot->metadata(QStringLiteral("name")).toString() : QString();
         if (!name.isEmpty())
             QToolTip::showText(event->globalPos(), name, mapControl);
         else
@@ -254,8 +253,8 @@ void MivaroMap::chooseStacked(const QList<const Geometry*>& stacked)
     QMenu menu;
     std::vector<std::pair<QAction*, const Geometry*>> choices;
     for (const Geometry* geometry : stacked)
-        choices.emplace_back(
-            menu.addAction(geometry->metadata(QStringLiteral("name")).toString()), geometry);
+        choices.emplace_back(menu.addAction(geometry->metadata(QStringLiteral("name")).toString()),
+                             geometry);
     QAction* chosen = Prompts::instance().execMenu(&menu, QCursor::pos());
     for (const auto& choice : choices) {
         if (choice.first == chosen) {

@@ -485,8 +485,7 @@ int LayerOverview::openingZoom(const Cluster& cluster, int zoom)
     return std::max(last, zoom);
 }
 
-const LayerOverview::Point* LayerOverview::pointAt(const QPointF& widget_point,
-                                                   const MapView& view)
+const LayerOverview::Point* LayerOverview::pointAt(const QPointF& widget_point, const MapView& view)
 {
     // A picture on top first; pictures never lie on dots.
     for (auto it = m_sources.rbegin(); it != m_sources.rend(); ++it) {

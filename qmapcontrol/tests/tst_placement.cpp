@@ -35,8 +35,8 @@ std::vector<Item> scatter(int n, double area, double w, double h, int bigEvery, 
     std::vector<Item> items;
     for (int i = 0; i < n; ++i) {
         const double s = bigEvery && i % bigEvery == 0 ? bigScale : 1.0;
-        items.push_back(box(random.generateDouble() * area, random.generateDouble() * area,
-                            w * s, h * s));
+        items.push_back(
+            box(random.generateDouble() * area, random.generateDouble() * area, w * s, h * s));
     }
     return items;
 }
@@ -144,8 +144,8 @@ void TestPlacement::anEditChangesOnlyWhatItReaches()
         const std::size_t i = todo.back();
         todo.pop_back();
         for (std::size_t j = 0; j < nodes.size(); ++j) {
-            if (!reached[j] && (overlap(nodes[i], nodes[j]) ||
-                                overlap(nodes[i], dotOf(nodes[j], dot)))) {
+            if (!reached[j] &&
+                (overlap(nodes[i], nodes[j]) || overlap(nodes[i], dotOf(nodes[j], dot)))) {
                 reached[j] = 1;
                 todo.push_back(j);
             }
