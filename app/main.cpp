@@ -12,6 +12,9 @@
 
 int main(int argc, char* argv[])
 {
+    // Sized by the screen's density; pictures are drawn at its pixel ratio.
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QApplication app(argc, argv);
     initMivaroMapResources();
     QApplication::setStyle(QStringLiteral("fusion"));

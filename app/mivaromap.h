@@ -10,6 +10,7 @@
 #include <QMainWindow>
 #include <QModelIndex>
 #include <QPoint>
+#include <QRectF>
 
 #include <array>
 #include <memory>
@@ -32,7 +33,8 @@ class MainWindow;
 }
 namespace qmapcontrol {
 class LayerOverview;
-}
+class MapAdapter;
+} // namespace qmapcontrol
 namespace search {
 struct Step;
 }
@@ -75,6 +77,10 @@ public:
     const std::array<QAction*, 9>& layerMenuActions() const { return layerActions; }
     const std::array<QAction*, 4>& providerMenuActions() const { return providerActions; }
     QAction* cacheMenuAction() const { return cacheAction; }
+    // The offline map: the entry that shows it again, "オフライン地図を開く…", "地図の範囲を表示".
+    QAction* offlineMenuAction() const { return offlineAction; }
+    QAction* offlineOpenMenuAction() const { return offlineOpenAction; }
+    QAction* offlineBoundsMenuAction() const { return offlineBoundsAction; }
     QAction* distanceMenuAction() const { return distanceAction; }
     QAction* versionMenuAction() const { return versionAction; }
     const qmapcontrol::LayerGeometry& notes() const { return *notesLayer; }
@@ -182,6 +188,17 @@ private:
     void createStatusLabels();
     // "MivaroMap Ver 0.70 - castlelist.csv", with "*" while there are unsaved changes.
     void updateTitle();
+    // The window's place, size, view and columns into the settings.
+    void storeWindowState();
+    // Writes the settings at close. On failure the user chooses: try again, stay
+    // open (false), or close without saving.
+    bool saveSettingsAtClose();
+    // Saved at close, or given up by the user: the destructor leaves them alone.
+    bool settingsSettled = false;
+    // Without widths of the user's own, the table columns fit the list loaded.
+    void fitColumnsToContents();
+    bool autoColumns = false;
+    bool fittingColumns = false;
     void setUpTileCache();
     void showF1OnVisiblePage();
     void drawPlaces();
@@ -194,6 +211,17 @@ private:
     void showAllPlaces();
     // Replaces the base map layer by one of the provider's (index 0 to 3).
     void switchProvider(int index);
+    // The base map layer for an adapter, the zoom range the map allows with it and its label.
+    void setBaseMap(const std::shared_ptr<qmapcontrol::MapAdapter>& adapter, int zoomMinimum,
+                    int zoomMaximum, const QString& label);
+    // The offline map menu entries, after the providers.
+    void createOfflineActions(QMenu* mapMenu);
+    // "オフライン地図を開く…": a file or a folder, through the prompts.
+    void openOfflineMap();
+    // Makes an .mbtiles file or a tile folder the map; false (and the previous map
+    // stays) when it cannot be read: `quiet` tells why in the status bar instead of a box.
+    bool showOfflineMap(const QString& path, bool tms, bool quiet);
+    void showOfflineBounds();
     // Shows a search step's outcome: the hit, the beep, the status, the web search.
     void applyStep(const search::Step& step);
     // Help: a press closes the open help, or opens the index at a path under
@@ -230,6 +258,11 @@ private:
     QAction* distanceAction = nullptr;
     std::array<QAction*, 4> providerActions{};
     QAction* cacheAction = nullptr;
+    QAction* offlineAction = nullptr;
+    QAction* offlineOpenAction = nullptr;
+    QAction* offlineBoundsAction = nullptr;
+    // Degrees, x west to east, y south to north; invalid when the map shown says none.
+    QRectF offlineBounds;
     QAction* documentAction = nullptr;
     QAction* aboutQtAction = nullptr;
     QAction* versionAction = nullptr;

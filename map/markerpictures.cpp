@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QMutex>
 #include <QPainter>
+#include <QPair>
 #include <QRadialGradient>
 
 #include <algorithm>
@@ -30,6 +31,15 @@ QFont markerFont(const QFont& font, int pointSize)
     if (f.pointSize() != pointSize)
         f.setPointSize(pointSize);
     return f;
+}
+
+// A transparent picture of w x h pixels at ratio 1, drawn at `ratio`.
+QImage blankPicture(int w, int h, qreal ratio)
+{
+    QImage image(qRound(w * ratio), qRound(h * ratio), QImage::Format_ARGB32);
+    image.setDevicePixelRatio(ratio);
+    image.fill(0);
+    return image;
 }
 
 const QImage& castleIcon()
@@ -87,7 +97,7 @@ MarkerStyle MarkerStyle::fromSettings()
 
 bool MarkerStyle::operator==(const MarkerStyle& o) const
 {
-    return radius == o.radius && siroIcon == o.siroIcon && font == o.font;
+    return radius == o.radius && siroIcon == o.siroIcon && ratio == o.ratio && font == o.font;
 }
 
 uint qHash(const MarkerPicture& p, uint seed)
@@ -116,7 +126,7 @@ QSize labelPictureSize(const QString& name, const QFontMetrics& metrics)
 }
 
 QImage drawLabelPicture(const QString& name, const QColor& back, const QColor& fore,
-                        const QFont& font, int pointSize)
+                        const QFont& font, int pointSize, qreal ratio)
 {
     pointSize = markerPointSize(font, pointSize);
     const QFont f = markerFont(font, pointSize);
@@ -125,8 +135,7 @@ QImage drawLabelPicture(const QString& name, const QColor& back, const QColor& f
     const int w = metrics.horizontalAdvance(text) + 7;
     const int h = metrics.height();
 
-    QImage image(w, h + 2, QImage::Format_ARGB32);
-    image.fill(0);
+    QImage image = blankPicture(w, h + 2, ratio);
     QPainter painter(&image);
     painter.setPen(QPen(Qt::black, 1));
     painter.setBrush(QBrush(back, Qt::SolidPattern));
@@ -142,13 +151,14 @@ QImage drawLabelPicture(const QString& name, const QColor& back, const QColor& f
     return image;
 }
 
-QImage circleBase(const QColor& back, int radius, bool siroIcon)
+QImage circleBase(const QColor& back, int radius, bool siroIcon, qreal ratio)
 {
     radius = markerRadius(radius);
     static QMutex mutex;
-    static QHash<quint64, QImage> made;
+    static QHash<QPair<quint64, qreal>, QImage> made;
     static qint64 bytes = 0;
-    const quint64 key = (quint64(back.rgba()) << 32) | (quint64(radius) << 1) | (siroIcon ? 1 : 0);
+    const QPair<quint64, qreal> key(
+        (quint64(back.rgba()) << 32) | (quint64(radius) << 1) | (siroIcon ? 1 : 0), ratio);
     {
         QMutexLocker lock(&mutex);
         const auto it = made.constFind(key);
@@ -156,8 +166,7 @@ QImage circleBase(const QColor& back, int radius, bool siroIcon)
             return *it;
     }
     const int d = 2 * radius;
-    QImage image(d, d, QImage::Format_ARGB32);
-    image.fill(0);
+    QImage image = blankPicture(d, d, ratio);
     QPainter painter(&image);
     QRadialGradient gradient(QPointF(radius, radius), radius, QPointF(radius, radius));
     gradient.setColorAt(0.0, back);
@@ -210,16 +219,18 @@ QRect circleSolidRect(const QString& name, const QFontMetrics& metrics, int radi
 }
 
 CirclePicture drawCircleParts(const QString& name, const QColor& back, const QFont& font,
-                              int radius, int pointSize, bool siroIcon)
+                              int radius, int pointSize, bool siroIcon, qreal ratio)
 {
     pointSize = markerPointSize(font, pointSize);
     radius = markerRadius(radius);
     CirclePicture picture;
-    picture.base = circleBase(back, radius, siroIcon);
+    picture.base = circleBase(back, radius, siroIcon, ratio);
     int bottom = 0;
     circleStripRows(name, font, radius, pointSize, &picture.top, &bottom);
     const int d = 2 * radius;
-    picture.strip = picture.base.copy(0, picture.top, d, bottom - picture.top);
+    picture.strip = picture.base.copy(0, qRound(picture.top * ratio), qRound(d * ratio),
+                                      qRound(bottom * ratio) - qRound(picture.top * ratio));
+    picture.strip.setDevicePixelRatio(ratio);
     if (picture.strip.isNull())
         return picture;
     const QFont f = markerFont(font, pointSize);
@@ -244,16 +255,17 @@ QImage CirclePicture::whole() const
 }
 
 QImage drawCirclePicture(const QString& name, const QColor& back, const QFont& font, int radius,
-                         int pointSize, bool siroIcon)
+                         int pointSize, bool siroIcon, qreal ratio)
 {
-    return drawCircleParts(name, back, font, radius, pointSize, siroIcon).whole();
+    return drawCircleParts(name, back, font, radius, pointSize, siroIcon, ratio).whole();
 }
 
 QImage drawMarkerPicture(const MarkerStyle& style, const MarkerPicture& picture)
 {
     if (picture.circle)
         return drawCirclePicture(picture.name, QColor::fromRgba(picture.back), style.font,
-                                 style.radius, picture.pointSize, style.siroIcon);
+                                 style.radius, picture.pointSize, style.siroIcon, style.ratio);
     return drawLabelPicture(picture.name, QColor::fromRgba(picture.back),
-                            QColor::fromRgba(picture.fore), style.font, picture.pointSize);
+                            QColor::fromRgba(picture.fore), style.font, picture.pointSize,
+                            style.ratio);
 }

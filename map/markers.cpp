@@ -91,6 +91,7 @@ struct MarkerPictureCache::Private
     qint64 maxCost = 1;
     MarkerStyle style;
     bool styled = false;
+    qreal ratio = 1.0; // of the screen the pictures are shown on
     bool overview = true;
     bool writeFiles = true;
     QHash<int, QFontMetrics> metrics;
@@ -249,7 +250,7 @@ struct MarkerPictureCache::Private
         }
         const CirclePicture parts =
             drawCircleParts(picture.name, QColor::fromRgba(picture.back), style.font, style.radius,
-                            picture.pointSize, style.siroIcon);
+                            picture.pointSize, style.siroIcon, style.ratio);
         ++drawn;
         const QImage base = b >= 0 ? kept[std::size_t(b)].image : asDrawn(parts.base);
         const QImage strip = s >= 0 ? kept[std::size_t(s)].image : asDrawn(parts.strip);
@@ -266,11 +267,14 @@ struct MarkerPictureCache::Private
     static void paintCircle(QPainter& painter, const QPointF& at, const QImage& base,
                             const QImage& strip, int top)
     {
-        const int bottom = top + strip.height();
-        painter.drawImage(at, base, QRectF(0, 0, base.width(), top));
+        // Positions in pixels at ratio 1, source rows in the pictures' own pixels.
+        const qreal r = base.devicePixelRatioF();
+        const int rows = qRound(top * r);
+        const int end = rows + strip.height();
+        painter.drawImage(at, base, QRectF(0, 0, base.width(), rows));
         painter.drawImage(at + QPointF(0, top), strip);
-        painter.drawImage(at + QPointF(0, bottom), base,
-                          QRectF(0, bottom, base.width(), base.height() - bottom));
+        painter.drawImage(at + QPointF(0, end / r), base,
+                          QRectF(0, end, base.width(), base.height() - end));
     }
 };
 
@@ -360,9 +364,20 @@ qint64 MarkerPictureCache::limit() const
     return d->maxCost * 1024;
 }
 
+void MarkerPictureCache::setDeviceRatio(qreal ratio)
+{
+    d->ratio = ratio > 0.0 ? ratio : 1.0;
+}
+
+qreal MarkerPictureCache::deviceRatio() const
+{
+    return d->ratio;
+}
+
 void MarkerPictureCache::beginRefresh()
 {
-    const MarkerStyle style = MarkerStyle::fromSettings();
+    MarkerStyle style = MarkerStyle::fromSettings();
+    style.ratio = d->ratio;
     if (!d->styled || style != d->style) {
         d->clear();
         d->metrics.clear();
@@ -411,8 +426,12 @@ void MarkerPictureCache::setWriteFiles(bool on)
 
 void MarkerPictureCache::endRefresh()
 {
-    if (d->writeFiles)
-        writer->submit(markerFolder(), d->style, std::move(d->used));
+    if (d->writeFiles) {
+        // The files are the pictures at their own size, whatever the screen.
+        MarkerStyle fileStyle = d->style;
+        fileStyle.ratio = 1.0;
+        writer->submit(markerFolder(), fileStyle, std::move(d->used));
+    }
     d->used = std::vector<MarkerPicture>();
 }
 
@@ -420,7 +439,9 @@ QImage MarkerPictureCache::picture(const MarkerPlace& place)
 {
     if (!d->styled)
         beginRefresh();
-    return drawMarkerPicture(d->style, d->pictureOf(place));
+    MarkerStyle fileStyle = d->style;
+    fileStyle.ratio = 1.0;
+    return drawMarkerPicture(fileStyle, d->pictureOf(place));
 }
 
 void MarkerPictureCache::flushFiles()

@@ -344,8 +344,12 @@ const std::vector<LayerOverview::Cluster>& LayerOverview::clusters(int zoom)
     return m_clusters[std::size_t(zoom)];
 }
 
-const QPixmap& LayerOverview::sprite(int count, QRgb color)
+const QPixmap& LayerOverview::sprite(int count, QRgb color, qreal ratio)
 {
+    if (ratio != m_spriteRatio) {
+        m_sprites.clear();
+        m_spriteRatio = ratio;
+    }
     const quint64 key = (quint64(std::min(count, 1 << 30)) << 32) | color;
     auto it = m_sprites.find(key);
     if (it != m_sprites.end())
@@ -354,7 +358,9 @@ const QPixmap& LayerOverview::sprite(int count, QRgb color)
         m_sprites.clear();
     const double r = radiusFor(count);
     const int size = int(std::ceil(2 * r)) + 4;
-    QPixmap pixmap(size, size);
+    const int pixels = qRound(size * ratio);
+    QPixmap pixmap(pixels, pixels);
+    pixmap.setDevicePixelRatio(ratio);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing, true);
@@ -558,9 +564,11 @@ void LayerOverview::draw(QPainter& painter, const MapView& view)
     int last = -1;
     const double m = margin / view.worldSize();
     view.copiesShowing(-m, 1.0 + m, &first, &last);
-    const auto drawSprite = [&painter](const QPixmap& pixmap, const QPointF& at) {
-        painter.drawPixmap(QPointF(std::floor(at.x() - pixmap.width() / 2.0 + 0.5),
-                                   std::floor(at.y() - pixmap.height() / 2.0 + 0.5)),
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    // Sprites are drawn at the device's ratio; place them by their size in widget pixels.
+    const auto drawSprite = [&painter, ratio](const QPixmap& pixmap, const QPointF& at) {
+        painter.drawPixmap(QPointF(std::floor(at.x() - pixmap.width() / ratio / 2.0 + 0.5),
+                                   std::floor(at.y() - pixmap.height() / ratio / 2.0 + 0.5)),
                            pixmap);
     };
     for (int copy = first; copy <= last; ++copy) {
@@ -568,12 +576,12 @@ void LayerOverview::draw(QPainter& painter, const MapView& view)
         for (std::uint32_t i : dots) {
             const QPointF at = view.toScreen(m_points[i].at, copy);
             if (area.contains(at))
-                drawSprite(sprite(1, m_points[i].color), at);
+                drawSprite(sprite(1, m_points[i].color, ratio), at);
         }
         for (const Cluster& c : shown) {
             const QPointF at = view.toScreen(c.centre, copy);
             if (area.contains(at))
-                drawSprite(sprite(c.count, c.color), at);
+                drawSprite(sprite(c.count, c.color, ratio), at);
         }
     }
 }

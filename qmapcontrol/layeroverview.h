@@ -105,7 +105,8 @@ private:
     // Gathers the points again when a source changed since the last look.
     void update();
     std::vector<Cluster> makeClusters(int zoom, std::vector<std::uint32_t>* memberOf) const;
-    const QPixmap& sprite(int count, QRgb color);
+    // The dot or cluster disc drawn at a device pixel ratio (the painted device's).
+    const QPixmap& sprite(int count, QRgb color, qreal ratio);
     // The shown point under a widget position: a picture first, then a dot.
     const Point* pointAt(const QPointF& widget_point, const MapView& view);
     int indexOf(const Geometry* geometry) const;
@@ -129,6 +130,7 @@ private:
     std::vector<std::uint32_t> m_itemOrder;
     std::vector<std::uint32_t> m_pointOf;
     QHash<quint64, QPixmap> m_sprites;
+    qreal m_spriteRatio = 1.0; // of the sprites kept
 };
 
 } // namespace qmapcontrol

@@ -49,6 +49,8 @@ public:
     int provider = 0;
     bool cache = false;
     QList<int> columnWidth;
+    // columnWidth came from the file (the user's own widths), not the defaults.
+    bool columnWidthSaved = false;
     int radius = 0;
     bool siroIcon = false;
     int timeout = 0;
@@ -59,6 +61,12 @@ public:
     bool overview = true;
     // The marker pictures written as files into the picture folder.
     bool markerFiles = true;
+    // The offline map last opened ("offline/path": an .mbtiles file or a tile
+    // folder, "offline/tms": the folder counts rows from the bottom) and whether
+    // it is the map shown ("offline/shown"); `provider` keeps the online one.
+    QString offlinePath;
+    bool offlineTms = false;
+    bool offlineShown = false;
 
     QVector<QString> className;
     QVector<QColor> classBack;

@@ -27,6 +27,8 @@ QMessageBox::StandardButton ScriptedPrompts::answer(const Call& call,
                                                     QMessageBox::StandardButton fallback)
 {
     calls.append(call);
+    if (onMessage)
+        onMessage(call);
     return buttonAnswers.isEmpty() ? fallback : buttonAnswers.takeFirst();
 }
 

@@ -4,6 +4,7 @@
 #include "qmapcontrol/projection.h"
 #include "qmapcontrol/qmapcontrol.h"
 
+#include <QPainter>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QtTest>
@@ -63,6 +64,8 @@ private slots:
     void clicksOnDotsAndDiscs();
     void discsNeverOverlap();
     void placementKeepsPriorityWhateverTheView();
+    void sharpAtDeviceRatio_data();
+    void sharpAtDeviceRatio();
 };
 
 void TestOverview::clustersAddUpToThePointsShown_data()
@@ -267,6 +270,59 @@ void TestOverview::placementKeepsPriorityWhateverTheView()
     const QVector<bool> seen = withheld(travelled, 10);
     QCOMPARE(seen, withheld(direct, 10));
     QVERIFY(seen.contains(true) && seen.contains(false));
+}
+
+// Dots and discs painted on a device of ratio 2: twice the pixels, not merely the
+// ratio-1 picture blown up (which is what drawing a ratio-1 sprite there gives),
+// and in the same places.
+void TestOverview::sharpAtDeviceRatio_data()
+{
+    QTest::addColumn<int>("zoom");
+    QTest::newRow("discs") << 5;
+    QTest::newRow("dots that gave way") << 10;
+}
+
+void TestOverview::sharpAtDeviceRatio()
+{
+    QFETCH(int, zoom);
+    Scene scene(300);
+    const QPointF c = projection::toWorldPixels(PointWorldCoord(137.0, 37.0), zoom);
+    // A column of pictures 20 px high, 16 px apart: every second one gives way
+    // to a dot clear of the others' pictures.
+    QPixmap tall(10, 20);
+    tall.fill(Qt::black);
+    std::vector<std::shared_ptr<GeometryPointImage>> column;
+    for (int i = 0; i < 8; ++i) {
+        const auto at = projection::fromWorldPixels(c + QPointF(0, 16 * i - 60), 10);
+        column.push_back(std::make_shared<GeometryPointImage>(at, tall, 9, 17));
+        column.back()->setOverviewColor(i % 3 ? red : blue);
+        scene.layers[0]->addGeometry(column.back());
+    }
+    if (zoom == 10)
+        QCOMPARE(scene.overview.formAt(column[1].get(), zoom), LayerOverview::Form::Dot);
+    const MapView view{zoom, QPointF(std::round(c.x() - 200), std::round(c.y() - 150)),
+                       QSize(400, 300)};
+    QImage at[2];
+    QRect painted[2];
+    for (int i = 0; i < 2; ++i) {
+        at[i] = QImage(view.size * (i + 1), QImage::Format_ARGB32_Premultiplied);
+        at[i].setDevicePixelRatio(i + 1);
+        at[i].fill(Qt::white);
+        QPainter painter(&at[i]);
+        scene.overview.draw(painter, view);
+        for (int y = 0; y < at[i].height(); ++y)
+            for (int x = 0; x < at[i].width(); ++x)
+                if (at[i].pixel(x, y) != qRgb(255, 255, 255))
+                    painted[i] |= QRect(x, y, 1, 1);
+    }
+    QVERIFY(!painted[0].isEmpty());
+    QCOMPARE(at[1].size(), at[0].size() * 2);
+    QVERIFY(at[1] != at[0].scaled(at[1].size()));
+    const QRect twice(painted[0].topLeft() * 2, painted[0].size() * 2);
+    for (const QPoint& d :
+         {painted[1].topLeft() - twice.topLeft(), painted[1].bottomRight() - twice.bottomRight()})
+        QVERIFY2(d.manhattanLength() <= 4,
+                 qPrintable(QStringLiteral("%1,%2").arg(d.x()).arg(d.y())));
 }
 
 QTEST_MAIN(TestOverview)
