@@ -97,6 +97,10 @@ void mergeOverlapping(std::vector<LayerOverview::Cluster>* clusters,
     for (std::size_t i = 0; i < into.size(); ++i)
         into[i] = std::uint32_t(i);
     std::vector<char> gone(all.size(), 0);
+    // A pair that neither merge of a round touched was already found apart:
+    // after the first round only the discs that grew look for overlaps.
+    std::vector<char> grew(all.size(), 1);
+    std::vector<char> growing(all.size(), 0);
     // Two discs can only overlap when they lie within two of the largest radii.
     const double cell = 2.0 * LayerOverview::radiusFor(1 << 30) / scale;
     std::vector<std::pair<std::int64_t, std::uint32_t>> cells;
@@ -114,7 +118,7 @@ void mergeOverlapping(std::vector<LayerOverview::Cluster>* clusters,
         const auto isGone = [&](std::uint32_t e) { return gone[cells[e].second] != 0; };
         for (const auto& entry : cells) {
             const std::uint32_t i = entry.second;
-            if (gone[i])
+            if (gone[i] || !grew[i])
                 continue;
             const std::int64_t cx = std::int64_t(std::floor(all[i].centre.x() / cell));
             const std::int64_t cy = std::int64_t(std::floor(all[i].centre.y() / cell));
@@ -139,11 +143,14 @@ void mergeOverlapping(std::vector<LayerOverview::Cluster>* clusters,
                             a.color = 0;
                         gone[j] = 1;
                         into[j] = i;
+                        growing[i] = 1;
                         merged = true;
                     });
                 }
             }
         }
+        grew.swap(growing);
+        std::fill(growing.begin(), growing.end(), 0);
     }
     // Where each old disc went, followed to its survivor.
     std::vector<std::uint32_t> newIndex(all.size(), noCluster);
