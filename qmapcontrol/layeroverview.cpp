@@ -37,8 +37,11 @@ public:
         for (std::size_t i = 0; i < cells.size(); ++i)
             runs += i == 0 || cells[i].first != cells[i - 1].first;
         std::size_t size = 64;
-        while (size < runs * 2)
+        m_shift = 58;
+        while (size < runs * 2) {
             size *= 2;
+            --m_shift;
+        }
         m_slots.assign(size, Slot{unused, 0, 0});
         for (std::size_t i = 0; i < cells.size();) {
             std::size_t end = i;
@@ -76,13 +79,15 @@ private:
     std::size_t find(std::int64_t key) const
     {
         const std::size_t mask = m_slots.size() - 1;
-        std::size_t i = std::size_t((std::uint64_t(key) * 0x9E3779B97F4A7C15ull) >> 20) & mask;
+        // The top bits of the product depend on both the column and the row.
+        std::size_t i = std::size_t((std::uint64_t(key) * 0x9E3779B97F4A7C15ull) >> m_shift);
         while (m_slots[i].key != unused && m_slots[i].key != key)
             i = (i + 1) & mask;
         return i;
     }
 
     std::vector<Slot> m_slots;
+    int m_shift = 58; // 64 - log2(slots)
 };
 
 // Merges discs that overlap on the screen into one at their weighted centre,
