@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 namespace qmapcontrol {
@@ -109,16 +110,34 @@ void mergeOverlapping(std::vector<LayerOverview::Cluster>* clusters,
     // Two discs can only overlap when they lie within two of the largest radii.
     const double cell = 2.0 * LayerOverview::radiusFor(1 << 30) / scale;
     std::vector<std::pair<std::int64_t, std::uint32_t>> cells;
-    for (bool merged = true; merged;) {
+    const auto keyOf = [&](std::uint32_t i) {
+        return cellKey(std::int64_t(std::floor(all[i].centre.x() / cell)),
+                       std::int64_t(std::floor(all[i].centre.y() / cell)));
+    };
+    for (std::size_t i = 0; i < all.size(); ++i)
+        cells.emplace_back(keyOf(std::uint32_t(i)), std::uint32_t(i));
+    std::sort(cells.begin(), cells.end());
+    std::vector<std::pair<std::int64_t, std::uint32_t>> moved;
+    std::vector<std::pair<std::int64_t, std::uint32_t>> staying;
+    for (bool merged = true, first = true; merged; first = false) {
         merged = false;
-        cells.clear();
-        for (std::size_t i = 0; i < all.size(); ++i) {
-            if (!gone[i])
-                cells.emplace_back(cellKey(std::int64_t(std::floor(all[i].centre.x() / cell)),
-                                           std::int64_t(std::floor(all[i].centre.y() / cell))),
-                                   std::uint32_t(i));
+        if (!first) {
+            // Only the discs that grew moved: the others keep their sorted order.
+            staying.clear();
+            moved.clear();
+            for (const auto& entry : cells) {
+                if (gone[entry.second])
+                    continue;
+                if (grew[entry.second])
+                    moved.emplace_back(keyOf(entry.second), entry.second);
+                else
+                    staying.push_back(entry);
+            }
+            std::sort(moved.begin(), moved.end());
+            cells.clear();
+            std::merge(staying.begin(), staying.end(), moved.begin(), moved.end(),
+                       std::back_inserter(cells));
         }
-        std::sort(cells.begin(), cells.end());
         CellRuns runs(cells);
         const auto isGone = [&](std::uint32_t e) { return gone[cells[e].second] != 0; };
         for (const auto& entry : cells) {
@@ -160,6 +179,7 @@ void mergeOverlapping(std::vector<LayerOverview::Cluster>* clusters,
     // Where each old disc went, followed to its survivor.
     std::vector<std::uint32_t> newIndex(all.size(), noCluster);
     std::vector<Cluster> kept;
+    kept.reserve(cells.size());
     for (std::size_t i = 0; i < all.size(); ++i) {
         if (!gone[i]) {
             newIndex[i] = std::uint32_t(kept.size());
