@@ -29,10 +29,20 @@ std::int64_t cellKey(std::int64_t cx, std::int64_t cy)
 // Entries sorted by cell key, found by key: an open hash table from each
 // key to its run of entries. The start of a run moves past entries that
 // are done with, so that crowded cells are not walked again and again.
+struct CellSlot
+{
+    std::int64_t key;
+    std::uint32_t begin;
+    std::uint32_t end;
+};
+
 class CellRuns
 {
 public:
-    explicit CellRuns(const std::vector<std::pair<std::int64_t, std::uint32_t>>& cells)
+    // `storage` is kept by the caller, so that its pages are reused.
+    CellRuns(const std::vector<std::pair<std::int64_t, std::uint32_t>>& cells,
+             std::vector<CellSlot>& storage)
+        : m_slots(storage)
     {
         std::size_t runs = 0;
         for (std::size_t i = 0; i < cells.size(); ++i)
@@ -68,12 +78,7 @@ public:
     }
 
 private:
-    struct Slot
-    {
-        std::int64_t key;
-        std::uint32_t begin;
-        std::uint32_t end;
-    };
+    using Slot = CellSlot;
     // No cell has this key: cell columns stay far below 2^31.
     static constexpr std::int64_t unused = std::numeric_limits<std::int64_t>::min();
 
@@ -87,15 +92,33 @@ private:
         return i;
     }
 
-    std::vector<Slot> m_slots;
+    std::vector<Slot>& m_slots;
     int m_shift = 58; // 64 - log2(slots)
 };
+
+} // namespace
+
+// Working tables kept between zooms: allocated afresh, their pages would be
+// faulted in again for every zoom worked out.
+struct LayerOverview::Scratch
+{
+    using Cells = std::vector<std::pair<std::int64_t, std::uint32_t>>;
+    Cells cells;
+    Cells moved;
+    Cells staying;
+    std::vector<CellSlot> cellSlots;
+    std::vector<std::uint32_t> members;
+    std::vector<char> taken;
+};
+
+namespace {
 
 // Merges discs that overlap on the screen into one at their weighted centre,
 // again and again until none overlaps another. The survivor of a merge keeps
 // its index; `memberOf` follows, and the merged ones are dropped at the end.
 void mergeOverlapping(std::vector<LayerOverview::Cluster>* clusters,
-                      std::vector<std::uint32_t>* memberOf, double scale)
+                      std::vector<std::uint32_t>* memberOf, double scale,
+                      LayerOverview::Scratch& scratch)
 {
     using Cluster = LayerOverview::Cluster;
     std::vector<Cluster>& all = *clusters;
@@ -109,7 +132,8 @@ void mergeOverlapping(std::vector<LayerOverview::Cluster>* clusters,
     std::vector<char> growing(all.size(), 0);
     // Two discs can only overlap when they lie within two of the largest radii.
     const double cell = 2.0 * LayerOverview::radiusFor(1 << 30) / scale;
-    std::vector<std::pair<std::int64_t, std::uint32_t>> cells;
+    LayerOverview::Scratch::Cells& cells = scratch.cells;
+    cells.clear();
     const auto keyOf = [&](std::uint32_t i) {
         return cellKey(std::int64_t(std::floor(all[i].centre.x() / cell)),
                        std::int64_t(std::floor(all[i].centre.y() / cell)));
@@ -117,8 +141,8 @@ void mergeOverlapping(std::vector<LayerOverview::Cluster>* clusters,
     for (std::size_t i = 0; i < all.size(); ++i)
         cells.emplace_back(keyOf(std::uint32_t(i)), std::uint32_t(i));
     std::sort(cells.begin(), cells.end());
-    std::vector<std::pair<std::int64_t, std::uint32_t>> moved;
-    std::vector<std::pair<std::int64_t, std::uint32_t>> staying;
+    LayerOverview::Scratch::Cells& moved = scratch.moved;
+    LayerOverview::Scratch::Cells& staying = scratch.staying;
     for (bool merged = true, first = true; merged; first = false) {
         merged = false;
         if (!first) {
@@ -138,7 +162,7 @@ void mergeOverlapping(std::vector<LayerOverview::Cluster>* clusters,
             std::merge(staying.begin(), staying.end(), moved.begin(), moved.end(),
                        std::back_inserter(cells));
         }
-        CellRuns runs(cells);
+        CellRuns runs(cells, scratch.cellSlots);
         const auto isGone = [&](std::uint32_t e) { return gone[cells[e].second] != 0; };
         for (const auto& entry : cells) {
             const std::uint32_t i = entry.second;
@@ -280,7 +304,10 @@ std::vector<LayerOverview::Cluster>
 LayerOverview::makeClusters(int zoom, std::vector<std::uint32_t>* memberOf) const
 {
     const double scale = projection::worldSize(zoom);
-    std::vector<std::uint32_t> members;
+    if (!m_scratch)
+        m_scratch = std::make_unique<Scratch>();
+    std::vector<std::uint32_t>& members = m_scratch->members;
+    members.clear();
     for (std::size_t i = 0; i < m_points.size(); ++i) {
         if (zoom < m_points[i].showsFrom)
             members.push_back(std::uint32_t(i));
@@ -291,16 +318,17 @@ LayerOverview::makeClusters(int zoom, std::vector<std::uint32_t>* memberOf) cons
         return std::make_pair(std::int64_t(std::floor(at.x() * scale / mergeDistance)),
                               std::int64_t(std::floor(at.y() * scale / mergeDistance)));
     };
-    std::vector<std::pair<std::int64_t, std::uint32_t>> cells;
-    cells.reserve(members.size());
+    Scratch::Cells& cells = m_scratch->cells;
+    cells.clear();
     for (std::uint32_t i : members) {
         const auto c = cellOf(m_points[i].at);
         cells.emplace_back(cellKey(c.first, c.second), i);
     }
     std::sort(cells.begin(), cells.end());
-    CellRuns runs(cells);
+    CellRuns runs(cells, m_scratch->cellSlots);
 
-    std::vector<char> taken(m_points.size(), 0);
+    std::vector<char>& taken = m_scratch->taken;
+    taken.assign(m_points.size(), 0);
     const auto isTaken = [&](std::uint32_t e) { return taken[cells[e].second] != 0; };
     memberOf->assign(m_points.size(), noCluster);
     std::vector<Cluster> result;
@@ -339,7 +367,7 @@ LayerOverview::makeClusters(int zoom, std::vector<std::uint32_t>* memberOf) cons
         cluster.centre = sum / cluster.count;
         result.push_back(cluster);
     }
-    mergeOverlapping(&result, memberOf, scale);
+    mergeOverlapping(&result, memberOf, scale, *m_scratch);
     for (Cluster& c : result) {
         if (c.count > 1)
             c.single = nullptr;

@@ -87,6 +87,9 @@ public:
     void draw(QPainter& painter, const MapView& view) override;
     bool click(const QPointF& widget_point, const MapView& view) override;
 
+    // Working tables of the cluster pass (defined where they are used).
+    struct Scratch;
+
 signals:
     // Several places on one spot at the highest zoom were clicked, in priority order.
     void stackClicked(const QList<const qmapcontrol::Geometry*>& geometries);
@@ -129,6 +132,7 @@ private:
     std::vector<Placement::Item> m_items;
     std::vector<std::uint32_t> m_itemOrder;
     std::vector<std::uint32_t> m_pointOf;
+    mutable std::unique_ptr<Scratch> m_scratch;
     QHash<quint64, QPixmap> m_sprites;
     qreal m_spriteRatio = 1.0; // of the sprites kept
 };
