@@ -265,6 +265,10 @@ void MivaroMap::createActionsAndMenus()
     overviewAction->setCheckable(true);
     overviewAction->setChecked(AppSettings::instance().overview);
     connect(overviewAction, &QAction::triggered, this, &MivaroMap::showOverview);
+    markerFilesAction = layerMenu->addAction(QStringLiteral("(&W) マーカー画像ファイルを書き出す"));
+    markerFilesAction->setCheckable(true);
+    markerFilesAction->setChecked(AppSettings::instance().markerFiles);
+    connect(markerFilesAction, &QAction::triggered, this, &MivaroMap::writeMarkerFiles);
 
     QMenu* toolMenu = menuBar()->addMenu(QStringLiteral("(&T) ツール"));
     distanceAction = toolMenu->addAction(QStringLiteral("(&M) ２地点の距離を計測"));

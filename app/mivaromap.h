@@ -106,6 +106,7 @@ public:
     MarkerPictureCache* markerPictures() const { return pictures; }
     qmapcontrol::LayerOverview* overview() const { return overviewLayer.get(); }
     QAction* overviewMenuAction() const { return overviewAction; }
+    QAction* markerFilesMenuAction() const { return markerFilesAction; }
     QAction* showAllMenuAction() const { return showAllAction; }
     EditHistory* editHistory() const { return history; }
     QAction* undoMenuAction() const { return undoAction; }
@@ -223,6 +224,10 @@ private:
     void drawPlaces();
     // The layer menu's overview switch and the tools menu's view of all places.
     void showOverview(bool on);
+    // The layer menu's switch of the picture files.
+    void writeMarkerFiles(bool on);
+    // Places stacked on one spot: a chooser of their names.
+    void chooseStacked(const QList<const qmapcontrol::Geometry*>& stacked);
     void showAllPlaces();
     // Replaces the base map layer by one of the provider's (index 0 to 3).
     void switchProvider(int index);
@@ -273,6 +278,7 @@ private:
     std::array<QAction*, 9> layerActions{};
     std::shared_ptr<qmapcontrol::LayerOverview> overviewLayer;
     QAction* overviewAction = nullptr;
+    QAction* markerFilesAction = nullptr;
     QAction* showAllAction = nullptr;
     QAction* distanceAction = nullptr;
     std::array<QAction*, 4> providerActions{};

@@ -1,9 +1,12 @@
 // Painting and hit-testing the map with tens of thousands of markers.
 //
 //   BM_Paint        the engine alone: shared pictures, every marker from zoom 0
-//   BM_PaintPlaces  the program's markers of 100 000 places (pictures drawn on
-//                   demand, circles from their shared discs) with the overview
-//                   of dots and discs below the markers' zooms
+//   BM_PaintPlaces  the program's markers of 100 000 places in Japan or
+//                   171 000 of the world (pictures drawn on demand, circles
+//                   from their shared discs) with the overview of dots and
+//                   discs, pictures giving way where they would overlap
+//   BM_FirstFrame   the first paint at a zoom not seen since the list changed
+//   BM_Placement    working out which pictures give way at a zoom
 
 #include "bench/benchsupport.h"
 #include "map/markers.h"
@@ -127,14 +130,17 @@ struct PlaceScene
     PlaceList places;
 };
 
-std::unique_ptr<PlaceScene> placeSceneMade;
+std::map<int, std::unique_ptr<PlaceScene>> placeScenes;
 
-PlaceScene& placeScene(int count)
+// Kind 0: 100 000 places over Japan; kind 1: 171 000 over the world's land,
+// thick where people live.
+PlaceScene& placeScene(int kind)
 {
-    if (placeSceneMade)
-        return *placeSceneMade;
-    placeSceneMade = std::make_unique<PlaceScene>();
-    PlaceScene& s = *placeSceneMade;
+    std::unique_ptr<PlaceScene>& made = placeScenes[kind];
+    if (made)
+        return *made;
+    made = std::make_unique<PlaceScene>();
+    PlaceScene& s = *made;
     // The picture files go to a folder of their own.
     static QTemporaryDir dir;
     setProgramDir(dir.path());
@@ -143,17 +149,35 @@ PlaceScene& placeScene(int count)
     settings.radius = 50;
     settings.siroIcon = true;
     settings.overview = true;
+    settings.markerFiles = false;
     for (int c = 0; c < AppSettings::ClassCount; ++c) {
         settings.classBack[c] = QColor::fromHsv(c * 37 % 360, 200, 220);
         settings.classFore[c] = QColor(Qt::white);
     }
+    // Regions of the world: lon0, lat0, lon1, lat1, weight.
+    const double world[][5] = {{-10, 36, 30, 60, 30},  {-125, 25, -70, 50, 25},
+                               {70, 8, 90, 30, 15},    {100, 20, 125, 42, 15},
+                               {129, 30, 146, 45, 10}, {-75, -35, -40, 5, 8},
+                               {-15, -30, 40, 15, 8},  {115, -38, 153, -12, 4}};
+    const int count = kind == 0 ? 100000 : 171000;
     QRandomGenerator random(4);
     for (int i = 0; i < count; ++i) {
+        double lon0 = 129.0, lat0 = 30.0, lon1 = 146.0, lat1 = 46.0;
+        if (kind == 1) {
+            int pick = int(random.bounded(115));
+            int r = 0;
+            while (pick >= world[r][4])
+                pick -= int(world[r++][4]);
+            lon0 = world[r][0];
+            lat0 = world[r][1];
+            lon1 = world[r][2];
+            lat1 = world[r][3];
+        }
         const int shape = int(random.bounded(100));
         auto p = std::make_unique<PlaceRecord>();
         p->name = QStringLiteral("城跡%1").arg(i);
-        p->x = QString::number(129.0 + random.generateDouble() * 17.0);
-        p->y = QString::number(30.0 + random.generateDouble() * 16.0);
+        p->x = QString::number(lon0 + random.generateDouble() * (lon1 - lon0));
+        p->y = QString::number(lat0 + random.generateDouble() * (lat1 - lat0));
         p->color = QString::number(random.bounded(10));
         p->layer = QString::number(1 + random.bounded(9));
         p->shape = shape < 66 ? "Circle" : shape < 78 ? "Image" : "Scaled";
@@ -176,10 +200,13 @@ PlaceScene& placeScene(int count)
     return s;
 }
 
+const char* const listNames[] = {"japan100k", "world171k"};
+
 // One full paint, as after a pan, once the pictures in view are drawn.
 void BM_PaintPlaces(benchmark::State& state)
 {
     PlaceScene& s = placeScene(int(state.range(0)));
+    state.SetLabel(listNames[state.range(0)]);
     s.map->setZoom(int(state.range(1)));
     QImage target(viewSize, QImage::Format_ARGB32_Premultiplied);
     s.map->render(&target);
@@ -192,8 +219,56 @@ void BM_PaintPlaces(benchmark::State& state)
     state.counters["VmHWM_MB"] = peakMemoryMb();
 }
 BENCHMARK(BM_PaintPlaces)
-    ->ArgsProduct({{100000}, {5, 9, 15}})
-    ->ArgNames({"places", "zoom"})
+    ->ArgsProduct({{0, 1}, {0, 3, 5, 7, 9, 11, 13, 15, 17}})
+    ->ArgNames({"list", "zoom"})
+    ->Unit(benchmark::kMillisecond);
+
+// The first paint at a zoom not seen before: its clusters and placement are
+// worked out, the pictures in view drawn.
+void BM_FirstFrame(benchmark::State& state)
+{
+    PlaceScene& s = placeScene(int(state.range(0)));
+    state.SetLabel(listNames[state.range(0)]);
+    const int zoom = int(state.range(1));
+    QImage target(viewSize, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        state.PauseTiming();
+        s.overview->clusters(0); // the points gathered
+        s.overview->forgetZooms();
+        s.pictures->setLimit(1); // no picture drawn yet
+        s.pictures->setLimit(MarkerPictureCache::DefaultLimit);
+        s.map->setZoom(zoom);
+        state.ResumeTiming();
+        s.map->requestRedraw();
+        s.map->render(&target);
+        benchmark::DoNotOptimize(target.constBits());
+    }
+    state.counters["VmHWM_MB"] = peakMemoryMb();
+}
+BENCHMARK(BM_FirstFrame)
+    ->ArgsProduct({{0, 1}, {3, 7, 9, 11, 13, 17}})
+    ->ArgNames({"list", "zoom"})
+    ->Unit(benchmark::kMillisecond);
+
+// Which pictures give way at a zoom, worked out afresh (the points gathered
+// from the layers and put in priority order included).
+void BM_Placement(benchmark::State& state)
+{
+    PlaceScene& s = placeScene(int(state.range(0)));
+    state.SetLabel(listNames[state.range(0)]);
+    const double before = peakMemoryMb();
+    for (auto _ : state) {
+        state.PauseTiming();
+        s.overview->setSources({s.layers.begin(), s.layers.end()});
+        state.ResumeTiming();
+        s.overview->preparePlacement(int(state.range(1)));
+    }
+    state.counters["VmHWM_MB"] = peakMemoryMb();
+    state.counters["VmHWM_growth_MB"] = peakMemoryMb() - before;
+}
+BENCHMARK(BM_Placement)
+    ->ArgsProduct({{0, 1}, {9, 11, 13, 15, 17}})
+    ->ArgNames({"list", "zoom"})
     ->Unit(benchmark::kMillisecond);
 
 // A 100-pixel picture seen at 2^10 of its size: only the part in view is drawn.
@@ -256,5 +331,5 @@ BENCHMARK(BM_AddGeometries)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv)
 {
     // Pixmaps and fonts go before the application.
-    return runWidgetBenchmarks(argc, argv, [] { placeSceneMade.reset(); });
+    return runWidgetBenchmarks(argc, argv, [] { placeScenes.clear(); });
 }

@@ -7,6 +7,7 @@
 //
 //   Cold: an empty picture folder, as on the first run with a new list.
 //   Warm: the picture folder of an earlier run with the same list.
+//   FilesOff: no picture files written ("マーカー画像ファイルを書き出す" off).
 //
 //   build/bench/bench_startup --benchmark_filter=Cold/10000/
 #include "bench/benchsupport.h"
@@ -108,7 +109,7 @@ struct Installation
 
     // Each run starts from the same settings: the saved ones of a closed run
     // would move the map.
-    void writeSettings()
+    void writeSettings(bool markerFiles = true)
     {
         const QString path = dir.filePath(QStringLiteral("mivaromap.ini"));
         QFile::remove(path);
@@ -118,6 +119,7 @@ struct Installation
         ini.setValue(QStringLiteral("zoomLevel"), 9);
         ini.setValue(QStringLiteral("coordX"), 139.949);
         ini.setValue(QStringLiteral("coordY"), 35.7153);
+        ini.setValue(QStringLiteral("markerFiles"), markerFiles);
         // A window of a usual desktop size, not the form's small default.
         QWidget window;
         window.setGeometry(40, 40, 1600, 1000);
@@ -266,6 +268,16 @@ void BM_StartUpWarm(benchmark::State& state)
     }
 }
 
+void BM_StartUpFilesOff(benchmark::State& state)
+{
+    Installation& inst = installation(int(state.range(0)));
+    for (auto _ : state) {
+        inst.clearPictures();
+        inst.writeSettings(false);
+        report(state, runUntilIdle(inst));
+    }
+}
+
 } // namespace
 
 // Three runs of each list size: the figures are their medians.
@@ -276,6 +288,7 @@ void listSizes(benchmark::internal::Benchmark* b)
 }
 BENCHMARK(BM_StartUpCold)->Apply(listSizes);
 BENCHMARK(BM_StartUpWarm)->Apply(listSizes);
+BENCHMARK(BM_StartUpFilesOff)->Apply(listSizes);
 
 int main(int argc, char** argv)
 {

@@ -206,6 +206,18 @@ void circleStripRows(const QString& name, const QFont& font, int radius, int poi
     *bottom = std::clamp(origin.y() + down + 1, *top, d);
 }
 
+QRect circleSolidRect(const QString& name, const QFontMetrics& metrics, int radius, bool siroIcon)
+{
+    radius = markerRadius(radius);
+    const QPoint origin = circleTextOrigin(metrics, name, radius);
+    const int top = origin.y() - metrics.ascent() - 1;
+    QRect solid(origin.x(), top, metrics.horizontalAdvance(name),
+                origin.y() + metrics.descent() + 2 - top);
+    if (siroIcon)
+        solid |= QRect(radius - 8, radius - 8, 16, 16);
+    return solid & QRect(0, 0, 2 * radius, 2 * radius);
+}
+
 CirclePicture drawCircleParts(const QString& name, const QColor& back, const QFont& font,
                               int radius, int pointSize, bool siroIcon, qreal ratio)
 {

@@ -89,6 +89,10 @@ void circleStripRows(const QString& name, const QFont& font, int radius, int poi
                      int* bottom);
 CirclePicture drawCircleParts(const QString& name, const QColor& back, const QFont& font,
                               int radius, int pointSize, bool siroIcon, qreal ratio = 1.0);
+// What of a circle picture counts when pictures must not overlap: the icon
+// and the name (the soft disc may lie under others).
+// `metrics` as markerMetrics gives them.
+QRect circleSolidRect(const QString& name, const QFontMetrics& metrics, int radius, bool siroIcon);
 
 // A circle: a soft disc of `back` (radius pixels), optionally the castle icon
 // in its centre, the name in black under the centre.

@@ -34,6 +34,14 @@ int markerZoomMinimum(MarkerKind kind, int baseZoom, bool overview)
     return overview ? std::clamp(baseZoom - 1, 0, MarkerZoomMaximum) : 0;
 }
 
+std::uint64_t markerPriority(int zoomMinimum, int colorClass, std::size_t listIndex)
+{
+    const auto zoom = std::uint64_t(std::clamp(zoomMinimum, 0, 255));
+    // Classes beyond the table sort just before class 0.
+    const auto rank = std::uint64_t(colorClass > 0 ? std::min(colorClass, 0xfffe) : 0xffff);
+    return (zoom << 56) | (rank << 40) | std::min<std::uint64_t>(listIndex, (1ull << 40) - 1);
+}
+
 namespace {
 // A coordinate the map can place: "nan" or "inf" would poison its index.
 double coordinate(const QString& text)
@@ -85,6 +93,7 @@ struct MarkerPictureCache::Private
     bool styled = false;
     qreal ratio = 1.0; // of the screen the pictures are shown on
     bool overview = true;
+    bool writeFiles = true;
     QHash<int, QFontMetrics> metrics;
     std::vector<MarkerPicture> used;
     int drawn = 0;
@@ -300,7 +309,11 @@ public:
                  const PointWorldCoord& c, const QSizeF& s, int zmin, int zmax)
         : GeometryPointImage(c, s, zmin, zmax), m_d(std::move(d)), m_picture(picture)
     {
+        m_solid = QRectF(circleSolidRect(picture.name, m_d->metricsFor(picture.pointSize),
+                                         m_d->style.radius, m_d->style.siroIcon))
+                      .translated(-s.width() / 2.0, -s.height() / 2.0);
     }
+    QRectF solidRect(int) const override { return m_solid; }
     QPixmap image() const override
     {
         return QPixmap::fromImage(drawMarkerPicture(m_d->style, m_picture));
@@ -315,6 +328,7 @@ protected:
 private:
     std::shared_ptr<MarkerPictureCache::Private> m_d;
     MarkerPicture m_picture;
+    QRectF m_solid;
     mutable int m_baseHint = -1;
     mutable int m_stripHint = -1;
 };
@@ -371,13 +385,15 @@ void MarkerPictureCache::beginRefresh()
         d->styled = true;
     }
     d->overview = AppSettings::instance().overview;
+    d->writeFiles = AppSettings::instance().markerFiles;
     d->used.clear();
 }
 
 std::shared_ptr<qmapcontrol::Geometry> MarkerPictureCache::geometry(const MarkerPlace& place)
 {
     const MarkerPicture picture = d->pictureOf(place);
-    d->used.push_back(picture);
+    if (d->writeFiles)
+        d->used.push_back(picture);
     const PointWorldCoord point(place.x, place.y);
     const int zoomMin = markerZoomMinimum(place.kind, place.baseZoom, d->overview);
     std::shared_ptr<GeometryPoint> geometry;
@@ -399,12 +415,23 @@ std::shared_ptr<qmapcontrol::Geometry> MarkerPictureCache::geometry(const Marker
     return geometry;
 }
 
+void MarkerPictureCache::setWriteFiles(bool on)
+{
+    d->writeFiles = on;
+    if (!on) {
+        writer->cancel();
+        emit filesDone();
+    }
+}
+
 void MarkerPictureCache::endRefresh()
 {
-    // The files are the pictures at their own size, whatever the screen.
-    MarkerStyle fileStyle = d->style;
-    fileStyle.ratio = 1.0;
-    writer->submit(markerFolder(), fileStyle, std::move(d->used));
+    if (d->writeFiles) {
+        // The files are the pictures at their own size, whatever the screen.
+        MarkerStyle fileStyle = d->style;
+        fileStyle.ratio = 1.0;
+        writer->submit(markerFolder(), fileStyle, std::move(d->used));
+    }
     d->used = std::vector<MarkerPicture>();
 }
 
@@ -466,6 +493,8 @@ MarkerGeometries buildMarkers(const PlaceList& places, MarkerPictureCache& cache
         auto geometry = cache.geometry(place);
         // A click must find the place it was drawn from, not the first of its name.
         geometry->setMetadata(QStringLiteral("record"), QVariant(int(i)));
+        static_cast<GeometryPoint&>(*geometry).setPlacementPriority(
+            markerPriority(geometry->zoomMinimum(), place.colorClass, i));
         markers[std::size_t(place.layer)].push_back(std::move(geometry));
     }
     cache.endRefresh();

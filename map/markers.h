@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -49,6 +50,10 @@ MarkerKind markerKind(const QString& shape);
 // overview's dot instead of shrinking to a speck.
 int markerZoomMinimum(MarkerKind kind, int baseZoom = 0, bool overview = false);
 MarkerPlace markerPlace(const PlaceRecord& record);
+// Which picture keeps its place where pictures would overlap (lower first):
+// the one shown from a lower zoom, then the lower colour class, class 0
+// (no class chosen) last, then the earlier in the list.
+std::uint64_t markerPriority(int zoomMinimum, int colorClass, std::size_t listIndex);
 
 // The marker pictures. A picture is drawn when the map first shows it and kept
 // in a cache bounded by bytes (least recently used go first); what is
@@ -86,6 +91,9 @@ public:
     // The whole picture of a place as its file holds it (at ratio 1).
     QImage picture(const MarkerPlace& place);
 
+    // Whether refreshes write the picture files (the setting markerFiles as
+    // the refresh began). Switching off drops the files still waiting.
+    void setWriteFiles(bool on);
     // Waits until the writer is done with every file (tests, benchmarks).
     void flushFiles();
     int pendingFiles() const;

@@ -66,6 +66,15 @@ void MarkerFileWriter::submit(const QString& folder, const MarkerStyle& style,
     m_wake.wakeAll();
 }
 
+void MarkerFileWriter::cancel()
+{
+    QMutexLocker lock(&m_mutex);
+    m_next.clear();
+    m_hasNext = false;
+    m_cancel = true;
+    m_pending = 0;
+}
+
 void MarkerFileWriter::waitUntilIdle()
 {
     QMutexLocker lock(&m_mutex);
@@ -76,7 +85,7 @@ void MarkerFileWriter::waitUntilIdle()
 bool MarkerFileWriter::interrupted()
 {
     QMutexLocker lock(&m_mutex);
-    return m_stop || m_hasNext;
+    return m_stop || m_hasNext || m_cancel;
 }
 
 void MarkerFileWriter::run()
@@ -106,6 +115,7 @@ void MarkerFileWriter::run()
             style = m_nextStyle;
             folder = m_nextFolder;
             m_hasNext = false;
+            m_cancel = false;
             m_busy = true;
         }
         process(folder, style, jobs);

@@ -27,6 +27,9 @@ public:
     // later one's picture is the file's.
     void submit(const QString& folder, const MarkerStyle& style,
                 std::vector<MarkerPicture> pictures);
+    // Drops what is waiting and stops the batch under way after the file in
+    // hand; what was written stays in the manifest.
+    void cancel();
     // Blocks until every submitted file is done (tests, benchmarks).
     void waitUntilIdle();
 
@@ -59,6 +62,7 @@ private:
     bool m_hasNext = false;
     bool m_busy = false;
     bool m_stop = false;
+    bool m_cancel = false;
     std::atomic<int> m_pending{0};
     std::atomic<int> m_written{0};
     std::atomic<int> m_failures{0};

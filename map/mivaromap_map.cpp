@@ -22,6 +22,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QStatusBar>
+#include <QToolTip>
 
 using namespace qmapcontrol;
 
@@ -194,6 +195,18 @@ void MivaroMap::createPlaceLayers()
     overviewLayer->setSources({placeLayers.begin(), placeLayers.end()});
     overviewLayer->setVisible(AppSettings::instance().overview);
     mapControl->addLayer(overviewLayer, -1);
+    connect(overviewLayer.get(), &LayerOverview::stackClicked, this, &MivaroMap::chooseStacked);
+    // A dot's name under the pointer.
+    connect(mapControl, &QMapControl::mouseEventMoveCoordinate, this, [this](QMouseEvent* event) {
+        if (event->buttons() != Qt::NoButton)
+            return;
+        const Geometry* dot = overviewLayer->dotAt(event->localPos(), mapControl->view());
+        const QString name = dot ? dot->metadata(QStringLiteral("name")).toString() : QString();
+        if (!name.isEmpty())
+            QToolTip::showText(event->globalPos(), name, mapControl);
+        else
+            QToolTip::hideText();
+    });
 
     // The picture files are written behind the scenes; a note tells how far.
     auto* filesLabel = new QLabel(statusBar());
@@ -202,6 +215,10 @@ void MivaroMap::createPlaceLayers()
     statusBar()->addPermanentWidget(filesLabel);
     connect(pictures, &MarkerPictureCache::filesProgress, filesLabel,
             [filesLabel](int done, int total) {
+                if (!AppSettings::instance().markerFiles) {
+                    filesLabel->hide();
+                    return;
+                }
                 filesLabel->setText(
                     QStringLiteral("マーカー画像を保存中 %1/%2").arg(done).arg(total));
                 filesLabel->setVisible(done < total);
@@ -219,6 +236,32 @@ void MivaroMap::showOverview(bool on)
     overviewLayer->setVisible(on);
     // Scaled labels give way to the dots below half their size only with the overview on.
     drawPlaces();
+}
+
+void MivaroMap::writeMarkerFiles(bool on)
+{
+    AppSettings::instance().markerFiles = on;
+    pictures->setWriteFiles(on);
+    if (on)
+        drawPlaces(); // the files follow the list again
+    else if (auto* label = statusBar()->findChild<QLabel*>(QStringLiteral("markerFilesLabel")))
+        label->hide();
+}
+
+void MivaroMap::chooseStacked(const QList<const Geometry*>& stacked)
+{
+    QMenu menu;
+    std::vector<std::pair<QAction*, const Geometry*>> choices;
+    for (const Geometry* geometry : stacked)
+        choices.emplace_back(menu.addAction(geometry->metadata(QStringLiteral("name")).toString()),
+                             geometry);
+    QAction* chosen = Prompts::instance().execMenu(&menu, QCursor::pos());
+    for (const auto& choice : choices) {
+        if (choice.first == chosen) {
+            geometryClicked(choice.second);
+            return;
+        }
+    }
 }
 
 void MivaroMap::showAllPlaces()

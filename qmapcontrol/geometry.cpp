@@ -92,6 +92,19 @@ void GeometryPoint::setOverviewColor(QRgb color)
     }
 }
 
+void GeometryPoint::setPlacementPriority(std::uint64_t priority)
+{
+    if (priority != m_priority) {
+        m_priority = priority;
+        changed(false);
+    }
+}
+
+QRectF GeometryPoint::solidRect(int) const
+{
+    return QRectF();
+}
+
 Geometry::Extent GeometryPoint::extent() const
 {
     return {Box{m_normalized.x(), m_normalized.y(), m_normalized.x(), m_normalized.y()},
@@ -160,6 +173,12 @@ QRectF GeometryPointShape::screenRect(const QPointF& point, int zoom) const
         topLeft = QPointF(std::floor(topLeft.x() + 0.5), std::floor(topLeft.y() + 0.5));
     }
     return QRectF(topLeft, size);
+}
+
+QRectF GeometryPointShape::solidRect(int zoom) const
+{
+    const QSizeF size = sizeAt(zoom);
+    return QRectF(alignmentOffset(size), size);
 }
 
 Geometry::Extent GeometryPointShape::extent() const

@@ -8,10 +8,12 @@
 #include <QMetaType>
 #include <QPen>
 #include <QPixmap>
+#include <QRectF>
 #include <QRgb>
 #include <QString>
 #include <QVariant>
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -88,6 +90,13 @@ public:
     // Whether a click at a widget position hits it (copy as for draw).
     virtual bool touches(const QPointF& position, const MapView& view, int copy) const;
 
+    // Whether its picture gives way to a dot at a zoom: an overview
+    // (LayerOverview) decides this where pictures would overlap.
+    bool withheldAt(int zoom) const
+    {
+        return zoom >= 0 && zoom < 32 && ((m_withheld >> unsigned(zoom)) & 1u) != 0;
+    }
+
 protected:
     Geometry(GeometryType type, int zoomMinimum, int zoomMaximum);
 
@@ -96,6 +105,7 @@ protected:
 
 private:
     friend class LayerGeometry;
+    friend class LayerOverview;
 
     GeometryType m_type;
     int m_zoomMin;
@@ -107,6 +117,8 @@ private:
     LayerGeometry* m_owner = nullptr;
     Box m_indexedBox;
     std::uint64_t m_seq = 0;
+    // One bit per zoom, kept by the overview.
+    mutable std::uint32_t m_withheld = 0;
 };
 
 // A geometry at one coordinate.
@@ -124,6 +136,14 @@ public:
     QRgb overviewColor() const { return m_overviewColor; }
     void setOverviewColor(QRgb color);
 
+    // Where pictures would overlap, the lower value keeps its picture; among
+    // equals the one drawn first.
+    std::uint64_t placementPriority() const { return m_priority; }
+    void setPlacementPriority(std::uint64_t priority);
+    // The part of its picture (in widget pixels about the point, at a zoom)
+    // that no other picture may cover; empty for a bare point.
+    virtual QRectF solidRect(int zoom) const;
+
     Extent extent() const override;
     void draw(QPainter& painter, const MapView& view, int copy) const override;
 
@@ -134,6 +154,7 @@ private:
     PointWorldCoord m_coord;
     QPointF m_normalized;
     QRgb m_overviewColor = 0;
+    std::uint64_t m_priority = 0;
 };
 
 // A point drawn as a picture of a given size, placed by its alignment.
@@ -150,6 +171,8 @@ public:
 
     // Where the picture lies on the screen for a widget position of the point.
     QRectF screenRect(const QPointF& point, int zoom) const;
+    // The whole picture, unless a subclass says otherwise.
+    QRectF solidRect(int zoom) const override;
 
     Extent extent() const override;
     void draw(QPainter& painter, const MapView& view, int copy) const override;

@@ -1,5 +1,7 @@
 #include "qmapcontrol/layergeometry.h"
 
+#include "qmapcontrol/layeroverview.h"
+
 #include <algorithm>
 
 namespace qmapcontrol {
@@ -111,6 +113,19 @@ bool LayerGeometry::showsAt(int zoom) const
     return !m_geometries.empty() && zoom >= m_zoomLow && zoom <= m_zoomHigh;
 }
 
+void LayerGeometry::setOverview(LayerOverview* overview)
+{
+    m_overview = overview;
+}
+
+bool LayerGeometry::placing(int zoom) const
+{
+    if (!m_overview || !m_overview->isVisible(zoom))
+        return false;
+    m_overview->preparePlacement(zoom);
+    return true;
+}
+
 void LayerGeometry::draw(QPainter& painter, const MapView& view)
 {
     if (!showsAt(view.zoom))
@@ -119,6 +134,10 @@ void LayerGeometry::draw(QPainter& painter, const MapView& view)
     int last = -1;
     double margin = 0.0;
     copiesInView(view, &first, &last, &margin);
+    const bool place = placing(view.zoom);
+    const auto shows = [&view, place](const Geometry* geometry) {
+        return geometry->isVisible(view.zoom) && !(place && geometry->withheldAt(view.zoom));
+    };
     const QRectF nv = view.normalizedRect();
     // Drawing order and geometry, copied out of the index while it is walked
     // in its own order, so that sorting does not jump about its nodes.
@@ -132,7 +151,7 @@ void LayerGeometry::draw(QPainter& painter, const MapView& view)
                 if (i + prefetchAhead < m_geometries.size())
                     prefetchGeometry(m_geometries[i + prefetchAhead].get());
                 const Geometry* geometry = m_geometries[i].get();
-                if (geometry->isVisible(view.zoom))
+                if (shows(geometry))
                     geometry->draw(painter, view, copy);
             }
             continue;
@@ -147,7 +166,7 @@ void LayerGeometry::draw(QPainter& painter, const MapView& view)
             if (i + prefetchAhead < found.size())
                 prefetchGeometry(found[i + prefetchAhead].second);
             const Geometry* geometry = found[i].second;
-            if (geometry->isVisible(view.zoom))
+            if (shows(geometry))
                 geometry->draw(painter, view, copy);
         }
     }
@@ -173,6 +192,7 @@ std::shared_ptr<Geometry> LayerGeometry::geometryAt(const QPointF& position,
     double margin = 0.0;
     copiesInView(view, &first, &last, &margin);
     const QPointF p = view.toNormalized(position);
+    const bool place = placing(view.zoom);
     const Geometry* best = nullptr;
     for (int copy = first; copy <= last; ++copy) {
         const Box area{p.x() - copy - margin, p.y() - margin, p.x() - copy + margin,
@@ -180,6 +200,7 @@ std::shared_ptr<Geometry> LayerGeometry::geometryAt(const QPointF& position,
         m_index.query(area, [&](const SpatialIndex::Entry& e) {
             const Geometry* geometry = static_cast<const Geometry*>(e.item);
             if ((!best || geometry->m_seq > best->m_seq) && geometry->isVisible(view.zoom) &&
+                !(place && geometry->withheldAt(view.zoom)) &&
                 geometry->geometryType() == Geometry::GeometryType::GeometryPoint &&
                 geometry->touches(position, view, copy))
                 best = geometry;

@@ -4,6 +4,8 @@
 #include "qmapcontrol/layer.h"
 #include "qmapcontrol/spatialindex.h"
 
+#include <QPointer>
+
 #include <climits>
 #include <memory>
 #include <utility>
@@ -14,6 +16,8 @@ namespace qmapcontrol {
 // Markers and lines. Geometries are drawn in the order they were added (the
 // last on top) and kept in a spatial index, so that painting and clicks only
 // look at what is near the view.
+class LayerOverview;
+
 class LayerGeometry : public Layer
 {
     Q_OBJECT
@@ -40,6 +44,10 @@ public:
     // so that others can tell whether what they derived from them is current.
     std::uint64_t revision() const { return m_revision; }
 
+    // The overview that decides which pictures give way to dots while it is
+    // shown (LayerOverview::setSources sets it).
+    void setOverview(LayerOverview* overview);
+
 signals:
     void geometryClicked(const qmapcontrol::Geometry* geometry);
     void mouseRightClicked(qmapcontrol::PointWorldCoord coord);
@@ -51,6 +59,8 @@ private:
     void detach(Geometry* geometry);
     // False when no geometry can show at the zoom.
     bool showsAt(int zoom) const;
+    // Whether pictures may give way at the zoom (the placement is then known).
+    bool placing(int zoom) const;
     // The copies of the world that can show something of this layer, and the
     // index margin in normalized units at the view's zoom.
     void copiesInView(const MapView& view, int* first, int* last, double* margin) const;
@@ -66,6 +76,7 @@ private:
     // What was found in view, kept from frame to frame.
     std::vector<std::pair<std::uint64_t, const Geometry*>> m_found;
     std::uint64_t m_nextSeq = 1;
+    QPointer<LayerOverview> m_overview;
     std::uint64_t m_revision = 0;
 };
 

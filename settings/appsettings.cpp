@@ -334,6 +334,7 @@ void AppSettings::load()
         sort = s.value(QStringLiteral("sort"), 0).toInt();
         tabWidgetIndex = s.value(QStringLiteral("tabWidgetIndex"), 0).toInt();
         overview = s.value(QStringLiteral("overview"), true).toBool();
+        markerFiles = s.value(QStringLiteral("markerFiles"), true).toBool();
         cache_path = textValue(s, QStringLiteral("cache_path"));
         offlinePath = textValue(s, QStringLiteral("offline/path"));
         offlineTms = s.value(QStringLiteral("offline/tms"), false).toBool();
@@ -374,6 +375,7 @@ fileio::WriteResult AppSettings::save()
             s.setValue(QStringLiteral("sort"), sort);
             s.setValue(QStringLiteral("tabWidgetIndex"), tabWidgetIndex);
             s.setValue(QStringLiteral("overview"), overview);
+            s.setValue(QStringLiteral("markerFiles"), markerFiles);
             s.setValue(QStringLiteral("offline/path"), offlinePath);
             s.setValue(QStringLiteral("offline/tms"), offlineTms);
             s.setValue(QStringLiteral("offline/shown"), offlineShown);

@@ -59,6 +59,8 @@ public:
     int tabWidgetIndex = 0;
     // Places below their markers' zooms shown as dots and clusters ("overview").
     bool overview = true;
+    // The marker pictures written as files into the picture folder.
+    bool markerFiles = true;
     // The offline map last opened ("offline/path": an .mbtiles file or a tile
     // folder, "offline/tms": the folder counts rows from the bottom) and whether
     // it is the map shown ("offline/shown"); `provider` keeps the online one.

@@ -125,6 +125,7 @@ private slots:
         s.radius = 50;
         s.siroIcon = true;
         s.overview = true;
+        s.markerFiles = true;
         s.classBack[0] = Red;
         s.classFore[0] = Yellow;
         s.classBack[199] = Blue;
@@ -557,6 +558,86 @@ private slots:
             QCOMPARE(show(markers, 1), second);
         }
         QCOMPARE(cache.picturesDrawn(), 4);
+    }
+
+    // Which picture keeps its place where two would overlap.
+    void placementPriority_data()
+    {
+        QTest::addColumn<QStringList>("first");
+        QTest::addColumn<QStringList>("second");
+        QTest::addColumn<bool>("firstWins");
+        const auto row = [](const char* name, QStringList a, QStringList b, bool firstWins) {
+            QTest::newRow(name) << a << b << firstWins;
+        };
+        row("earlier in the list", {"3", "Image", "10"}, {"3", "Image", "10"}, true);
+        row("lower class", {"5", "Image", "10"}, {"3", "Circle", "10"}, false);
+        row("class 0 last", {"0", "Image", "10"}, {"7", "Image", "10"}, false);
+        row("class 0 after 199", {"0", "Image", "10"}, {"199", "Image", "10"}, false);
+        row("lower level before class", {"1", "Image", "10"}, {"9", "Scaled", "5"}, false);
+        row("scaled from its level", {"1", "Scaled", "12"}, {"9", "Scaled", "11"}, false);
+    }
+    void placementPriority()
+    {
+        QFETCH(QStringList, first);
+        QFETCH(QStringList, second);
+        const PlaceList list =
+            places({{"a", "135", "35", first[0], "2", first[1], "12", first[2]},
+                    {"b", "135", "35", second[0], "1", second[1], "12", second[2]}});
+        MarkerPictureCache cache;
+        const MarkerGeometries m = buildMarkers(list, cache);
+        const auto priority = [](const std::shared_ptr<qmapcontrol::Geometry>& g) {
+            return static_cast<const qmapcontrol::GeometryPoint&>(*g).placementPriority();
+        };
+        QTEST(priority(m[1][0]) < priority(m[0][0]), "firstWins");
+    }
+
+    // A circle's name and icon count; the soft rest of its disc does not.
+    void circleCountsByIconAndName_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("icon");
+        QTest::newRow("short") << "城" << true;
+        QTest::newRow("long, no icon") << "とても長い名前の城跡と館跡" << false;
+    }
+    void circleCountsByIconAndName()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, icon);
+        AppSettings::instance().siroIcon = icon;
+        const MarkerStyle style = MarkerStyle::fromSettings();
+        const QFontMetrics metrics = markerMetrics(style.font, 14);
+        const QRect solid = circleSolidRect(name, metrics, 50, icon);
+        const QImage bare = circleBase(Red, 50, false);
+        const QImage whole = drawCirclePicture(name, Red, style.font, 50, 14, icon);
+        QCOMPARE(whole.size(), QSize(100, 100));
+        // Every pixel that the name or the icon changes lies inside.
+        int inside = 0;
+        for (int y = 0; y < 100; ++y) {
+            for (int x = 0; x < 100; ++x) {
+                if (whole.pixel(x, y) == bare.pixel(x, y))
+                    continue;
+                QVERIFY2(solid.contains(x, y), qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+                ++inside;
+            }
+        }
+        QVERIFY(inside > 20);
+        QVERIFY(solid.height() < 50);
+    }
+
+    // Switched off, a refresh leaves the picture folder alone.
+    void noFilesWhileSwitchedOff()
+    {
+        ProgramDirScope dir;
+        const PlaceList list = places({{"姫路城", "1", "1", "0", "1", "Image", "14"}});
+        AppSettings::instance().markerFiles = false;
+        MarkerPictureCache cache;
+        buildMarkers(list, cache);
+        cache.flushFiles();
+        QVERIFY(!QFileInfo::exists(dir.file("image")));
+        AppSettings::instance().markerFiles = true;
+        buildMarkers(list, cache);
+        cache.flushFiles();
+        QVERIFY(QFileInfo::exists(dir.file("image/姫路城.png")));
     }
 
     // The worker writes what the GUI thread would, and only what changed.

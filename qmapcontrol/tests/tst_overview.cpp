@@ -62,6 +62,9 @@ private slots:
     void clustersAddUpToThePointsShown();
     void clusterColoursAndBoxes();
     void clicksOnDotsAndDiscs();
+    void discsNeverOverlap();
+    void placementKeepsPriorityWhateverTheView();
+    void sharpAtDeviceRatio_data();
     void sharpAtDeviceRatio();
 };
 
@@ -165,47 +168,161 @@ void TestOverview::clicksOnDotsAndDiscs()
     QCOMPARE(clicked.at(0).at(0).value<const Geometry*>(), lone.get());
     QCOMPARE(map.getCurrentZoom(), 4);
 
-    // A disc zooms in until its points fill the view, each of them in it.
+    // A disc zooms in to where it splits, centred on it.
     const auto disc = overview->clusters(4).back();
     QCOMPARE(disc.count, 3);
     const QPointF at = map.view().toScreen(disc.centre);
     QTest::mouseClick(&map, Qt::LeftButton, {}, at.toPoint());
     QCOMPARE(clicked.count(), 1);
     const int zoom = map.getCurrentZoom();
+    const auto largest = [&overview](int z) {
+        int n = 0;
+        for (const auto& c : overview->clusters(z))
+            n = std::max(n, c.count);
+        return n;
+    };
     QVERIFY(zoom > 4);
-    const QRectF inner = QRectF(map.rect()).adjusted(20, 20, -20, -20);
-    for (std::size_t i = 1; i < 4; ++i) {
-        const auto* g = static_cast<GeometryPoint*>(layer->geometries()[i].get());
-        QVERIFY2(inner.contains(map.toWidgetPoint(g->coord())), qPrintable(QString::number(i)));
-    }
-    // One zoom further would not hold them.
-    const Box a = layer->geometries()[1]->extent().world;
-    const Box b = layer->geometries()[3]->extent().world;
-    const double w = projection::worldSize(zoom + 1);
-    QVERIFY((b.x0 - a.x0) * w > map.width() * 0.8 || (a.y0 - b.y0) * w > map.height() * 0.8);
+    QCOMPARE(largest(zoom - 1), 3);
+    QVERIFY(largest(zoom) < 3);
+    const QPointF centre = map.toWidgetPoint(projection::fromNormalized(disc.centre));
+    QVERIFY((centre - QPointF(map.width() / 2.0, map.height() / 2.0)).manhattanLength() < 2.0);
     // Clicking where nothing of the overview is reaches the layers below.
     QTest::mouseClick(&map, Qt::LeftButton, {}, QPoint(5, 5));
     QCOMPARE(clicked.count(), 1);
 }
 
+void TestOverview::discsNeverOverlap()
+{
+    Scene scene(6000);
+    for (int zoom = 0; zoom <= 8; ++zoom) {
+        const auto& clusters = scene.overview.clusters(zoom);
+        QCOMPARE(total(clusters), 6000);
+        const double w = projection::worldSize(zoom);
+        for (std::size_t i = 0; i < clusters.size(); ++i) {
+            for (std::size_t j = i + 1; j < clusters.size(); ++j) {
+                const QPointF d = (clusters[i].centre - clusters[j].centre) * w;
+                const double reach = LayerOverview::radiusFor(clusters[i].count) +
+                                     LayerOverview::radiusFor(clusters[j].count);
+                QVERIFY2(d.x() * d.x() + d.y() * d.y() >= reach * reach - 1e-6,
+                         qPrintable(QStringLiteral("zoom %1").arg(zoom)));
+            }
+        }
+    }
+}
+
+void TestOverview::placementKeepsPriorityWhateverTheView()
+{
+    // Labels 40 px wide on one spot: the lowest priority value keeps its
+    // picture, among equals the first drawn (the lower layer, then the earlier).
+    auto low = std::make_shared<LayerGeometry>("low", 0, 17);
+    auto high = std::make_shared<LayerGeometry>("high", 0, 17);
+    const auto label = [](double lon, std::uint64_t priority) {
+        QPixmap pixmap(40, 12);
+        pixmap.fill(Qt::black);
+        auto g = std::make_shared<GeometryPointImage>(PointWorldCoord(lon, 35.0), pixmap, 9, 17);
+        g->setOverviewColor(red);
+        g->setPlacementPriority(priority);
+        return g;
+    };
+    const auto a = label(135.0, 5), b = label(135.00001, 5), c = label(135.00002, 9),
+               d = label(135.00003, 2);
+    high->addGeometry(a);
+    low->addGeometry(b);
+    high->addGeometry(c);
+    LayerOverview overview("Overview", 0, 17);
+    overview.setSources({low, high});
+    QCOMPARE(overview.formAt(b.get(), 10), LayerOverview::Form::Picture);
+    QCOMPARE(overview.formAt(a.get(), 10), LayerOverview::Form::Covered);
+    QCOMPARE(overview.formAt(c.get(), 10), LayerOverview::Form::Covered);
+    high->addGeometry(d);
+    QCOMPARE(overview.formAt(d.get(), 10), LayerOverview::Form::Picture);
+    QCOMPARE(overview.formAt(b.get(), 10), LayerOverview::Form::Covered);
+    QCOMPARE(overview.formAt(a.get(), 8), LayerOverview::Form::Hidden);
+
+    // The same pictures give way wherever the view went before.
+    const auto withheld = [](const Scene& scene, int zoom) {
+        QVector<bool> out;
+        for (const auto& layer : scene.layers)
+            for (const auto& g : layer->geometries())
+                out << g->withheldAt(zoom);
+        return out;
+    };
+    Scene travelled(3000);
+    Scene direct(3000);
+    QMapControl one(QSizeF(300, 200));
+    QMapControl two(QSizeF(300, 200));
+    for (auto* pair : {&travelled, &direct}) {
+        QMapControl& map = pair == &travelled ? one : two;
+        for (const auto& layer : pair->layers)
+            map.addLayer(layer);
+        map.addLayer(std::shared_ptr<LayerOverview>(&pair->overview, [](LayerOverview*) {}));
+    }
+    for (const auto& stop : {std::make_pair(PointWorldCoord(130.0, 31.0), 12),
+                             std::make_pair(PointWorldCoord(141.0, 43.0), 10),
+                             std::make_pair(PointWorldCoord(137.0, 36.0), 10)}) {
+        one.setMapFocusPoint(stop.first);
+        one.setZoom(stop.second);
+        one.grab();
+    }
+    two.setMapFocusPoint(PointWorldCoord(139.0, 35.0));
+    two.setZoom(10);
+    two.grab();
+    const QVector<bool> seen = withheld(travelled, 10);
+    QCOMPARE(seen, withheld(direct, 10));
+    QVERIFY(seen.contains(true) && seen.contains(false));
+}
+
 // Dots and discs painted on a device of ratio 2: twice the pixels, not merely the
-// ratio-1 picture blown up (which is what drawing a ratio-1 sprite there gives).
+// ratio-1 picture blown up (which is what drawing a ratio-1 sprite there gives),
+// and in the same places.
+void TestOverview::sharpAtDeviceRatio_data()
+{
+    QTest::addColumn<int>("zoom");
+    QTest::newRow("discs") << 5;
+    QTest::newRow("dots that gave way") << 10;
+}
+
 void TestOverview::sharpAtDeviceRatio()
 {
+    QFETCH(int, zoom);
     Scene scene(300);
-    const QPointF c = projection::toWorldPixels(PointWorldCoord(137.0, 37.0), 5);
-    const MapView view{5, QPointF(std::round(c.x() - 200), std::round(c.y() - 150)),
+    const QPointF c = projection::toWorldPixels(PointWorldCoord(137.0, 37.0), zoom);
+    // A column of pictures 20 px high, 16 px apart: every second one gives way
+    // to a dot clear of the others' pictures.
+    QPixmap tall(10, 20);
+    tall.fill(Qt::black);
+    std::vector<std::shared_ptr<GeometryPointImage>> column;
+    for (int i = 0; i < 8; ++i) {
+        const auto at = projection::fromWorldPixels(c + QPointF(0, 16 * i - 60), 10);
+        column.push_back(std::make_shared<GeometryPointImage>(at, tall, 9, 17));
+        column.back()->setOverviewColor(i % 3 ? red : blue);
+        scene.layers[0]->addGeometry(column.back());
+    }
+    if (zoom == 10)
+        QCOMPARE(scene.overview.formAt(column[1].get(), zoom), LayerOverview::Form::Dot);
+    const MapView view{zoom, QPointF(std::round(c.x() - 200), std::round(c.y() - 150)),
                        QSize(400, 300)};
     QImage at[2];
+    QRect painted[2];
     for (int i = 0; i < 2; ++i) {
         at[i] = QImage(view.size * (i + 1), QImage::Format_ARGB32_Premultiplied);
         at[i].setDevicePixelRatio(i + 1);
         at[i].fill(Qt::white);
         QPainter painter(&at[i]);
         scene.overview.draw(painter, view);
+        for (int y = 0; y < at[i].height(); ++y)
+            for (int x = 0; x < at[i].width(); ++x)
+                if (at[i].pixel(x, y) != qRgb(255, 255, 255))
+                    painted[i] |= QRect(x, y, 1, 1);
     }
+    QVERIFY(!painted[0].isEmpty());
     QCOMPARE(at[1].size(), at[0].size() * 2);
     QVERIFY(at[1] != at[0].scaled(at[1].size()));
+    const QRect twice(painted[0].topLeft() * 2, painted[0].size() * 2);
+    for (const QPoint& d :
+         {painted[1].topLeft() - twice.topLeft(), painted[1].bottomRight() - twice.bottomRight()})
+        QVERIFY2(d.manhattanLength() <= 4,
+                 qPrintable(QStringLiteral("%1,%2").arg(d.x()).arg(d.y())));
 }
 
 QTEST_MAIN(TestOverview)
