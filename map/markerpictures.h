@@ -59,6 +59,14 @@ QFontMetrics markerMetrics(const QFont& font, int pointSize);
 // The size of a label picture, without drawing it.
 QSize labelPictureSize(const QString& name, const QFontMetrics& metrics);
 
+class QPainter;
+
+// Paints a label picture with its top-left corner at the painter's origin,
+// in the picture's own pixels: on a finer device (a print) it comes out
+// sharp at that resolution instead of blown up.
+void paintLabelPicture(QPainter& painter, const QString& name, const QColor& back,
+                       const QColor& fore, const QFont& font, int pointSize);
+
 // A label: the name in `fore` on a `back` box with a black frame, in `font`
 // at pointSize.
 QImage drawLabelPicture(const QString& name, const QColor& back, const QColor& fore,
@@ -93,3 +101,6 @@ QImage drawCirclePicture(const QString& name, const QColor& back, const QFont& f
 
 // The whole picture of a marker.
 QImage drawMarkerPicture(const MarkerStyle& style, const MarkerPicture& picture);
+
+// Paints the whole picture of a marker as paintLabelPicture does.
+void paintMarkerPicture(QPainter& painter, const MarkerStyle& style, const MarkerPicture& picture);

@@ -269,6 +269,27 @@ namespace {
 
 using namespace qmapcontrol;
 
+// On a device finer than the screen's pixels (a print) a marker is painted
+// afresh at that resolution: the cached picture would come out blown up.
+bool paintsFiner(QPainter& painter)
+{
+    return painter.device()->devicePixelRatioF() > 1.0;
+}
+
+void paintFiner(QPainter& painter, const QRectF& target, const QRectF& visible,
+                const QSizeF& pictureSize, const MarkerStyle& style, const MarkerPicture& picture)
+{
+    if (pictureSize.isEmpty())
+        return;
+    painter.save();
+    painter.setClipRect(visible);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.translate(target.topLeft());
+    painter.scale(target.width() / pictureSize.width(), target.height() / pictureSize.height());
+    paintMarkerPicture(painter, style, picture);
+    painter.restore();
+}
+
 // A label drawn from the cache when painted.
 template <typename Base> class CachedLabel : public Base
 {
@@ -280,6 +301,15 @@ public:
     {
     }
     QPixmap image() const override { return m_d->label(m_picture, &m_hint); }
+
+protected:
+    void drawShape(QPainter& painter, const QRectF& target, const QRectF& visible) const override
+    {
+        if (paintsFiner(painter))
+            paintFiner(painter, target, visible, this->size(), m_d->style, m_picture);
+        else
+            Base::drawShape(painter, target, visible);
+    }
 
 private:
     std::shared_ptr<MarkerPictureCache::Private> m_d;
@@ -303,8 +333,12 @@ public:
     }
 
 protected:
-    void drawShape(QPainter& painter, const QRectF& target, const QRectF&) const override
+    void drawShape(QPainter& painter, const QRectF& target, const QRectF& visible) const override
     {
+        if (paintsFiner(painter)) {
+            paintFiner(painter, target, visible, size(), m_d->style, m_picture);
+            return;
+        }
         m_d->drawCircle(painter, target.topLeft(), m_picture, &m_baseHint, &m_stripHint);
     }
 
@@ -384,9 +418,15 @@ std::shared_ptr<qmapcontrol::Geometry> MarkerPictureCache::geometry(const Marker
     return geometry;
 }
 
+void MarkerPictureCache::setWritesFiles(bool on)
+{
+    writesFiles = on;
+}
+
 void MarkerPictureCache::endRefresh()
 {
-    writer->submit(markerFolder(), d->style, std::move(d->used));
+    if (writesFiles)
+        writer->submit(markerFolder(), d->style, std::move(d->used));
     d->used = std::vector<MarkerPicture>();
 }
 

@@ -82,6 +82,10 @@ public:
     // The whole picture of a place, as the map shows it and its file holds.
     QImage picture(const MarkerPlace& place);
 
+    // Whether endRefresh hands the pictures to the file writer (on unless a
+    // picture of the map is all that is wanted).
+    void setWritesFiles(bool on);
+
     // Waits until the writer is done with every file (tests, benchmarks).
     void flushFiles();
     int pendingFiles() const;
@@ -106,6 +110,7 @@ signals:
 private:
     std::shared_ptr<Private> d;
     MarkerFileWriter* writer;
+    bool writesFiles = true;
 };
 
 // The box (in normalized world coordinates) around the point geometries of

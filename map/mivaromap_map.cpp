@@ -3,6 +3,7 @@
 #include "app/mivaromap.h"
 
 #include "map/markers.h"
+#include "map/providers.h"
 #include "prompts/prompts.h"
 #include "qmapcontrol/layermapadapter.h"
 #include "qmapcontrol/layeroverview.h"
@@ -26,41 +27,6 @@
 using namespace qmapcontrol;
 
 namespace {
-
-struct ProviderInfo
-{
-    int zoomMinimum;
-    int zoomMaximum;
-    const char* label;
-};
-
-const ProviderInfo providerInfo[4] = {
-    {0, 17, "マップデータ : Google"},
-    {0, 17, "マップデータ : OpenStreatMap"},
-    {5, 12, "マップデータ : Stamen Design"},
-    {0, 17, "マップデータ : 国土地理院 白地図"},
-};
-
-// The adapter of a provider, from the address set in mivaromap.ini when there is one.
-std::shared_ptr<MapAdapter> makeAdapter(int index)
-{
-    const AppSettings& s = AppSettings::instance();
-    switch (index) {
-    case 0:
-        return s.tilesGoogle.isEmpty()
-                   ? std::make_shared<MapAdapterGoogle>(MapAdapterGoogle::GoogleLayerType(0))
-                   : std::make_shared<MapAdapterGoogle>(s.tilesGoogle);
-    case 1:
-        return s.tilesOsm.isEmpty() ? std::make_shared<MapAdapterOSM>()
-                                    : std::make_shared<MapAdapterOSM>(s.tilesOsm);
-    case 2:
-        return s.tilesStamen.isEmpty() ? std::make_shared<MapAdapterOTM>()
-                                       : std::make_shared<MapAdapterOTM>(s.tilesStamen);
-    default:
-        return s.tilesGsi.isEmpty() ? std::make_shared<MapAdapterJPN>()
-                                    : std::make_shared<MapAdapterJPN>(s.tilesGsi);
-    }
-}
 
 QString fixed14(double v)
 {
@@ -86,7 +52,7 @@ void MivaroMap::createMap()
     mapControl->setObjectName(QStringLiteral("map_control"));
     ui->verticalLayout->addWidget(mapControl);
 
-    baseLayer = std::make_shared<LayerMapAdapter>(QStringLiteral("Map"), makeAdapter(2), 0, 17);
+    baseLayer = std::make_shared<LayerMapAdapter>(QStringLiteral("Map"), makeProviderAdapter(2), 0, 17);
     mapControl->addLayer(baseLayer, -1);
     notesLayer = std::make_shared<LayerGeometry>(QStringLiteral("Notes"), 0, 17);
     mapControl->addLayer(notesLayer, -1);
@@ -153,8 +119,8 @@ void MivaroMap::createStatusLabels()
     zoomLabel = new QLabel(this);
     pointerLabel = new QLabel(this);
     QStringList providers;
-    for (const ProviderInfo& info : providerInfo)
-        providers << QString::fromUtf8(info.label);
+    for (int i = 0; i < ProviderCount; ++i)
+        providers << QString::fromUtf8(providerInfo(i).label);
     fitLabel(providerLabel, 250, providers);
     QStringList zooms;
     for (int zoom = 0; zoom <= 20; ++zoom)
@@ -236,7 +202,7 @@ void MivaroMap::setUpTileCache()
     if (!settings.cache) {
         mapControl->disablePersistentCache();
     } else {
-        const QString path = settings.cache_path.isEmpty() ? programDir() + QStringLiteral("/cache")
+        const QString path = settings.cache_path.isEmpty() ? programCacheDir()
                                                            : settings.cache_path;
         mapControl->enablePersistentCache(std::chrono::minutes(0), QDir(path));
     }
@@ -269,10 +235,10 @@ void MivaroMap::switchProvider(int index)
 {
     AppSettings::instance().provider = index;
     auto layer = std::make_shared<LayerMapAdapter>(QStringLiteral("Map"), nullptr, 0, 17);
-    layer->setMapAdapter(makeAdapter(index));
-    mapControl->setZoomMinimum(providerInfo[index].zoomMinimum);
-    mapControl->setZoomMaximum(providerInfo[index].zoomMaximum);
-    providerLabel->setText(QString::fromUtf8(providerInfo[index].label));
+    layer->setMapAdapter(makeProviderAdapter(index));
+    mapControl->setZoomMinimum(providerInfo(index).zoomMinimum);
+    mapControl->setZoomMaximum(providerInfo(index).zoomMaximum);
+    providerLabel->setText(QString::fromUtf8(providerInfo(index).label));
     // One base map at a time, always under the notes and the places.
     if (baseLayer)
         mapControl->removeLayer(baseLayer);
