@@ -7,6 +7,7 @@
 #include "records/edithistory.h"
 #include "records/placelistdocument.h"
 
+#include <QImage>
 #include <QMainWindow>
 #include <QModelIndex>
 #include <QPoint>
@@ -22,6 +23,7 @@ class QMenu;
 class QMouseEvent;
 class QResizeEvent;
 class MarkerPictureCache;
+struct ExportChoice;
 class MivaroMapUtil;
 class TableModel;
 class TableView;
@@ -166,6 +168,8 @@ private slots:
     void on_btnColorRandum_clicked();
 
 private:
+    // The print of "画像保存": the view drawn off screen as chosen; null when cancelled.
+    QImage renderMapPicture(const ExportChoice& choice);
     // Construction steps that belong to other concerns.
     void buildClassRows();
     void createMap();

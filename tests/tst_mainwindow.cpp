@@ -698,9 +698,14 @@ private slots:
 
         const QString path = answer.isEmpty() ? QString() : s.dir.file(answer);
         s.asked().fileAnswers << path;
+        // The size and scale offered first are the screen's: the plain save.
+        s.asked().dialogAnswers << [](QDialog*) { return int(QDialog::Accepted); };
         const QStringList before = QDir(s.dir.path()).entryList(QDir::Files);
         s.ui().btnMapImageSave->click();
         QVERIFY(map->zoomControls()->isVisible());
+        QCOMPARE(s.asked().calls.value(0).kind + "|" + s.asked().calls.value(0).title,
+                 QStringLiteral("dialog|画像保存"));
+        s.asked().calls.removeFirst();
         const auto& calls = s.asked().calls;
         QCOMPARE(calls.value(0).kind + "|" + calls.value(0).title + "|" + calls.value(0).text,
                  "save|Save as file|" + s.dir.file("mapimage.png"));
