@@ -31,7 +31,7 @@ ProgramDirs currentDirs()
     if (chosen().data.isEmpty()) {
         const QString appDir = QCoreApplication::applicationDirPath();
         chosen() =
-            chooseProgramDirs(appDir, isWritableDir(appDir),
+            chooseProgramDirs(appDir, isWritableDir(appDir), QFileInfo(shippedDefaultsDir(appDir)).isDir(),
                               QStandardPaths::writableLocation(QStandardPaths::AppDataLocation),
                               QStandardPaths::writableLocation(QStandardPaths::CacheLocation));
     }
@@ -55,10 +55,10 @@ void setProgramDir(const QString& path)
     overridePath() = path;
 }
 
-ProgramDirs chooseProgramDirs(const QString& appDir, bool appDirWritable,
+ProgramDirs chooseProgramDirs(const QString& appDir, bool appDirWritable, bool installed,
                               const QString& dataLocation, const QString& cacheLocation)
 {
-    if (appDirWritable || dataLocation.isEmpty())
+    if ((appDirWritable && !installed) || dataLocation.isEmpty())
         return {QDir::cleanPath(appDir), QDir::cleanPath(appDir) + QStringLiteral("/cache"), true};
     const QString cache = cacheLocation.isEmpty() ? dataLocation + QStringLiteral("/cache")
                                                   : cacheLocation;
@@ -78,7 +78,8 @@ QString shippedDefaultsDir(const QString& appDir)
     return QDir::cleanPath(appDir + QStringLiteral("/../share/mivaromap"));
 }
 
-QStringList fillFromDefaults(const QString& defaults, const QString& target)
+QStringList fillFromDefaults(const QString& defaults, const QString& target,
+                             const QStringList& names)
 {
     QStringList failures;
     if (!QDir().mkpath(target))
@@ -88,6 +89,8 @@ QStringList fillFromDefaults(const QString& defaults, const QString& target)
     while (it.hasNext()) {
         const QString source = it.next();
         const QString name = from.relativeFilePath(source);
+        if (!names.isEmpty() && !names.contains(name.section(QLatin1Char('/'), 0, 0)))
+            continue;
         const QString destination = target + QLatin1Char('/') + name;
         if (QFileInfo::exists(destination))
             continue;
@@ -114,5 +117,13 @@ QStringList setUpProgramDirs()
     if (dirs.portable)
         return {};
     QDir().mkpath(dirs.cache);
-    return fillFromDefaults(shippedDefaultsDir(QCoreApplication::applicationDirPath()), dirs.data);
+    const QString appDir = QCoreApplication::applicationDirPath();
+    const QString shipped = shippedDefaultsDir(appDir);
+    if (QFileInfo(shipped).isDir())
+        return fillFromDefaults(shipped, dirs.data);
+    // A portable copy on a read-only medium: its own files are the defaults.
+    return fillFromDefaults(appDir, dirs.data,
+                            {QStringLiteral("castlelist.csv"), QStringLiteral("classsetting.ini"),
+                             QStringLiteral("mivaromap.ini"), QStringLiteral("unify.qss"),
+                             QStringLiteral("help"), QStringLiteral("doc")});
 }

@@ -25,9 +25,10 @@ struct ProgramDirs
     bool portable = false;
 };
 
-// Where the files go, given the program's folder, whether it can be written
-// and the desktop's standard data and cache folders.
-ProgramDirs chooseProgramDirs(const QString& appDir, bool appDirWritable,
+// Where the files go, given the program's folder, whether it can be written,
+// whether it is an installation (shipped defaults beside it: root can write
+// to /usr/bin, and must not) and the desktop's standard data and cache folders.
+ProgramDirs chooseProgramDirs(const QString& appDir, bool appDirWritable, bool installed,
                               const QString& dataLocation, const QString& cacheLocation);
 
 // Whether a file can really be created in the folder. Asks the file system
@@ -38,10 +39,11 @@ bool isWritableDir(const QString& path);
 // for a program in <prefix>/bin.
 QString shippedDefaultsDir(const QString& appDir);
 
-// Copies every file under `defaults` that `target` does not have yet (a
-// user's own files are never replaced). Returns the files that could not be
-// copied, each with the reason.
-QStringList fillFromDefaults(const QString& defaults, const QString& target);
+// Copies the files under `defaults` that `target` does not have yet (a
+// user's own files are never replaced): all of them, or only those under the
+// names given. Returns the files that could not be copied, with the reason.
+QStringList fillFromDefaults(const QString& defaults, const QString& target,
+                             const QStringList& names = {});
 
 // Decides the folders for this run and, when they are the user's, fills them
 // from the shipped defaults. main() calls it once, after the application
