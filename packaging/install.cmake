@@ -8,6 +8,8 @@
 # (committed, so that the build needs no SVG renderer).
 
 include(GNUInstallDirs)
+# Installing and packaging need the program, not the tests and benchmarks.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 set(MIVAROMAP_APP_ID org.mivaromap.MivaroMap)
 set(_pkg ${CMAKE_SOURCE_DIR}/packaging)
 
@@ -37,6 +39,7 @@ add_custom_command(OUTPUT ${_manpage}
     COMMAND gzip -9nc ${_pkg}/mivaromap.1 > ${_manpage}
     DEPENDS ${_pkg}/mivaromap.1 VERBATIM)
 add_custom_target(packaging_files ALL DEPENDS ${_changelog} ${_manpage})
+add_dependencies(mivaromap packaging_files)
 install(FILES ${_manpage} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${_changelog} ${_pkg}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/mivaromap)
 
@@ -44,10 +47,10 @@ set(CPACK_PACKAGE_NAME mivaromap)
 set(CPACK_PACKAGE_VENDOR "MivaroMap developers")
 set(CPACK_PACKAGE_CONTACT "MivaroMap developers <mivaromap@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "map of a list of places, with a Japanese interface")
-set(CPACK_PACKAGE_DESCRIPTION
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "MivaroMap keeps one list of places (by default the 100 famous castles of\n"
     "Japan) and shows each as a labelled marker on a web map. The list can be\n"
-    "edited, classified, filtered and searched; the map can be saved as a\n"
+    "edited, classified, filtered and searched, and the map can be saved as a\n"
     "picture good enough to print, also from the command line.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_STRIP_FILES ON)
