@@ -37,7 +37,7 @@ int runRender(const RenderOptions& options, QTextStream& err, std::chrono::milli
 
     QByteArray bytes;
     QString error;
-    if (!mapexport::encodePng(rendered.image, &bytes, &error)) {
+    if (!mapexport::encodePng(rendered.image, &bytes, &error, mapexport::FastQuality)) {
         err << QStringLiteral("%1 に保存できませんでした: %2").arg(options.output, error)
             << Qt::endl;
         return 1;

@@ -36,8 +36,9 @@ Rendered renderWaiting(QMapControl& map, const QSize& size, int scale,
         tiles->setMemoryCacheBytes(needed);
 
     Rendered result;
-    // The first drawing asks for the tiles; only a drawing after they came counts.
-    map.renderImage(size, scale, &result.missingTiles);
+    // The first drawing asks for the tiles; when some are still coming, only a
+    // drawing after they came counts.
+    result.image = map.renderImage(size, scale, &result.missingTiles);
     const auto pending = [tiles] { return tiles->requestsInFlight() + tiles->requestsQueued(); };
     int total = pending();
     if (total > 0) {
@@ -60,9 +61,9 @@ Rendered renderWaiting(QMapControl& map, const QSize& size, int scale,
         deadline.start(limit);
         tick.start(20);
         loop.exec();
+        result.image = result.cancelled ? QImage()
+                                        : map.renderImage(size, scale, &result.missingTiles);
     }
-    if (!result.cancelled)
-        result.image = map.renderImage(size, scale, &result.missingTiles);
     if (needed > before)
         tiles->setMemoryCacheBytes(before);
     return result;

@@ -181,11 +181,18 @@ void paintCircleName(QPainter& painter, const QString& name, const QFont& font, 
 
 QImage circleBase(const QColor& back, int radius, bool siroIcon)
 {
+    return circleBaseAt(back, radius, siroIcon, 1);
+}
+
+QImage circleBaseAt(const QColor& back, int radius, bool siroIcon, int ratio)
+{
     radius = markerRadius(radius);
+    ratio = std::clamp(ratio, 1, 8);
     static QMutex mutex;
-    static QHash<quint64, QImage> made;
+    static QHash<QPair<quint64, int>, QImage> made;
     static qint64 bytes = 0;
-    const quint64 key = (quint64(back.rgba()) << 32) | (quint64(radius) << 1) | (siroIcon ? 1 : 0);
+    const QPair<quint64, int> key(
+        (quint64(back.rgba()) << 32) | (quint64(radius) << 1) | (siroIcon ? 1 : 0), ratio);
     {
         QMutexLocker lock(&mutex);
         const auto it = made.constFind(key);
@@ -193,9 +200,11 @@ QImage circleBase(const QColor& back, int radius, bool siroIcon)
             return *it;
     }
     const int d = 2 * radius;
-    QImage image(d, d, QImage::Format_ARGB32);
+    QImage image(d * ratio, d * ratio,
+                 ratio == 1 ? QImage::Format_ARGB32 : QImage::Format_ARGB32_Premultiplied);
     image.fill(0);
     QPainter painter(&image);
+    painter.scale(ratio, ratio);
     paintCircleDisc(painter, back, radius, siroIcon);
     painter.end();
 
@@ -208,6 +217,12 @@ QImage circleBase(const QColor& back, int radius, bool siroIcon)
     made.insert(key, image);
     bytes += image.sizeInBytes();
     return image;
+}
+
+void paintCircleNameAt(QPainter& painter, const QString& name, const QFont& font, int radius,
+                       int pointSize)
+{
+    paintCircleName(painter, name, font, markerRadius(radius), markerPointSize(font, pointSize));
 }
 
 void circleStripRows(const QString& name, const QFont& font, int radius, int pointSize, int* top,

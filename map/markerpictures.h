@@ -88,6 +88,13 @@ struct CirclePicture
 
 // The shared base of the circles of one colour; safe to call from any thread.
 QImage circleBase(const QColor& back, int radius, bool siroIcon);
+// The same disc drawn at `ratio` times the pixels (a print), premultiplied
+// for fast drawing; kept per colour like circleBase.
+QImage circleBaseAt(const QColor& back, int radius, bool siroIcon, int ratio);
+// Paints a circle's name over its disc, with the disc's top-left corner at
+// the painter's origin.
+void paintCircleNameAt(QPainter& painter, const QString& name, const QFont& font, int radius,
+                       int pointSize);
 // The rows of a circle picture that the name can mark.
 void circleStripRows(const QString& name, const QFont& font, int radius, int pointSize, int* top,
                      int* bottom);

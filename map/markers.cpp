@@ -333,10 +333,25 @@ public:
     }
 
 protected:
-    void drawShape(QPainter& painter, const QRectF& target, const QRectF& visible) const override
+    void drawShape(QPainter& painter, const QRectF& target, const QRectF&) const override
     {
         if (paintsFiner(painter)) {
-            paintFiner(painter, target, visible, size(), m_d->style, m_picture);
+            // The disc is the same for every circle of a colour: drawn once at that resolution.
+            const MarkerStyle& style = m_d->style;
+            const int ratio = int(std::ceil(painter.device()->devicePixelRatioF()));
+            painter.save();
+            // Pixel for pixel: a transform that is only a move keeps Qt on its fast path.
+            const QPointF at = painter.worldTransform().map(target.topLeft()) * ratio;
+            painter.setWorldTransform(QTransform::fromScale(1.0 / ratio, 1.0 / ratio));
+            painter.drawImage(QPointF(std::round(at.x()), std::round(at.y())),
+                              circleBaseAt(QColor::fromRgba(m_picture.back), style.radius,
+                                           style.siroIcon, ratio));
+            painter.restore();
+            painter.save();
+            painter.translate(target.topLeft());
+            paintCircleNameAt(painter, m_picture.name, style.font, style.radius,
+                              m_picture.pointSize);
+            painter.restore();
             return;
         }
         m_d->drawCircle(painter, target.topLeft(), m_picture, &m_baseHint, &m_stripHint);

@@ -80,7 +80,10 @@ void MivaroMap::on_btnMapImageSave_clicked()
         return;
     QByteArray bytes;
     QString error;
-    bool saved = mapexport::encodePng(image, &bytes, &error);
+    // A print has up to 64 times the screen's pixels: packed fast, it is saved in seconds.
+    bool saved = mapexport::encodePng(image, &bytes, &error,
+                                      choice.isScreen(mapControl->size()) ? 8
+                                                                          : mapexport::FastQuality);
     if (saved) {
         const fileio::WriteResult written =
             fileio::writeFileAtomically(path, bytes, fileio::Durability::Synced);

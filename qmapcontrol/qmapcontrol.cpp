@@ -366,7 +366,8 @@ QImage QMapControl::renderImage(const QSize& size, int scale, int* missingTiles)
 {
     scale = std::clamp(scale, 1, 8);
     const MapView v = viewFor(size.expandedTo(QSize(1, 1)), scale);
-    QImage image(v.size * scale, QImage::Format_ARGB32_Premultiplied);
+    // Opaque (the background is filled first): no alpha to blend or convert.
+    QImage image(v.size * scale, QImage::Format_RGB32);
     image.setDevicePixelRatio(scale);
     int missing = 0;
     {
@@ -389,7 +390,7 @@ QImage QMapControl::renderImage(const QSize& size, int scale, int* missingTiles)
     if (missingTiles)
         *missingTiles = missing;
     image.setDevicePixelRatio(1.0);
-    return image.convertToFormat(QImage::Format_ARGB32);
+    return image;
 }
 
 PointWorldCoord QMapControl::toPointWorldCoord(const QPointF& widget_point) const

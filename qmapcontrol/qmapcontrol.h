@@ -94,7 +94,7 @@ public:
     // 8): markers, lines, scale bar and attribution drawn at that resolution,
     // tiles of the finer zooms where the provider has them. Asks for the
     // tiles it lacks; `missingTiles` gets how many were blank or coarser than
-    // the view. Needs no window on the screen.
+    // the view. An opaque RGB32 picture; needs no window on the screen.
     QImage renderImage(const QSize& size, int scale, int* missingTiles = nullptr);
     // The view renderImage draws for a size (and scale).
     MapView viewFor(const QSize& size, int scale = 1) const;
