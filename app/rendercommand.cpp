@@ -20,7 +20,7 @@ int runRender(const RenderOptions& options, QTextStream& err, std::chrono::milli
     const PlaceList places = parsePlaceLines(readPlaceLines(listPath));
 
     maprender::MapScene scene;
-    scene.setProvider(options.noTiles ? -1
+    scene.setProvider(options.noTiles         ? -1
                       : options.provider >= 0 ? options.provider
                                               : settings.provider);
     scene.setPlaces(places);

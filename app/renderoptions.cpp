@@ -93,7 +93,8 @@ bool parseZoom(const QString& text, int* zoom, QString* error)
 
 bool parseSize(const QString& text, QSize* size, QString* error)
 {
-    static const QRegularExpression form(QStringLiteral("^\\s*(\\d{1,5})\\s*[xX×]\\s*(\\d{1,5})\\s*$"));
+    static const QRegularExpression form(
+        QStringLiteral("^\\s*(\\d{1,5})\\s*[xX×]\\s*(\\d{1,5})\\s*$"));
     const QRegularExpressionMatch m = form.match(text);
     const int w = m.hasMatch() ? m.captured(1).toInt() : 0;
     const int h = m.hasMatch() ? m.captured(2).toInt() : 0;
@@ -147,10 +148,11 @@ bool checkPictureSize(const QSize& size, int scale, QString* error)
 
 QString helpText()
 {
-    QString text = QStringLiteral("使い方: mivaromap [オプション] [ファイル]\n"
-                                  "       mivaromap --render OUT.png [オプション] [一覧ファイル]\n\n"
-                                  "場所の一覧を地図に表示して編集します。\n\n"
-                                  "オプション:\n");
+    QString text =
+        QStringLiteral("使い方: mivaromap [オプション] [ファイル]\n"
+                       "       mivaromap --render OUT.png [オプション] [一覧ファイル]\n\n"
+                       "場所の一覧を地図に表示して編集します。\n\n"
+                       "オプション:\n");
     for (const OptionText& o : optionTexts) {
         QStringList names;
         for (const QString& n : tr8(o.names).split(QLatin1Char(',')))
@@ -192,8 +194,9 @@ CommandLine parseCommandLine(const QStringList& arguments)
     };
     if (!parser.parse(arguments)) {
         if (!parser.unknownOptionNames().isEmpty())
-            return fail(QStringLiteral("知らないオプションです: %1 (mivaromap --help で一覧を表示します)")
-                            .arg(optionName(parser.unknownOptionNames().first())));
+            return fail(
+                QStringLiteral("知らないオプションです: %1 (mivaromap --help で一覧を表示します)")
+                    .arg(optionName(parser.unknownOptionNames().first())));
         // Qt's own text names the option between quotes.
         static const QRegularExpression quoted(QStringLiteral("'([^']*)'"));
         const QString name = quoted.match(parser.errorText()).captured(1);
@@ -232,8 +235,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
         return fail(QStringLiteral("--render に保存先のファイル名がありません"));
     r.list = file;
     if (parser.isSet(QStringLiteral("center"))) {
-        if (!parseCenter(parser.value(QStringLiteral("center")), &r.longitude, &r.latitude,
-                         &error))
+        if (!parseCenter(parser.value(QStringLiteral("center")), &r.longitude, &r.latitude, &error))
             return fail(error);
         r.hasCenter = true;
     }

@@ -55,11 +55,18 @@ struct Run
 
 Run render(const RenderFolder& folder, int scale)
 {
-    std::vector<std::string> args = {
-        folder.exe.toStdString(), "--render",      folder.dir.filePath("out.png").toStdString(),
-        "--no-tiles",             "--size",        "1600x1000",
-        "--zoom",                 "9",             "--center",
-        "139.949,35.7153",        "--scale",       std::to_string(scale)};
+    std::vector<std::string> args = {folder.exe.toStdString(),
+                                     "--render",
+                                     folder.dir.filePath("out.png").toStdString(),
+                                     "--no-tiles",
+                                     "--size",
+                                     "1600x1000",
+                                     "--zoom",
+                                     "9",
+                                     "--center",
+                                     "139.949,35.7153",
+                                     "--scale",
+                                     std::to_string(scale)};
     std::vector<char*> argv;
     for (std::string& a : args)
         argv.push_back(a.data());
@@ -72,8 +79,8 @@ Run render(const RenderFolder& folder, int scale)
     int status = 0;
     wait4(pid, &status, 0, &usage);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.cpuSeconds = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 +
-                     usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
+    run.cpuSeconds = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
+                     usage.ru_stime.tv_usec / 1e6;
     run.peakMb = usage.ru_maxrss / 1024.0;
     return run;
 }

@@ -12,7 +12,8 @@
 
 ExportDialog::ExportDialog(const QSize& screen, QWidget* parent)
     : QDialog(parent), width(new QSpinBox(this)), height(new QSpinBox(this)),
-      scale(new QComboBox(this)), legend(new QCheckBox(QStringLiteral("色クラスの凡例を入れる"), this))
+      scale(new QComboBox(this)),
+      legend(new QCheckBox(QStringLiteral("色クラスの凡例を入れる"), this))
 {
     setWindowTitle(QStringLiteral("画像保存"));
     width->setObjectName(QStringLiteral("exportWidth"));

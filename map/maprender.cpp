@@ -61,8 +61,8 @@ Rendered renderWaiting(QMapControl& map, const QSize& size, int scale,
         deadline.start(limit);
         tick.start(20);
         loop.exec();
-        result.image = result.cancelled ? QImage()
-                                        : map.renderImage(size, scale, &result.missingTiles);
+        result.image =
+            result.cancelled ? QImage() : map.renderImage(size, scale, &result.missingTiles);
     }
     if (needed > before)
         tiles->setMemoryCacheBytes(before);
@@ -140,8 +140,8 @@ void drawLegend(QImage& image, int scale, const QVector<LegendEntry>& entries)
             textWidth = std::max(textWidth, metrics.horizontalAdvance(e.name));
         const int logicalHeight = image.height() / scale;
         // As many rows as fit; the rest would run off the picture.
-        const int rows = std::max(1, std::min(int(entries.size()),
-                                              (logicalHeight - 2 * pad - 20) / rowHeight));
+        const int rows =
+            std::max(1, std::min(int(entries.size()), (logicalHeight - 2 * pad - 20) / rowHeight));
         const QRect box(pad, pad, pad + swatch + pad + textWidth + pad,
                         pad + rows * rowHeight - 4 + pad);
         painter.setPen(QColor(120, 120, 120));
@@ -198,8 +198,8 @@ void MapScene::setProvider(int index)
         m_map->setZoomMaximum(17);
         return;
     }
-    m_base = std::make_shared<LayerMapAdapter>(QStringLiteral("Map"), makeProviderAdapter(index),
-                                               0, 17);
+    m_base =
+        std::make_shared<LayerMapAdapter>(QStringLiteral("Map"), makeProviderAdapter(index), 0, 17);
     m_map->setZoomMinimum(providerInfo(index).zoomMinimum);
     m_map->setZoomMaximum(providerInfo(index).zoomMaximum);
     m_map->addLayer(m_base, 0);

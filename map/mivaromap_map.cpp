@@ -52,7 +52,8 @@ void MivaroMap::createMap()
     mapControl->setObjectName(QStringLiteral("map_control"));
     ui->verticalLayout->addWidget(mapControl);
 
-    baseLayer = std::make_shared<LayerMapAdapter>(QStringLiteral("Map"), makeProviderAdapter(2), 0, 17);
+    baseLayer =
+        std::make_shared<LayerMapAdapter>(QStringLiteral("Map"), makeProviderAdapter(2), 0, 17);
     mapControl->addLayer(baseLayer, -1);
     notesLayer = std::make_shared<LayerGeometry>(QStringLiteral("Notes"), 0, 17);
     mapControl->addLayer(notesLayer, -1);
@@ -202,8 +203,8 @@ void MivaroMap::setUpTileCache()
     if (!settings.cache) {
         mapControl->disablePersistentCache();
     } else {
-        const QString path = settings.cache_path.isEmpty() ? programCacheDir()
-                                                           : settings.cache_path;
+        const QString path =
+            settings.cache_path.isEmpty() ? programCacheDir() : settings.cache_path;
         mapControl->enablePersistentCache(std::chrono::minutes(0), QDir(path));
     }
     cacheAction->setChecked(settings.cache);

@@ -81,9 +81,8 @@ void MivaroMap::on_btnMapImageSave_clicked()
     QByteArray bytes;
     QString error;
     // A print has up to 64 times the screen's pixels: packed fast, it is saved in seconds.
-    bool saved = mapexport::encodePng(image, &bytes, &error,
-                                      choice.isScreen(mapControl->size()) ? 8
-                                                                          : mapexport::FastQuality);
+    bool saved = mapexport::encodePng(
+        image, &bytes, &error, choice.isScreen(mapControl->size()) ? 8 : mapexport::FastQuality);
     if (saved) {
         const fileio::WriteResult written =
             fileio::writeFileAtomically(path, bytes, fileio::Durability::Synced);
@@ -93,9 +92,9 @@ void MivaroMap::on_btnMapImageSave_clicked()
     if (saved)
         statusBar()->showMessage(path + QStringLiteral(" に保存しました"), 0);
     else
-        Prompts::instance().warning(this, QStringLiteral("保存エラー"),
-                                    QStringLiteral("%1 に保存できませんでした。\n%2").arg(path, error),
-                                    QMessageBox::Ok);
+        Prompts::instance().warning(
+            this, QStringLiteral("保存エラー"),
+            QStringLiteral("%1 に保存できませんでした。\n%2").arg(path, error), QMessageBox::Ok);
 }
 
 QImage MivaroMap::renderMapPicture(const ExportChoice& choice)
@@ -107,13 +106,13 @@ QImage MivaroMap::renderMapPicture(const ExportChoice& choice)
     progress.setMinimumDuration(300);
     // The screen must not ask for its own tiles while the picture waits for its.
     mapControl->setUpdatesEnabled(false);
-    const maprender::Rendered rendered = maprender::renderWaiting(
-        *mapControl, choice.size, choice.scale, std::chrono::seconds(60),
-        [&progress](int done, int total) {
-            progress.setMaximum(total);
-            progress.setValue(done);
-            return !progress.wasCanceled();
-        });
+    const maprender::Rendered rendered =
+        maprender::renderWaiting(*mapControl, choice.size, choice.scale, std::chrono::seconds(60),
+                                 [&progress](int done, int total) {
+                                     progress.setMaximum(total);
+                                     progress.setValue(done);
+                                     return !progress.wasCanceled();
+                                 });
     mapControl->setUpdatesEnabled(true);
     mapControl->requestRedraw();
     progress.reset();
@@ -122,8 +121,7 @@ QImage MivaroMap::renderMapPicture(const ExportChoice& choice)
     QImage image = rendered.image;
     if (choice.legend) {
         const QVector<int> classes = maprender::classesInView(
-            *mapControl, {placeLayers.begin(), placeLayers.end()}, choice.size,
-            [this](int record) {
+            *mapControl, {placeLayers.begin(), placeLayers.end()}, choice.size, [this](int record) {
                 return record >= 0 && std::size_t(record) < places.size()
                            ? toIntOrZero(places[std::size_t(record)]->color)
                            : 0;

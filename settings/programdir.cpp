@@ -30,10 +30,10 @@ ProgramDirs currentDirs()
         return {overridePath(), overridePath() + QStringLiteral("/cache"), true};
     if (chosen().data.isEmpty()) {
         const QString appDir = QCoreApplication::applicationDirPath();
-        chosen() =
-            chooseProgramDirs(appDir, isWritableDir(appDir), QFileInfo(shippedDefaultsDir(appDir)).isDir(),
-                              QStandardPaths::writableLocation(QStandardPaths::AppDataLocation),
-                              QStandardPaths::writableLocation(QStandardPaths::CacheLocation));
+        chosen() = chooseProgramDirs(
+            appDir, isWritableDir(appDir), QFileInfo(shippedDefaultsDir(appDir)).isDir(),
+            QStandardPaths::writableLocation(QStandardPaths::AppDataLocation),
+            QStandardPaths::writableLocation(QStandardPaths::CacheLocation));
     }
     return chosen();
 }
@@ -60,8 +60,8 @@ ProgramDirs chooseProgramDirs(const QString& appDir, bool appDirWritable, bool i
 {
     if ((appDirWritable && !installed) || dataLocation.isEmpty())
         return {QDir::cleanPath(appDir), QDir::cleanPath(appDir) + QStringLiteral("/cache"), true};
-    const QString cache = cacheLocation.isEmpty() ? dataLocation + QStringLiteral("/cache")
-                                                  : cacheLocation;
+    const QString cache =
+        cacheLocation.isEmpty() ? dataLocation + QStringLiteral("/cache") : cacheLocation;
     return {QDir::cleanPath(dataLocation), QDir::cleanPath(cache), false};
 }
 

@@ -60,34 +60,35 @@ private slots:
         QTest::newRow("defaults") << QStringList{"--render", "o.png"} << render
                                   << "o.png|-|-|1600x1000|1|-1|0|";
         QTest::newRow("everything")
-            << QStringList{"--render", "o.png", "--center", "139.5,35.25", "--zoom", "12",
-                           "--size", "800X600", "--scale", "4", "--provider", "GSI", "l.csv"}
+            << QStringList{"--render",   "o.png",  "--center", "139.5,35.25", "--zoom",
+                           "12",         "--size", "800X600",  "--scale",     "4",
+                           "--provider", "GSI",    "l.csv"}
             << render << "o.png|139.5,35.25|12|800x600|4|3|0|l.csv";
         QTest::newRow("no tiles") << QStringList{"--no-tiles", "--render=o.png", "--zoom=0"}
                                   << render << "o.png|-|0|1600x1000|1|-1|1|";
-        QTest::newRow("largest print") << QStringList{"--render", "o", "--size", "2048x1024",
-                                                      "--scale", "4"}
-                                       << render << "o|-|-|2048x1024|4|-1|0|";
+        QTest::newRow("largest print")
+            << QStringList{"--render", "o", "--size", "2048x1024", "--scale", "4"} << render
+            << "o|-|-|2048x1024|4|-1|0|";
         QTest::newRow("unknown option") << QStringList{"--bogus"} << error << "--bogus";
         QTest::newRow("zoom 99") << QStringList{"--render", "o", "--zoom", "99"} << error
                                  << "--zoom";
-        QTest::newRow("zoom not a number") << QStringList{"--render", "o", "--zoom", "9x"}
-                                           << error << "--zoom";
+        QTest::newRow("zoom not a number")
+            << QStringList{"--render", "o", "--zoom", "9x"} << error << "--zoom";
         QTest::newRow("size 0x0") << QStringList{"--render", "o", "--size", "0x0"} << error
                                   << "--size";
-        QTest::newRow("size one side") << QStringList{"--render", "o", "--size", "800"} << error
-                                       << "--size";
-        QTest::newRow("size too wide") << QStringList{"--render", "o", "--size", "9000x10"}
-                                       << error << "--size";
+        QTest::newRow("size one side")
+            << QStringList{"--render", "o", "--size", "800"} << error << "--size";
+        QTest::newRow("size too wide")
+            << QStringList{"--render", "o", "--size", "9000x10"} << error << "--size";
         QTest::newRow("print too large")
             << QStringList{"--render", "o", "--size", "3000x1000", "--scale", "4"} << error
             << "8192";
-        QTest::newRow("center 200,100") << QStringList{"--render", "o", "--center", "200,100"}
-                                        << error << "--center";
-        QTest::newRow("center nan") << QStringList{"--render", "o", "--center", "nan,1"} << error
-                                    << "--center";
-        QTest::newRow("center one number") << QStringList{"--render", "o", "--center", "139"}
-                                           << error << "--center";
+        QTest::newRow("center 200,100")
+            << QStringList{"--render", "o", "--center", "200,100"} << error << "--center";
+        QTest::newRow("center nan")
+            << QStringList{"--render", "o", "--center", "nan,1"} << error << "--center";
+        QTest::newRow("center one number")
+            << QStringList{"--render", "o", "--center", "139"} << error << "--center";
         QTest::newRow("scale 0") << QStringList{"--render", "o", "--scale", "0"} << error
                                  << "--scale";
         QTest::newRow("provider") << QStringList{"--render", "o", "--provider", "bing"} << error
@@ -117,8 +118,10 @@ private slots:
                                         : "-",
                             r.hasZoom ? QString::number(r.zoom) : "-",
                             QStringLiteral("%1x%2").arg(r.size.width()).arg(r.size.height()),
-                            QString::number(r.scale), QString::number(r.provider),
-                            QString::number(r.noTiles), r.list}
+                            QString::number(r.scale),
+                            QString::number(r.provider),
+                            QString::number(r.noTiles),
+                            r.list}
                     .join('|');
             QCOMPARE(fields, expected);
         } else {
@@ -187,8 +190,12 @@ private slots:
         QTest::addColumn<QString>("out");
         QTest::addColumn<QString>("list");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("missing folder") << "gone/x.png" << "" << "No such file";
-        QTest::newRow("missing list") << "x.png" << "nothing.csv" << "一覧ファイルを開けません";
+        QTest::newRow("missing folder") << "gone/x.png"
+                                        << ""
+                                        << "No such file";
+        QTest::newRow("missing list") << "x.png"
+                                      << "nothing.csv"
+                                      << "一覧ファイルを開けません";
     }
 
     void renderFailures()

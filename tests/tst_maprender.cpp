@@ -60,9 +60,9 @@ private slots:
         initMivaroMapResources();
         QFile::copy(QStringLiteral(SOURCE_DIST_DIR "/classsetting.ini"),
                     dir.file("classsetting.ini"));
-        writeAll(dir.file("mivaromap.ini"),
-                 ("[General]\ncache=false\n[tiles]\nosm=" + server.urlTemplate() +
-                  "\ngsi=" + server.urlTemplate()).toUtf8());
+        writeAll(dir.file("mivaromap.ini"), ("[General]\ncache=false\n[tiles]\nosm=" +
+                                             server.urlTemplate() + "\ngsi=" + server.urlTemplate())
+                                                .toUtf8());
         AppSettings::instance().load();
     }
 
@@ -135,10 +135,10 @@ private slots:
         const double same = meanDifference(down.copy(markers), one.copy(markers));
         QVERIFY2(same < 6.0, qPrintable(QString::number(same)));
         // ...but it is no 1x picture blown up: the letters have finer edges.
-        const QImage blown =
-            one.scaled(size * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-        const double finer = meanDifference(two.copy(QRect(markers.topLeft() * 2, markers.size() * 2)),
-                                            blown.copy(QRect(markers.topLeft() * 2, markers.size() * 2)));
+        const QImage blown = one.scaled(size * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        const double finer =
+            meanDifference(two.copy(QRect(markers.topLeft() * 2, markers.size() * 2)),
+                           blown.copy(QRect(markers.topLeft() * 2, markers.size() * 2)));
         QVERIFY2(finer > 2.0, qPrintable(QString::number(finer)));
     }
 

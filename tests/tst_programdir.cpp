@@ -18,7 +18,8 @@ private slots:
         QTest::addColumn<QString>("data");
         QTest::addColumn<QString>("cache");
         QTest::addColumn<QString>("dataLocation");
-        QTest::newRow("portable copy") << true << false << "/opt/mm" << "/opt/mm/cache"
+        QTest::newRow("portable copy") << true << false << "/opt/mm"
+                                       << "/opt/mm/cache"
                                        << "/home/u/.local/share/mivaromap";
         QTest::newRow("read-only copy") << false << false << "/home/u/.local/share/mivaromap"
                                         << "/home/u/.cache/mivaromap"
@@ -30,7 +31,9 @@ private slots:
         QTest::newRow("installed, root") << true << true << "/home/u/.local/share/mivaromap"
                                          << "/home/u/.cache/mivaromap"
                                          << "/home/u/.local/share/mivaromap";
-        QTest::newRow("no data location") << false << true << "/opt/mm" << "/opt/mm/cache" << "";
+        QTest::newRow("no data location") << false << true << "/opt/mm"
+                                          << "/opt/mm/cache"
+                                          << "";
     }
 
     void choice()
