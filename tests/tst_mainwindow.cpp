@@ -12,7 +12,9 @@
 #include "support_tileserver.h"
 #include "testsupport.h"
 
+#include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
@@ -746,6 +748,30 @@ private slots:
 
         QTest::mouseClick(map, Qt::LeftButton, {}, map->rect().center() + QPoint(50, 50));
         QCOMPARE(s.w().notes().geometries().size(), 3u);
+    }
+
+    void printPicture()
+    {
+        Session s(server, castles, {"provider=1"});
+        s.show();
+        auto* map = s.w().map();
+        const QSize screen = map->size();
+        s.asked().dialogAnswers << [](QDialog* d) {
+            d->findChild<QComboBox*>("exportScale")->setCurrentIndex(1);
+            d->findChild<QCheckBox*>("exportLegend")->setChecked(true);
+            return int(QDialog::Accepted);
+        };
+        const QString path = s.dir.file("print.png");
+        s.asked().fileAnswers << path;
+        s.ui().btnMapImageSave->click();
+        QCOMPARE(s.asked().kinds(), (QStringList{"dialog", "save"}));
+        QCOMPARE(s.status(), path + QStringLiteral(" に保存しました"));
+        const QImage picture(path);
+        QCOMPARE(picture.size(), screen * 2);
+        // The tiles of the next zoom, and the legend's frame in the top-left corner.
+        QVERIFY(server.paths().filter("/osm/10/").size() > 0);
+        QCOMPARE(QColor(picture.pixel(12, 12)), QColor(120, 120, 120));
+        QVERIFY(map->isVisible() && map->updatesEnabled());
     }
 
     void tilesFromTheConfiguredServer()
