@@ -34,13 +34,6 @@ for f in "${expected[@]}"; do
     status=1
   fi
 done
-for size in 16 22 24 32 48 64 128 256; do
-  got=$(file -b "$prefix/share/icons/hicolor/${size}x${size}/apps/mivaromap.png" | grep -o '[0-9]* x [0-9]*' || true)
-  if [ "$got" != "$size x $size" ]; then
-    echo "icon ${size}x${size} is $got"
-    status=1
-  fi
-done
 
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$prefix/share/applications/org.mivaromap.MivaroMap.desktop" || status=1
