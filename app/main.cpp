@@ -1,7 +1,7 @@
 #include "app/appstyle.h"
+#include "app/commandline.h"
 #include "app/mivaromap.h"
 #include "app/rendercommand.h"
-#include "app/renderoptions.h"
 #include "app/signalclose.h"
 #include "resources/resources.h"
 #include "settings/appsettings.h"
@@ -32,6 +32,16 @@ int main(int argc, char* argv[])
         err << QStringLiteral("mivaromap: ") << command.text << Qt::endl;
         return UsageExitCode;
     }
+    case CommandLine::Action::Convert: {
+        // No window and no display: a core application is all a conversion needs.
+        QCoreApplication core(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("mivaromap"));
+        QTextStream err(stderr);
+        for (const QString& failure : setUpProgramDirs())
+            err << QStringLiteral("mivaromap: 初期ファイルを用意できません: ") << failure
+                << Qt::endl;
+        return runConvert(command.convertIn, command.convertOut, err);
+    }
     case CommandLine::Action::Render:
         // A picture needs no screen: never wait for a display that is not there.
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -40,6 +50,9 @@ int main(int argc, char* argv[])
         break;
     }
 
+    // Sized by the screen's density; pictures are drawn at its pixel ratio.
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QApplication app(argc, argv);
     // The user's data and cache folders are named after the program.
     QCoreApplication::setApplicationName(QStringLiteral("mivaromap"));
@@ -67,6 +80,8 @@ int main(int argc, char* argv[])
         // The window goes before the application object; its destructor saves the settings.
         auto window = std::make_unique<MivaroMap>();
         window->show();
+        if (!command.file.isEmpty())
+            window->openFile(command.file);
         closeWindowsOnTerminate(window.get());
         result = app.exec();
     }

@@ -1,7 +1,9 @@
 #include "app/mivaromap.h"
 
+#include "app/windowlayout.h"
 #include "map/markers.h"
 #include "prompts/prompts.h"
+#include "records/columnwidths.h"
 #include "records/sorting.h"
 #include "records/tablemodel.h"
 #include "records/tableview.h"
@@ -20,6 +22,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QSpacerItem>
 #include <QStatusBar>
 #include <QUndoStack>
@@ -43,8 +46,7 @@ MivaroMap::MivaroMap(QWidget* parent) : QMainWindow(parent), ui(std::make_unique
     pictures = new MarkerPictureCache(this);
 
     AppSettings& settings = AppSettings::instance();
-    if (settings.geometry.size() > 1)
-        restoreGeometry(settings.geometry);
+    const bool firstStart = settings.geometry.size() <= 1 || !restoreGeometry(settings.geometry);
 
     version = QStringLiteral("0.70");
     setWindowTitle(QStringLiteral("MivaroMap Ver ") + version);
@@ -116,19 +118,37 @@ MivaroMap::MivaroMap(QWidget* parent) : QMainWindow(parent), ui(std::make_unique
 
     loadPlaceFile(settings.csv_filename);
     currentFile = settings.csv_filename;
+    autoColumns = !settings.columnWidthSaved;
+    fitColumnsToContents();
+    connect(ui->tableView->horizontalHeader(), &QHeaderView::sectionResized, this, [this] {
+        // A width the user dragged is kept from now on.
+        if (!fittingColumns)
+            autoColumns = false;
+    });
 
     bulkModel = new TableModel(this);
     bulkModel->setList(&places);
     ui->tableView_2->setModel(bulkModel);
     ui->tableView_2->setList(&places);
     for (int c = 0; c < 8; ++c)
-        ui->tableView_2->setColumnWidth(c, settings.columnWidth.value(c, 40));
+        ui->tableView_2->setColumnWidth(c, ui->tableView->columnWidth(c));
+    // Placed once the form knows its minimum size.
+    if (screen()) {
+        const QRect available = screen()->availableGeometry();
+        const QSize minimum = minimumSizeHint();
+        setGeometry(firstStart ? windowlayout::firstStartGeometry(available, minimum)
+                               : windowlayout::keptOnScreen(geometry(), available, minimum));
+    }
+    if (settings.splitter.isEmpty())
+        ui->splitter->setSizes(windowlayout::firstStartSplitter(width(), tableWidth + 40));
     connect(ui->tableView, SIGNAL(HeaderClicked(int)), this, SLOT(slotHeaderClicked(int)));
 
     const int provider = settings.provider;
     QAction* chosen = providerActions[provider >= 0 && provider <= 2 ? provider : 3];
     chosen->setChecked(true);
-    mapProviderSelected(chosen);
+    // The offline map shown at the last close, or the online one when it cannot be read now.
+    if (!settings.offlineShown || !showOfflineMap(settings.offlinePath, settings.offlineTms, true))
+        mapProviderSelected(chosen);
 
     sortMode = settings.sort;
     if (!places.empty())
@@ -157,6 +177,9 @@ MivaroMap::MivaroMap(QWidget* parent) : QMainWindow(parent), ui(std::make_unique
     for (QLineEdit* edit : findChildren<QLineEdit*>())
         edit->installEventFilter(undoKeys);
 
+    // Files dropped anywhere on the window are opened.
+    setAcceptDrops(true);
+
     updateTitle();
     statusBar()->showMessage(QStringLiteral("Ready"));
     ui->lineEdit->setFocus();
@@ -166,6 +189,23 @@ MivaroMap::~MivaroMap()
 {
     onAssistClose();
 
+    // A window closed by the user has saved (or given up its settings) already.
+    if (!settingsSettled) {
+        storeWindowState();
+        // Nothing can be chosen any more; the user learns that the settings stayed as they were.
+        const fileio::WriteResult saved = AppSettings::instance().save();
+        if (!saved)
+            Prompts::instance().warning(nullptr, QStringLiteral("保存エラー"), saved.error,
+                                        QMessageBox::Ok);
+    }
+
+    // The map widget goes with the form; the layers it shares go after it.
+    delete util;
+    util = nullptr;
+}
+
+void MivaroMap::storeWindowState()
+{
     AppSettings& settings = AppSettings::instance();
     settings.csv_filename = currentFile;
     settings.zoomLevel = mapControl->getCurrentZoom();
@@ -178,15 +218,32 @@ MivaroMap::~MivaroMap()
     // Widths dragged by hand are kept for the next start.
     for (int c = 0; c < settings.columnWidth.size(); ++c)
         settings.columnWidth[c] = ui->tableView->columnWidth(c);
-    // Closing goes on either way; the user learns that the settings stayed as they were.
-    const fileio::WriteResult saved = settings.save();
-    if (!saved)
-        Prompts::instance().warning(nullptr, QStringLiteral("保存エラー"), saved.error,
-                                    QMessageBox::Ok);
+}
 
-    // The map widget goes with the form; the layers it shares go after it.
-    delete util;
-    util = nullptr;
+bool MivaroMap::saveSettingsAtClose()
+{
+    storeWindowState();
+    while (true) {
+        const fileio::WriteResult saved = AppSettings::instance().save();
+        if (saved) {
+            settingsSettled = true;
+            return true;
+        }
+        // The class edits of the session live only in the settings: closing now loses them.
+        const QMessageBox::StandardButton answer = Prompts::instance().warning(
+            this, QStringLiteral("保存エラー"),
+            saved.error + QStringLiteral("\n\n空きを作ってから「再試行」するか、「キャンセル」して"
+                                         "編集を続けてください。\n「破棄」で終了すると、分類と設定"
+                                         "の変更は失われます。"),
+            QMessageBox::Retry | QMessageBox::Cancel | QMessageBox::Discard);
+        if (answer == QMessageBox::Retry)
+            continue;
+        if (answer == QMessageBox::Discard) {
+            settingsSettled = true;
+            return true;
+        }
+        return false;
+    }
 }
 
 void MivaroMap::createActionsAndMenus()
@@ -225,6 +282,12 @@ void MivaroMap::createActionsAndMenus()
     redoAction->setEnabled(false);
     connect(redoAction, &QAction::triggered, history, &EditHistory::redo);
     connect(history->stack(), &QUndoStack::canRedoChanged, redoAction, &QAction::setEnabled);
+    toolMenu->addSeparator();
+    importAction = toolMenu->addAction(QStringLiteral("(&I) インポート..."));
+    connect(importAction, &QAction::triggered, this, &MivaroMap::importCommand);
+    exportAction = toolMenu->addAction(QStringLiteral("(&E) エクスポート..."));
+    connect(exportAction, &QAction::triggered, this, &MivaroMap::exportCommand);
+    createGeocodingActions(toolMenu);
 
     QMenu* mapMenu = menuBar()->addMenu(QStringLiteral("(&M) マップデータ切替"));
     auto* providerGroup = new QActionGroup(this);
@@ -238,6 +301,7 @@ void MivaroMap::createActionsAndMenus()
         providerGroup->addAction(action);
         providerActions[i] = action;
     }
+    createOfflineActions(mapMenu);
     connect(providerGroup, &QActionGroup::triggered, this, &MivaroMap::mapProviderSelected);
     mapMenu->addSeparator();
     cacheAction = mapMenu->addAction(QStringLiteral("(&C) データをキャッシュする"));
@@ -327,6 +391,10 @@ void MivaroMap::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    if (!saveSettingsAtClose()) {
+        event->ignore();
+        return;
+    }
     event->accept();
 }
 
@@ -364,6 +432,27 @@ void MivaroMap::onSplitterMoved(int val, int)
     const bool was = ui->splitter->blockSignals(true);
     ui->splitter->setSizes({tableWidth + 40, std::max(0, total - tableWidth - 40)});
     ui->splitter->blockSignals(was);
+}
+
+void MivaroMap::fitColumnsToContents()
+{
+    if (!autoColumns)
+        return;
+    const QFontMetrics cells = ui->tableView->fontMetrics();
+    const QFontMetrics header = ui->tableView->horizontalHeader()->fontMetrics();
+    // Names past twelve characters are cut rather than squeezing the map.
+    const int cap = cells.horizontalAdvance(QString(12, QChar(0x56FD))) + 12;
+    const QVector<int> widths =
+        contentColumnWidths(places, TableModel::headers(), cells, header, 12, 24, cap);
+    fittingColumns = true;
+    tableWidth = 0;
+    for (int c = 0; c < 8; ++c) {
+        ui->tableView->setColumnWidth(c, widths[c]);
+        if (ui->tableView_2->model())
+            ui->tableView_2->setColumnWidth(c, widths[c]);
+        tableWidth += widths[c];
+    }
+    fittingColumns = false;
 }
 
 QWidget* MivaroMap::promptParent() const

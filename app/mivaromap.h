@@ -1,6 +1,7 @@
 #pragma once
 
 #include "map/distance.h"
+#include "net/geocoding.h"
 #include "qmapcontrol/layergeometry.h"
 #include "qmapcontrol/pointworldcoord.h"
 #include "qmapcontrol/qmapcontrol.h"
@@ -11,17 +12,23 @@
 #include <QMainWindow>
 #include <QModelIndex>
 #include <QPoint>
+#include <QRectF>
 
 #include <array>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QCloseEvent;
+class QDragEnterEvent;
+class QDropEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
 class QMouseEvent;
 class QResizeEvent;
+class CoordinateFill;
+class Geocoder;
 class MarkerPictureCache;
 struct ExportChoice;
 class MivaroMapUtil;
@@ -34,7 +41,8 @@ class MainWindow;
 }
 namespace qmapcontrol {
 class LayerOverview;
-}
+class MapAdapter;
+} // namespace qmapcontrol
 namespace search {
 struct Step;
 }
@@ -64,6 +72,12 @@ public:
     // The bulk-edit table from the filter fields of its page.
     void rebuildBulkTable();
     void clearModels(int which) override;
+    // Opens a file from outside (the command line, a drop, "インポート"): our own
+    // list loads as " CSV Load" does, any other goes through the import preview.
+    bool openFile(const QString& path);
+    // "インポート" and "エクスポート" of the tools menu.
+    void importCommand();
+    void exportCommand();
 
     // For tests and the export: the map widget and the table models.
     qmapcontrol::QMapControl* map() const { return mapControl; }
@@ -77,6 +91,10 @@ public:
     const std::array<QAction*, 9>& layerMenuActions() const { return layerActions; }
     const std::array<QAction*, 4>& providerMenuActions() const { return providerActions; }
     QAction* cacheMenuAction() const { return cacheAction; }
+    // The offline map: the entry that shows it again, "オフライン地図を開く…", "地図の範囲を表示".
+    QAction* offlineMenuAction() const { return offlineAction; }
+    QAction* offlineOpenMenuAction() const { return offlineOpenAction; }
+    QAction* offlineBoundsMenuAction() const { return offlineBoundsAction; }
     QAction* distanceMenuAction() const { return distanceAction; }
     QAction* versionMenuAction() const { return versionAction; }
     const qmapcontrol::LayerGeometry& notes() const { return *notesLayer; }
@@ -95,10 +113,18 @@ public:
     QAction* undoMenuAction() const { return undoAction; }
     QAction* redoMenuAction() const { return redoAction; }
     UserAssist* openAssist() const { return assist; }
+    QAction* importMenuAction() const { return importAction; }
+    QAction* exportMenuAction() const { return exportAction; }
+    // The one place-name client of the program (made on first use).
+    Geocoder* placeSearch();
+    QAction* newPlaceHereMenuAction() const { return newPlaceHereAction; }
+    CoordinateFill* runningFill() const { return fillBatch; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
     QWidget* promptParent() const override;
     void showStatus(const QString& text, int timeout) override;
@@ -185,6 +211,17 @@ private:
     void createStatusLabels();
     // "MivaroMap Ver 0.70 - castlelist.csv", with "*" while there are unsaved changes.
     void updateTitle();
+    // The window's place, size, view and columns into the settings.
+    void storeWindowState();
+    // Writes the settings at close. On failure the user chooses: try again, stay
+    // open (false), or close without saving.
+    bool saveSettingsAtClose();
+    // Saved at close, or given up by the user: the destructor leaves them alone.
+    bool settingsSettled = false;
+    // Without widths of the user's own, the table columns fit the list loaded.
+    void fitColumnsToContents();
+    bool autoColumns = false;
+    bool fittingColumns = false;
     void setUpTileCache();
     void showF1OnVisiblePage();
     void drawPlaces();
@@ -193,6 +230,17 @@ private:
     void showAllPlaces();
     // Replaces the base map layer by one of the provider's (index 0 to 3).
     void switchProvider(int index);
+    // The base map layer for an adapter, the zoom range the map allows with it and its label.
+    void setBaseMap(const std::shared_ptr<qmapcontrol::MapAdapter>& adapter, int zoomMinimum,
+                    int zoomMaximum, const QString& label);
+    // The offline map menu entries, after the providers.
+    void createOfflineActions(QMenu* mapMenu);
+    // "オフライン地図を開く…": a file or a folder, through the prompts.
+    void openOfflineMap();
+    // Makes an .mbtiles file or a tile folder the map; false (and the previous map
+    // stays) when it cannot be read: `quiet` tells why in the status bar instead of a box.
+    bool showOfflineMap(const QString& path, bool tms, bool quiet);
+    void showOfflineBounds();
     // Shows a search step's outcome: the hit, the beep, the status, the web search.
     void applyStep(const search::Step& step);
     // Help: a press closes the open help, or opens the index at a path under
@@ -209,8 +257,13 @@ private:
     // A right click on a cell of the data table.
     void editCell(PlaceRecord* record, int column);
     void pasteCoordinates(PlaceRecord* record);
-    // The map's "XY座標に新規で部品を作成する".
-    void createPlaceAt(const PointWorldCoord& point);
+    // The map's "XY座標に新規で部品を作成する"; a name given starts the dialog with it.
+    void createPlaceAt(const PointWorldCoord& point, const QString& name = QString());
+    // Place search by name or address, and "座標の補完" (records/mivaromap_geocoding.cpp).
+    void createGeocodingActions(QMenu* menu);
+    void searchPlace();
+    void fillCoordinates(bool markedOnly);
+    void fillFinished();
     // List indexes of the rows a table model shows, in row order.
     static std::vector<int> shownRows(const TableModel* model);
 
@@ -228,11 +281,18 @@ private:
     QAction* distanceAction = nullptr;
     std::array<QAction*, 4> providerActions{};
     QAction* cacheAction = nullptr;
+    QAction* offlineAction = nullptr;
+    QAction* offlineOpenAction = nullptr;
+    QAction* offlineBoundsAction = nullptr;
+    // Degrees, x west to east, y south to north; invalid when the map shown says none.
+    QRectF offlineBounds;
     QAction* documentAction = nullptr;
     QAction* aboutQtAction = nullptr;
     QAction* versionAction = nullptr;
     QAction* undoAction = nullptr;
     QAction* redoAction = nullptr;
+    QAction* importAction = nullptr;
+    QAction* exportAction = nullptr;
     TableModel* dataModel = nullptr;
     TableModel* bulkModel = nullptr;
     std::array<QLineEdit*, 200> lineEdits{};
@@ -250,4 +310,9 @@ private:
     UserAssist* assist = nullptr;
     // Longitude and latitude under the pointer while it is over the map.
     QLabel* pointerLabel = nullptr;
+    Geocoder* geocoder = nullptr;
+    // The place the last search showed on the map, for "ここに新しい場所".
+    std::optional<geocoding::Place> foundPlace;
+    QAction* newPlaceHereAction = nullptr;
+    CoordinateFill* fillBatch = nullptr;
 };

@@ -19,10 +19,24 @@ int runRender(const RenderOptions& options, QTextStream& err, std::chrono::milli
     }
     const PlaceList places = parsePlaceLines(readPlaceLines(listPath));
 
+    // The map asked for, else the one the window last showed (an offline map too).
+    const bool offline = !options.noTiles && options.provider < 0 &&
+                         (!options.offline.isEmpty() || settings.offlineShown);
+    BaseMap base;
+    if (offline) {
+        QString error;
+        base = options.offline.isEmpty()
+                   ? offlineBaseMap(settings.offlinePath, settings.offlineTms, &error)
+                   : offlineBaseMap(options.offline, false, &error);
+        if (!base.adapter) {
+            err << QStringLiteral("オフライン地図を開けません: %1").arg(error) << Qt::endl;
+            return 1;
+        }
+    } else if (!options.noTiles) {
+        base = providerBaseMap(options.provider >= 0 ? options.provider : settings.provider);
+    }
     maprender::MapScene scene;
-    scene.setProvider(options.noTiles         ? -1
-                      : options.provider >= 0 ? options.provider
-                                              : settings.provider);
+    scene.setBaseMap(base);
     scene.setPlaces(places);
     scene.setView(options.hasCenter ? options.longitude : settings.coordX,
                   options.hasCenter ? options.latitude : settings.coordY,

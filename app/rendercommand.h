@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/renderoptions.h"
+#include "app/commandline.h"
 
 #include <QTextStream>
 

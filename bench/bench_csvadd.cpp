@@ -47,6 +47,7 @@ public:
     {
         return {};
     }
+    QString getExistingDirectory(QWidget*, const QString&, const QString&) override { return {}; }
     QColor getColor(const QColor&, QWidget*, const QString&) override { return {}; }
     QAction* execMenu(QMenu*, const QPoint&) override { return nullptr; }
     int execDialog(QDialog*) override { return 0; }

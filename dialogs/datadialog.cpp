@@ -1,5 +1,6 @@
 #include "dialogs/datadialog.h"
 
+#include "dialogs/geosearchpanel.h"
 #include "prompts/prompts.h"
 #include "records/editing.h"
 #include "records/placerecord.h"
@@ -10,10 +11,14 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QGridLayout>
+#include <QLineEdit>
+#include <QTreeWidget>
 
 DataDialog::DataDialog(const QString& name, const QString& x, const QString& y,
                        const QString& color, const QString& layer, const QString& shape,
-                       const QString& font, const QString& level, QWidget* parent)
+                       const QString& font, const QString& level, QWidget* parent,
+                       Geocoder* geocoder)
     : QDialog(parent), ui(new Ui::DataDialog), parentWindow(parent)
 {
     ui->setupUi(this);
@@ -35,6 +40,35 @@ DataDialog::DataDialog(const QString& name, const QString& x, const QString& y,
     // Not a number gives 0, which the spin boxes raise to their minimum.
     ui->spnPoint->setValue(toIntOrZero(font));
     ui->spnZoomLevel->setValue(toIntOrZero(level));
+    if (geocoder)
+        addSearch(geocoder);
+}
+
+void DataDialog::addSearch(Geocoder* geocoder)
+{
+    // Below the fields, above the buttons: the buttons' row moves down one.
+    QGridLayout* grid = ui->gridLayout;
+    const int buttonsRow = grid->rowCount() - 1;
+    QLayoutItem* buttons = grid->itemAtPosition(buttonsRow, 0);
+    grid->removeItem(buttons);
+    search = new GeoSearchPanel(geocoder, this);
+    grid->addWidget(search, buttonsRow, 0);
+    grid->addItem(buttons, buttonsRow + 1, 0);
+    setTabOrder(ui->spnZoomLevel, search->queryEdit());
+    setTabOrder(search->queryEdit(), search->resultList());
+    connect(search, &GeoSearchPanel::chosen, this, [this](const geocoding::Place& place) {
+        ui->le_coordX->setText(geocoding::coordinateText(place.longitude));
+        ui->le_coordY->setText(geocoding::coordinateText(place.latitude));
+        // A new place found by its name is most likely called so; a name the
+        // dialog filled in itself follows a later choice.
+        const QString name = ui->le_name->text().trimmed();
+        if (name.isEmpty() || name == filledName) {
+            ui->le_name->setText(place.name);
+            filledName = place.name;
+        }
+    });
+    // Room for the found places' addresses.
+    resize(qMax(width(), 680), height() + search->sizeHint().height());
 }
 
 DataDialog::~DataDialog()
@@ -100,9 +134,10 @@ void DataDialog::onMouseRightClick(const QPoint&)
 }
 
 bool editPlaceInDialog(QString& name, QString& x, QString& y, QString& color, QString& layer,
-                       QString& shape, QString& font, QString& level, QWidget* parent)
+                       QString& shape, QString& font, QString& level, QWidget* parent,
+                       Geocoder* geocoder)
 {
-    auto* dialog = new DataDialog(name, x, y, color, layer, shape, font, level, parent);
+    auto* dialog = new DataDialog(name, x, y, color, layer, shape, font, level, parent, geocoder);
     const bool accepted = Prompts::instance().execDialog(dialog) == QDialog::Accepted;
     if (accepted) {
         const Ui::DataDialog* ui = dialog->form();

@@ -15,7 +15,7 @@ namespace {
 
 WriteResult failure(int reason)
 {
-    return WriteResult{false, QString::fromLocal8Bit(std::strerror(reason))};
+    return WriteResult{false, errorReason(reason)};
 }
 
 bool writeAll(int fd, const char* data, qint64 size)
@@ -90,6 +90,39 @@ bool writeInPlace(const QByteArray& target, const QByteArray& bytes, int* reason
 }
 
 } // namespace
+
+QString errorReason(int errnum)
+{
+    const QString system = QString::fromLocal8Bit(std::strerror(errnum));
+    const char* japanese = nullptr;
+    switch (errnum) {
+    case ENOSPC:
+        japanese = "ディスクの空き容量が足りません";
+        break;
+    case EFBIG:
+        japanese = "ファイルが大きすぎます";
+        break;
+    case EACCES:
+    case EPERM:
+        japanese = "アクセスする権限がありません";
+        break;
+    case EROFS:
+        japanese = "読み取り専用のファイルシステムです";
+        break;
+    case EDQUOT:
+        japanese = "ディスクの使用量の上限に達しました";
+        break;
+    case ENOENT:
+        japanese = "フォルダがありません";
+        break;
+    case EIO:
+        japanese = "入出力エラーが起きました";
+        break;
+    default:
+        return system;
+    }
+    return QString::fromUtf8(japanese) + QStringLiteral("（") + system + QStringLiteral("）");
+}
 
 WriteResult writeFileAtomically(const QString& path, const QByteArray& bytes, Durability durability)
 {

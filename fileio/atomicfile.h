@@ -22,11 +22,17 @@ enum class Durability
 struct WriteResult
 {
     bool ok = false;
-    // The system's own reason ("No space left on device"); empty on success.
+    // Why it failed, as errorReason says it; empty on success.
     QString error;
 
     explicit operator bool() const { return ok; }
 };
+
+// The reason for a failed file operation as the user reads it: the common ones
+// in Japanese with the system's own text after it in brackets
+// ("ディスクの空き容量が足りません（No space left on device）"), any other just
+// the system's text.
+QString errorReason(int errnum);
 
 // Writes bytes to path so that the file is either the complete new content or
 // the old file untouched: a temporary file beside it is written without a

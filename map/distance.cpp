@@ -6,26 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
-#include <cstring>
 
 namespace distance {
-
-namespace {
-
-bool isZero(double v)
-{
-    std::uint64_t bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    return (bits & ~(std::uint64_t(1) << 63)) == 0;
-}
-
-} // namespace
-
-bool isUnset(const qmapcontrol::PointWorldCoord& point)
-{
-    return isZero(point.longitude()) && isZero(point.latitude());
-}
 
 double greatCircleKm(const qmapcontrol::PointWorldCoord& a, const qmapcontrol::PointWorldCoord& b)
 {
@@ -46,9 +28,10 @@ QString labelText(double km)
     return text + QStringLiteral(" km");
 }
 
-QPixmap labelPicture(double km)
+QPixmap labelPicture(double km, qreal ratio)
 {
-    QPixmap pixmap(100, 20);
+    QPixmap pixmap(qRound(100 * ratio), qRound(20 * ratio));
+    pixmap.setDevicePixelRatio(ratio);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setFont(QFont(QStringLiteral("Tahoma"), 10));
@@ -57,15 +40,24 @@ QPixmap labelPicture(double km)
     return pixmap;
 }
 
+QPixmap flagPicture(qreal ratio)
+{
+    if (ratio <= 1.0)
+        return QPixmap(QStringLiteral(":/resources/images/flag.png"));
+    QPixmap pixmap(QStringLiteral(":/resources/images/flag@2x.png"));
+    pixmap.setDevicePixelRatio(2.0);
+    return pixmap;
+}
+
 Measurement::Action Measurement::press(QEvent::Type type, const qmapcontrol::PointWorldCoord& coord)
 {
-    if (isUnset(m_a)) {
+    if (!m_a) {
         if (type != QEvent::MouseButtonPress)
             return Action::None;
         m_a = coord;
         return Action::PlantFlag;
     }
-    if (!isUnset(m_b) || type != QEvent::MouseButtonPress)
+    if (m_b || type != QEvent::MouseButtonPress)
         return Action::None;
     m_b = coord;
     return Action::Finish;
@@ -73,8 +65,8 @@ Measurement::Action Measurement::press(QEvent::Type type, const qmapcontrol::Poi
 
 void Measurement::clear()
 {
-    m_a = qmapcontrol::PointWorldCoord(0.0, 0.0);
-    m_b = qmapcontrol::PointWorldCoord(0.0, 0.0);
+    m_a.reset();
+    m_b.reset();
 }
 
 } // namespace distance

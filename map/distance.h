@@ -6,20 +6,22 @@
 #include <QPixmap>
 #include <QString>
 
+#include <optional>
+
 // Measuring the great-circle distance between two presses on the map.
 namespace distance {
-
-// A point counts as not placed when both coordinates are zero, of either sign
-// (so a press exactly at 0, 0 does not count as a first point).
-bool isUnset(const qmapcontrol::PointWorldCoord& point);
 
 // Kilometres along a sphere of radius 6371 km (spherical law of cosines).
 double greatCircleKm(const qmapcontrol::PointWorldCoord& a, const qmapcontrol::PointWorldCoord& b);
 
 // "12.345 km"
 QString labelText(double km);
-// The label drawn beside the second point: 100 x 20, transparent, black text.
-QPixmap labelPicture(double km);
+// The label drawn beside the second point: 100 x 20, transparent, black text,
+// drawn at a screen's device pixel ratio.
+QPixmap labelPicture(double km, qreal ratio = 1.0);
+// The flag of the first point, 19 x 25, its pole's foot in the bottom-right
+// corner; with twice the pixels above ratio 1.
+QPixmap flagPicture(qreal ratio = 1.0);
 
 // The two points of a measurement under way and what a press does to them.
 class Measurement
@@ -28,20 +30,24 @@ public:
     enum class Action
     {
         None,
-        PlantFlag, // a first point was taken (or a press at 0, 0 that leaves it unset)
+        PlantFlag, // the first point was taken
         Finish     // the second point was taken: draw, and the points are clear again
     };
 
     // Only real button presses count; double clicks and the like change nothing.
     Action press(QEvent::Type type, const qmapcontrol::PointWorldCoord& coord);
 
-    qmapcontrol::PointWorldCoord a() const { return m_a; }
-    qmapcontrol::PointWorldCoord b() const { return m_b; }
+    // Valid only once taken: 0, 0 is a real place in the Gulf of Guinea, so whether a
+    // point was taken is kept apart from its coordinates.
+    qmapcontrol::PointWorldCoord a() const { return m_a.value_or(qmapcontrol::PointWorldCoord()); }
+    qmapcontrol::PointWorldCoord b() const { return m_b.value_or(qmapcontrol::PointWorldCoord()); }
+    bool hasA() const { return m_a.has_value(); }
+    bool hasB() const { return m_b.has_value(); }
     void clear();
 
 private:
-    qmapcontrol::PointWorldCoord m_a{0.0, 0.0};
-    qmapcontrol::PointWorldCoord m_b{0.0, 0.0};
+    std::optional<qmapcontrol::PointWorldCoord> m_a;
+    std::optional<qmapcontrol::PointWorldCoord> m_b;
 };
 
 } // namespace distance

@@ -190,18 +190,22 @@ MapScene::~MapScene() = default;
 
 void MapScene::setProvider(int index)
 {
+    setBaseMap(index < 0 ? BaseMap() : providerBaseMap(index));
+}
+
+void MapScene::setBaseMap(const BaseMap& base)
+{
     if (m_base)
         m_map->removeLayer(m_base);
     m_base.reset();
-    if (index < 0) {
+    if (!base.adapter) {
         m_map->setZoomMinimum(0);
         m_map->setZoomMaximum(17);
         return;
     }
-    m_base =
-        std::make_shared<LayerMapAdapter>(QStringLiteral("Map"), makeProviderAdapter(index), 0, 17);
-    m_map->setZoomMinimum(providerInfo(index).zoomMinimum);
-    m_map->setZoomMaximum(providerInfo(index).zoomMaximum);
+    m_base = std::make_shared<LayerMapAdapter>(QStringLiteral("Map"), base.adapter, 0, 17);
+    m_map->setZoomMinimum(base.zoomMinimum);
+    m_map->setZoomMaximum(base.zoomMaximum);
     m_map->addLayer(m_base, 0);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "map/markers.h"
+#include "map/providers.h"
 #include "records/placerecord.h"
 
 #include <QColor>
@@ -76,6 +77,8 @@ public:
     qmapcontrol::QMapControl& map() { return *m_map; }
     // -1: no tiles at all.
     void setProvider(int index);
+    // A provider of the map menu or an offline map; no adapter: no tiles.
+    void setBaseMap(const BaseMap& base);
     // The markers of the named places; no picture files are written.
     void setPlaces(const PlaceList& places);
     // The focus point and zoom (limited to the provider's zooms).

@@ -490,7 +490,7 @@ FileWrite writeMarkerFile(const QString& path, const QByteArray& bytes, QString*
         if (::mkdir(QFile::encodeName(folder).constData(), 0777) == 0 || errno == EEXIST)
             result = fileio::writeFileAtomically(path, bytes, fileio::Durability::Drawn);
         else
-            result.error = QString::fromLocal8Bit(std::strerror(errno));
+            result.error = fileio::errorReason(errno);
     }
     if (!result) {
         if (error)

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QMutex>
 #include <QPainter>
+#include <QPair>
 #include <QRadialGradient>
 
 #include <algorithm>
@@ -30,6 +31,15 @@ QFont markerFont(const QFont& font, int pointSize)
     if (f.pointSize() != pointSize)
         f.setPointSize(pointSize);
     return f;
+}
+
+// A transparent picture of w x h pixels at ratio 1, drawn at `ratio`.
+QImage blankPicture(int w, int h, qreal ratio)
+{
+    QImage image(qRound(w * ratio), qRound(h * ratio), QImage::Format_ARGB32);
+    image.setDevicePixelRatio(ratio);
+    image.fill(0);
+    return image;
 }
 
 const QImage& castleIcon()
@@ -87,7 +97,7 @@ MarkerStyle MarkerStyle::fromSettings()
 
 bool MarkerStyle::operator==(const MarkerStyle& o) const
 {
-    return radius == o.radius && siroIcon == o.siroIcon && font == o.font;
+    return radius == o.radius && siroIcon == o.siroIcon && ratio == o.ratio && font == o.font;
 }
 
 uint qHash(const MarkerPicture& p, uint seed)
@@ -137,11 +147,10 @@ void paintLabelPicture(QPainter& painter, const QString& name, const QColor& bac
 }
 
 QImage drawLabelPicture(const QString& name, const QColor& back, const QColor& fore,
-                        const QFont& font, int pointSize)
+                        const QFont& font, int pointSize, qreal ratio)
 {
     const QSize size = labelPictureSize(name, markerMetrics(font, pointSize));
-    QImage image(size, QImage::Format_ARGB32);
-    image.fill(0);
+    QImage image = blankPicture(size.width(), size.height(), ratio);
     QPainter painter(&image);
     paintLabelPicture(painter, name, back, fore, font, pointSize);
     painter.end();
@@ -161,7 +170,7 @@ void paintCircleDisc(QPainter& painter, const QColor& back, int radius, bool sir
     painter.setPen(Qt::NoPen);
     painter.drawEllipse(QRect(QPoint(0, 0), QPoint(d - 1, d - 1)));
     if (siroIcon && !castleIcon().isNull()) {
-        // A print blows the small icon up: smoothly rather than in blocks.
+        // A finer device blows the small icon up: smoothly rather than in blocks.
         if (painter.device()->devicePixelRatioF() > 1.0 || painter.transform().isScaling())
             painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
         painter.drawImage(QRect(radius - 8, radius - 8, 16, 16), castleIcon());
@@ -179,19 +188,13 @@ void paintCircleName(QPainter& painter, const QString& name, const QFont& font, 
 
 } // namespace
 
-QImage circleBase(const QColor& back, int radius, bool siroIcon)
-{
-    return circleBaseAt(back, radius, siroIcon, 1);
-}
-
-QImage circleBaseAt(const QColor& back, int radius, bool siroIcon, int ratio)
+QImage circleBase(const QColor& back, int radius, bool siroIcon, qreal ratio)
 {
     radius = markerRadius(radius);
-    ratio = std::clamp(ratio, 1, 8);
     static QMutex mutex;
-    static QHash<QPair<quint64, int>, QImage> made;
+    static QHash<QPair<quint64, qreal>, QImage> made;
     static qint64 bytes = 0;
-    const QPair<quint64, int> key(
+    const QPair<quint64, qreal> key(
         (quint64(back.rgba()) << 32) | (quint64(radius) << 1) | (siroIcon ? 1 : 0), ratio);
     {
         QMutexLocker lock(&mutex);
@@ -200,11 +203,10 @@ QImage circleBaseAt(const QColor& back, int radius, bool siroIcon, int ratio)
             return *it;
     }
     const int d = 2 * radius;
-    QImage image(d * ratio, d * ratio,
-                 ratio == 1 ? QImage::Format_ARGB32 : QImage::Format_ARGB32_Premultiplied);
-    image.fill(0);
+    QImage image = blankPicture(d, d, ratio);
+    if (ratio != 1.0)
+        image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     QPainter painter(&image);
-    painter.scale(ratio, ratio);
     paintCircleDisc(painter, back, radius, siroIcon);
     painter.end();
 
@@ -242,16 +244,18 @@ void circleStripRows(const QString& name, const QFont& font, int radius, int poi
 }
 
 CirclePicture drawCircleParts(const QString& name, const QColor& back, const QFont& font,
-                              int radius, int pointSize, bool siroIcon)
+                              int radius, int pointSize, bool siroIcon, qreal ratio)
 {
     pointSize = markerPointSize(font, pointSize);
     radius = markerRadius(radius);
     CirclePicture picture;
-    picture.base = circleBase(back, radius, siroIcon);
+    picture.base = circleBase(back, radius, siroIcon, ratio);
     int bottom = 0;
     circleStripRows(name, font, radius, pointSize, &picture.top, &bottom);
     const int d = 2 * radius;
-    picture.strip = picture.base.copy(0, picture.top, d, bottom - picture.top);
+    picture.strip = picture.base.copy(0, qRound(picture.top * ratio), qRound(d * ratio),
+                                      qRound(bottom * ratio) - qRound(picture.top * ratio));
+    picture.strip.setDevicePixelRatio(ratio);
     if (picture.strip.isNull())
         return picture;
     QPainter painter(&picture.strip);
@@ -273,18 +277,19 @@ QImage CirclePicture::whole() const
 }
 
 QImage drawCirclePicture(const QString& name, const QColor& back, const QFont& font, int radius,
-                         int pointSize, bool siroIcon)
+                         int pointSize, bool siroIcon, qreal ratio)
 {
-    return drawCircleParts(name, back, font, radius, pointSize, siroIcon).whole();
+    return drawCircleParts(name, back, font, radius, pointSize, siroIcon, ratio).whole();
 }
 
 QImage drawMarkerPicture(const MarkerStyle& style, const MarkerPicture& picture)
 {
     if (picture.circle)
         return drawCirclePicture(picture.name, QColor::fromRgba(picture.back), style.font,
-                                 style.radius, picture.pointSize, style.siroIcon);
+                                 style.radius, picture.pointSize, style.siroIcon, style.ratio);
     return drawLabelPicture(picture.name, QColor::fromRgba(picture.back),
-                            QColor::fromRgba(picture.fore), style.font, picture.pointSize);
+                            QColor::fromRgba(picture.fore), style.font, picture.pointSize,
+                            style.ratio);
 }
 
 void paintMarkerPicture(QPainter& painter, const MarkerStyle& style, const MarkerPicture& picture)

@@ -25,8 +25,11 @@ struct MarkerStyle
     QFont font;
     int radius = 50;
     bool siroIcon = true;
+    // Device pixels per pixel: pictures for the screen are drawn at the screen's
+    // ratio (the same look, sharp on a high-density screen); files stay at 1.
+    qreal ratio = 1.0;
 
-    // From the settings: textFont, radius (limited), siroIcon.
+    // From the settings: textFont, radius (limited), siroIcon; ratio 1.
     static MarkerStyle fromSettings();
     bool operator==(const MarkerStyle& o) const;
     bool operator!=(const MarkerStyle& o) const { return !(*this == o); }
@@ -68,9 +71,10 @@ void paintLabelPicture(QPainter& painter, const QString& name, const QColor& bac
                        const QColor& fore, const QFont& font, int pointSize);
 
 // A label: the name in `fore` on a `back` box with a black frame, in `font`
-// at pointSize.
+// at pointSize. At a ratio above 1 the image has that many more pixels each
+// way and says so in its device pixel ratio; its sizes stay in pixels at 1.
 QImage drawLabelPicture(const QString& name, const QColor& back, const QColor& fore,
-                        const QFont& font, int pointSize);
+                        const QFont& font, int pointSize, qreal ratio = 1.0);
 
 // A circle marker is the disc of its class colour with the castle icon, the
 // same for every place of that class, and the rows its name crosses. Both
@@ -78,19 +82,18 @@ QImage drawLabelPicture(const QString& name, const QColor& back, const QColor& f
 struct CirclePicture
 {
     QImage base;  // the whole disc, icon included, without a name
-    QImage strip; // rows top .. top + strip height of the picture, name included
-    int top = 0;
+    QImage strip; // rows top .. bottom() of the picture, name included
+    int top = 0;  // in pixels at ratio 1, as bottom()
 
-    int bottom() const { return top + strip.height(); }
+    int bottom() const { return top + qRound(strip.height() / strip.devicePixelRatioF()); }
     // The whole picture: the base with the strip in place.
     QImage whole() const;
 };
 
-// The shared base of the circles of one colour; safe to call from any thread.
-QImage circleBase(const QColor& back, int radius, bool siroIcon);
-// The same disc drawn at `ratio` times the pixels (a print), premultiplied
-// for fast drawing; kept per colour like circleBase.
-QImage circleBaseAt(const QColor& back, int radius, bool siroIcon, int ratio);
+// The shared base of the circles of one colour, kept per colour and ratio;
+// safe to call from any thread. Above ratio 1 (a fine screen, a print) it is
+// premultiplied, for fast drawing.
+QImage circleBase(const QColor& back, int radius, bool siroIcon, qreal ratio = 1.0);
 // Paints a circle's name over its disc, with the disc's top-left corner at
 // the painter's origin.
 void paintCircleNameAt(QPainter& painter, const QString& name, const QFont& font, int radius,
@@ -99,12 +102,12 @@ void paintCircleNameAt(QPainter& painter, const QString& name, const QFont& font
 void circleStripRows(const QString& name, const QFont& font, int radius, int pointSize, int* top,
                      int* bottom);
 CirclePicture drawCircleParts(const QString& name, const QColor& back, const QFont& font,
-                              int radius, int pointSize, bool siroIcon);
+                              int radius, int pointSize, bool siroIcon, qreal ratio = 1.0);
 
 // A circle: a soft disc of `back` (radius pixels), optionally the castle icon
 // in its centre, the name in black under the centre.
 QImage drawCirclePicture(const QString& name, const QColor& back, const QFont& font, int radius,
-                         int pointSize, bool siroIcon);
+                         int pointSize, bool siroIcon, qreal ratio = 1.0);
 
 // The whole picture of a marker.
 QImage drawMarkerPicture(const MarkerStyle& style, const MarkerPicture& picture);

@@ -83,6 +83,7 @@ struct MarkerPictureCache::Private
     qint64 maxCost = 1;
     MarkerStyle style;
     bool styled = false;
+    qreal ratio = 1.0; // of the screen the pictures are shown on
     bool overview = true;
     QHash<int, QFontMetrics> metrics;
     std::vector<MarkerPicture> used;
@@ -240,7 +241,7 @@ struct MarkerPictureCache::Private
         }
         const CirclePicture parts =
             drawCircleParts(picture.name, QColor::fromRgba(picture.back), style.font, style.radius,
-                            picture.pointSize, style.siroIcon);
+                            picture.pointSize, style.siroIcon, style.ratio);
         ++drawn;
         const QImage base = b >= 0 ? kept[std::size_t(b)].image : asDrawn(parts.base);
         const QImage strip = s >= 0 ? kept[std::size_t(s)].image : asDrawn(parts.strip);
@@ -257,11 +258,14 @@ struct MarkerPictureCache::Private
     static void paintCircle(QPainter& painter, const QPointF& at, const QImage& base,
                             const QImage& strip, int top)
     {
-        const int bottom = top + strip.height();
-        painter.drawImage(at, base, QRectF(0, 0, base.width(), top));
+        // Positions in pixels at ratio 1, source rows in the pictures' own pixels.
+        const qreal r = base.devicePixelRatioF();
+        const int rows = qRound(top * r);
+        const int end = rows + strip.height();
+        painter.drawImage(at, base, QRectF(0, 0, base.width(), rows));
         painter.drawImage(at + QPointF(0, top), strip);
-        painter.drawImage(at + QPointF(0, bottom), base,
-                          QRectF(0, bottom, base.width(), base.height() - bottom));
+        painter.drawImage(at + QPointF(0, end / r), base,
+                          QRectF(0, end, base.width(), base.height() - end));
     }
 };
 
@@ -269,15 +273,16 @@ namespace {
 
 using namespace qmapcontrol;
 
-// On a device finer than the screen's pixels (a print) a marker is painted
-// afresh at that resolution: the cached picture would come out blown up.
-bool paintsFiner(QPainter& painter)
+// The cached pictures are drawn at the screen's ratio. On a device of another
+// ratio (a print at 2x or 4x) a marker is painted afresh at that resolution:
+// the cached picture would come out blown up (or needlessly fine).
+bool paintsAfresh(QPainter& painter, const MarkerStyle& style)
 {
-    return painter.device()->devicePixelRatioF() > 1.0;
+    return !qFuzzyCompare(painter.device()->devicePixelRatioF(), style.ratio);
 }
 
-void paintFiner(QPainter& painter, const QRectF& target, const QRectF& visible,
-                const QSizeF& pictureSize, const MarkerStyle& style, const MarkerPicture& picture)
+void paintAfresh(QPainter& painter, const QRectF& target, const QRectF& visible,
+                 const QSizeF& pictureSize, const MarkerStyle& style, const MarkerPicture& picture)
 {
     if (pictureSize.isEmpty())
         return;
@@ -305,8 +310,8 @@ public:
 protected:
     void drawShape(QPainter& painter, const QRectF& target, const QRectF& visible) const override
     {
-        if (paintsFiner(painter))
-            paintFiner(painter, target, visible, this->size(), m_d->style, m_picture);
+        if (paintsAfresh(painter, m_d->style))
+            paintAfresh(painter, target, visible, this->size(), m_d->style, m_picture);
         else
             Base::drawShape(painter, target, visible);
     }
@@ -335,17 +340,18 @@ public:
 protected:
     void drawShape(QPainter& painter, const QRectF& target, const QRectF&) const override
     {
-        if (paintsFiner(painter)) {
-            // The disc is the same for every circle of a colour: drawn once at that resolution.
-            const MarkerStyle& style = m_d->style;
-            const int ratio = int(std::ceil(painter.device()->devicePixelRatioF()));
+        const MarkerStyle& style = m_d->style;
+        if (paintsAfresh(painter, style)) {
+            // The disc is the same for every circle of a colour: drawn once per ratio.
+            const qreal ratio = painter.device()->devicePixelRatioF();
+            const QImage disc =
+                circleBase(QColor::fromRgba(m_picture.back), style.radius, style.siroIcon, ratio);
             painter.save();
             // Pixel for pixel: a transform that is only a move keeps Qt on its fast path.
             const QPointF at = painter.worldTransform().map(target.topLeft()) * ratio;
             painter.setWorldTransform(QTransform::fromScale(1.0 / ratio, 1.0 / ratio));
-            painter.drawImage(QPointF(std::round(at.x()), std::round(at.y())),
-                              circleBaseAt(QColor::fromRgba(m_picture.back), style.radius,
-                                           style.siroIcon, ratio));
+            painter.drawImage(QRectF(QPointF(std::round(at.x()), std::round(at.y())), disc.size()),
+                              disc, QRectF(disc.rect()));
             painter.restore();
             painter.save();
             painter.translate(target.topLeft());
@@ -395,9 +401,20 @@ qint64 MarkerPictureCache::limit() const
     return d->maxCost * 1024;
 }
 
+void MarkerPictureCache::setDeviceRatio(qreal ratio)
+{
+    d->ratio = ratio > 0.0 ? ratio : 1.0;
+}
+
+qreal MarkerPictureCache::deviceRatio() const
+{
+    return d->ratio;
+}
+
 void MarkerPictureCache::beginRefresh()
 {
-    const MarkerStyle style = MarkerStyle::fromSettings();
+    MarkerStyle style = MarkerStyle::fromSettings();
+    style.ratio = d->ratio;
     if (!d->styled || style != d->style) {
         d->clear();
         d->metrics.clear();
@@ -440,8 +457,12 @@ void MarkerPictureCache::setWritesFiles(bool on)
 
 void MarkerPictureCache::endRefresh()
 {
-    if (writesFiles)
-        writer->submit(markerFolder(), d->style, std::move(d->used));
+    if (writesFiles) {
+        // The files are the pictures at their own size, whatever the screen.
+        MarkerStyle fileStyle = d->style;
+        fileStyle.ratio = 1.0;
+        writer->submit(markerFolder(), fileStyle, std::move(d->used));
+    }
     d->used = std::vector<MarkerPicture>();
 }
 
@@ -449,7 +470,9 @@ QImage MarkerPictureCache::picture(const MarkerPlace& place)
 {
     if (!d->styled)
         beginRefresh();
-    return drawMarkerPicture(d->style, d->pictureOf(place));
+    MarkerStyle fileStyle = d->style;
+    fileStyle.ratio = 1.0;
+    return drawMarkerPicture(fileStyle, d->pictureOf(place));
 }
 
 void MarkerPictureCache::flushFiles()

@@ -68,6 +68,10 @@ public:
 
     void setLimit(qint64 bytes);
     qint64 limit() const;
+    // The device pixel ratio of the screen the map is on; taken at the next
+    // refresh (a change draws every picture again). The files stay at ratio 1.
+    void setDeviceRatio(qreal ratio);
+    qreal deviceRatio() const;
 
     // A refresh: beginRefresh, geometry for each place, endRefresh. Reads the
     // marker settings at its start; a changed style drops every picture.
@@ -79,7 +83,7 @@ public:
     // picture where two places share a name.
     void endRefresh();
 
-    // The whole picture of a place, as the map shows it and its file holds.
+    // The whole picture of a place as its file holds it (at ratio 1).
     QImage picture(const MarkerPlace& place);
 
     // Whether endRefresh hands the pictures to the file writer (on unless a

@@ -212,18 +212,20 @@ void MivaroMap::setUpTileCache()
 
 void MivaroMap::mapCacheSelected()
 {
-    AppSettings& settings = AppSettings::instance();
-    settings.cache = cacheAction->isChecked();
-    if (settings.cache)
-        mapControl->enablePersistentCache(
-            std::chrono::minutes(0),
-            QDir(QDir::homePath() + QDir::separator() + QStringLiteral("QMapControl.cache")));
-    else
-        mapControl->disablePersistentCache();
+    // The same folder as at start-up: the configured one, never a folder of its own.
+    AppSettings::instance().cache = cacheAction->isChecked();
+    setUpTileCache();
 }
 
 void MivaroMap::mapProviderSelected(QAction* action)
 {
+    if (action && action == offlineAction) {
+        const AppSettings& s = AppSettings::instance();
+        // Unreadable now: the entry of the map still shown gets its check back.
+        if (!showOfflineMap(s.offlinePath, s.offlineTms, false))
+            providerActions[std::clamp(s.provider, 0, 3)]->setChecked(true);
+        return;
+    }
     for (int i = 0; i < 4; ++i) {
         if (action == providerActions[i]) {
             switchProvider(i);
@@ -235,11 +237,28 @@ void MivaroMap::mapProviderSelected(QAction* action)
 void MivaroMap::switchProvider(int index)
 {
     AppSettings::instance().provider = index;
+    AppSettings::instance().offlineShown = false;
+    setBaseMap(makeProviderAdapter(index), providerInfo(index).zoomMinimum,
+               providerInfo(index).zoomMaximum, QString::fromUtf8(providerInfo(index).label));
+}
+
+void MivaroMap::setBaseMap(const std::shared_ptr<MapAdapter>& adapter, int zoomMinimum,
+                           int zoomMaximum, const QString& label)
+{
     auto layer = std::make_shared<LayerMapAdapter>(QStringLiteral("Map"), nullptr, 0, 17);
-    layer->setMapAdapter(makeProviderAdapter(index));
-    mapControl->setZoomMinimum(providerInfo(index).zoomMinimum);
-    mapControl->setZoomMaximum(providerInfo(index).zoomMaximum);
-    providerLabel->setText(QString::fromUtf8(providerInfo(index).label));
+    layer->setMapAdapter(adapter);
+    mapControl->setZoomMinimum(zoomMinimum);
+    mapControl->setZoomMaximum(zoomMaximum);
+    // A map's own name may be long: the label keeps its width, the tooltip has it all.
+    providerLabel->setText(label);
+    const int over = providerLabel->sizeHint().width() - providerLabel->width();
+    if (over > 0) {
+        const QFontMetrics metrics = providerLabel->fontMetrics();
+        providerLabel->setText(
+            metrics.elidedText(label, Qt::ElideRight, metrics.horizontalAdvance(label) - over));
+    }
+    providerLabel->setToolTip(label);
+    offlineBoundsAction->setEnabled(adapter->offlineReader() && offlineBounds.isValid());
     // One base map at a time, always under the notes and the places.
     if (baseLayer)
         mapControl->removeLayer(baseLayer);
@@ -307,7 +326,8 @@ void MivaroMap::refreshPlaces()
 
 void MivaroMap::drawPlaces()
 {
-    // Every named place is drawn, whatever the tables show.
+    // Every named place is drawn, whatever the tables show, sharp on the map's screen.
+    pictures->setDeviceRatio(mapControl->devicePixelRatioF());
     const MarkerGeometries markers = buildMarkers(places, *pictures);
     showMarkers(placeLayers, markers);
 }

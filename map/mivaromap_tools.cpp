@@ -32,7 +32,7 @@ void MivaroMap::calculateDistanceClick(QMouseEvent* mouse_event, PointWorldCoord
         return;
     case distance::Measurement::Action::PlantFlag: {
         auto flag = std::make_shared<GeometryPointImage>(
-            press_coordinate, std::string(":/resources/images/flag.png"), 0, 17);
+            press_coordinate, distance::flagPicture(mapControl->devicePixelRatioF()), 0, 17);
         flag->setAlignmentType(Geometry::AlignmentType(5), true);
         notesLayer->addGeometry(flag, false);
         return;
@@ -45,7 +45,8 @@ void MivaroMap::calculateDistanceClick(QMouseEvent* mouse_event, PointWorldCoord
     const PointWorldCoord b = measurement.b();
     const double km = distance::greatCircleKm(a, b);
     notesLayer->addGeometry(std::make_shared<GeometryLineString>(std::vector{a, b}, 0, 17), false);
-    auto label = std::make_shared<GeometryPointImage>(b, distance::labelPicture(km), 0, 17);
+    auto label = std::make_shared<GeometryPointImage>(
+        b, distance::labelPicture(km, mapControl->devicePixelRatioF()), 0, 17);
     label->setAlignmentType(Geometry::AlignmentType(4), true);
     notesLayer->addGeometry(label, false);
 

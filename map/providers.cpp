@@ -1,6 +1,7 @@
 #include "map/providers.h"
 
 #include "qmapcontrol/mapadapter.h"
+#include "qmapcontrol/offlinetiles.h"
 #include "settings/appsettings.h"
 
 #include <algorithm>
@@ -8,6 +9,9 @@
 using namespace qmapcontrol;
 
 namespace {
+// Zoom levels past an offline map's last tiles, shown by blowing those up.
+constexpr int OverZoomLevels = 3;
+
 const ProviderInfo providers[ProviderCount] = {
     {"google", 0, 17, "マップデータ : Google"},
     {"osm", 0, 17, "マップデータ : OpenStreatMap"},
@@ -55,4 +59,22 @@ std::shared_ptr<MapAdapter> makeProviderAdapter(int index)
         return s.tilesGsi.isEmpty() ? std::make_shared<MapAdapterJPN>()
                                     : std::make_shared<MapAdapterJPN>(s.tilesGsi);
     }
+}
+
+BaseMap providerBaseMap(int index)
+{
+    const ProviderInfo& info = providerInfo(index);
+    return {makeProviderAdapter(index), info.zoomMinimum, info.zoomMaximum,
+            QString::fromUtf8(info.label)};
+}
+
+BaseMap offlineBaseMap(const QString& path, bool tms, QString* error)
+{
+    const std::shared_ptr<MapAdapterOffline> adapter =
+        makeOfflineAdapter(path, tms ? TileRowOrder::Tms : TileRowOrder::Xyz, error);
+    if (!adapter)
+        return {};
+    const OfflineMapInfo& info = adapter->info();
+    return {adapter, info.zoomMinimum, std::min(info.zoomMaximum + OverZoomLevels, 20),
+            QStringLiteral("マップデータ : %1").arg(info.name)};
 }

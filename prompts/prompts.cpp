@@ -64,6 +64,11 @@ QString QtPrompts::getOpenFileName(QWidget* parent, const QString& caption, cons
     return QFileDialog::getOpenFileName(parent, caption, dir, filter);
 }
 
+QString QtPrompts::getExistingDirectory(QWidget* parent, const QString& caption, const QString& dir)
+{
+    return QFileDialog::getExistingDirectory(parent, caption, dir);
+}
+
 QString QtPrompts::getSaveFileName(QWidget* parent, const QString& caption, const QString& dir,
                                    const QString& filter)
 {

@@ -38,6 +38,9 @@ public:
                                     const QString& filter) = 0;
     virtual QString getSaveFileName(QWidget* parent, const QString& caption, const QString& dir,
                                     const QString& filter) = 0;
+    // A folder to open; empty when cancelled.
+    virtual QString getExistingDirectory(QWidget* parent, const QString& caption,
+                                         const QString& dir) = 0;
     virtual QColor getColor(const QColor& initial, QWidget* parent, const QString& title) = 0;
     // Shows a popup menu at a global position; the chosen action (already
     // triggered, as a real menu does), or null.
@@ -71,6 +74,8 @@ public:
                             const QString& filter) override;
     QString getSaveFileName(QWidget* parent, const QString& caption, const QString& dir,
                             const QString& filter) override;
+    QString getExistingDirectory(QWidget* parent, const QString& caption,
+                                 const QString& dir) override;
     QColor getColor(const QColor& initial, QWidget* parent, const QString& title) override;
     QAction* execMenu(QMenu* menu, const QPoint& globalPos) override;
     int execDialog(QDialog* dialog) override;

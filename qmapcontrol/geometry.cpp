@@ -268,7 +268,7 @@ void GeometryPointImageScaled::drawShape(QPainter& painter, const QRectF& target
                         visible.width() * sx, visible.height() * sy);
     // Smoothing pays off for moderate enlargements; far beyond, a handful of
     // source pixels fill the screen and bilinear filtering only costs time.
-    const double scale = target.width() / pixmap.width();
+    const double scale = target.width() * pixmap.devicePixelRatioF() / pixmap.width();
     const bool smooth = scale > 1.0 && scale <= 4.0;
     if (smooth)
         painter.setRenderHint(QPainter::SmoothPixmapTransform, true);

@@ -161,8 +161,12 @@ const std::vector<LayerOverview::Cluster>& LayerOverview::clusters(int zoom)
     return m_clusters[std::size_t(zoom)];
 }
 
-const QPixmap& LayerOverview::sprite(int count, QRgb color)
+const QPixmap& LayerOverview::sprite(int count, QRgb color, qreal ratio)
 {
+    if (ratio != m_spriteRatio) {
+        m_sprites.clear();
+        m_spriteRatio = ratio;
+    }
     const quint64 key = (quint64(std::min(count, 1 << 30)) << 32) | color;
     auto it = m_sprites.find(key);
     if (it != m_sprites.end())
@@ -171,7 +175,9 @@ const QPixmap& LayerOverview::sprite(int count, QRgb color)
         m_sprites.clear();
     const double r = radiusFor(count);
     const int size = int(std::ceil(2 * r)) + 4;
-    QPixmap pixmap(size, size);
+    const int pixels = qRound(size * ratio);
+    QPixmap pixmap(pixels, pixels);
+    pixmap.setDevicePixelRatio(ratio);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing, true);
@@ -211,15 +217,16 @@ void LayerOverview::draw(QPainter& painter, const MapView& view)
     int last = -1;
     const double m = margin / view.worldSize();
     view.copiesShowing(-m, 1.0 + m, &first, &last);
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     for (int copy = first; copy <= last; ++copy) {
         for (const Cluster& c : shown) {
             const QPointF at = view.toScreen(c.centre, copy);
             if (!area.contains(at))
                 continue;
-            const QPixmap& pixmap = sprite(c.count, c.color);
-            painter.drawPixmap(QPointF(std::floor(at.x() - pixmap.width() / 2.0 + 0.5),
-                                       std::floor(at.y() - pixmap.height() / 2.0 + 0.5)),
-                               pixmap);
+            const QPixmap& pixmap = sprite(c.count, c.color, ratio);
+            const double half = pixmap.width() / ratio / 2.0;
+            painter.drawPixmap(
+                QPointF(std::floor(at.x() - half + 0.5), std::floor(at.y() - half + 0.5)), pixmap);
         }
     }
 }

@@ -68,7 +68,8 @@ private:
     // Gathers the points again when a source changed since the last look.
     void update();
     std::vector<Cluster> makeClusters(int zoom) const;
-    const QPixmap& sprite(int count, QRgb color);
+    // The dot or cluster disc drawn at a device pixel ratio (the painted device's).
+    const QPixmap& sprite(int count, QRgb color, qreal ratio);
 
     std::vector<std::shared_ptr<LayerGeometry>> m_sources;
     // Per source: its revision and visibility when the points were gathered.
@@ -78,6 +79,7 @@ private:
     std::array<std::vector<Cluster>, 21> m_clusters;
     std::array<bool, 21> m_clustered{};
     QHash<quint64, QPixmap> m_sprites;
+    qreal m_spriteRatio = 1.0; // of the sprites kept
 };
 
 } // namespace qmapcontrol

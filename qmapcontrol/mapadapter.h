@@ -4,7 +4,11 @@
 #include <QString>
 #include <QUrl>
 
+#include <memory>
+
 namespace qmapcontrol {
+
+class OfflineReader;
 
 // A tile provider: a URL template with {z}, {x} and {y}, the zoom range of its
 // tiles and the attribution text drawn on the map.
@@ -28,6 +32,9 @@ public:
 
     // The address of one tile.
     QUrl tileQuery(int x, int y, int z) const;
+    // Set for a map read from a file or a folder: its tiles come from there, never
+    // from the network or the persistent cache.
+    virtual std::shared_ptr<OfflineReader> offlineReader() const { return {}; }
 
     // A folder name for tiles of this template: the host (made safe) and a
     // hash of the template, so that two servers never share a folder. Query

@@ -3,19 +3,26 @@
 #include "fileio/atomicfile.h"
 #include "qmapcontrol/diskcache.h"
 #include "qmapcontrol/mapadapter.h"
+#include "qmapcontrol/offlinetiles.h"
+#include "qmapcontrol/replywatch.h"
 
 #include <QBuffer>
 #include <QCache>
 #include <QElapsedTimer>
 #include <QHash>
 #include <QImageReader>
+#include <QMutex>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSet>
+#include <QThread>
 #include <QTimer>
+#include <QWaitCondition>
 
 #include <algorithm>
+#include <deque>
+#include <functional>
 #include <limits>
 #include <vector>
 
@@ -80,10 +87,9 @@ struct Job
     // The disk had nothing usable for this tile (or the cache is off).
     bool diskMissed = false;
     std::weak_ptr<MapAdapter> adapter;
-    // Why the request was aborted by us (too big, too slow); empty otherwise.
-    QString abortReason;
-    // What arrived so far, taken as it comes so that its size is known at once.
-    QByteArray body;
+    // Set for a tile of an offline map.
+    std::weak_ptr<OfflineReader> reader;
+    bool offline = false;
 };
 
 struct Failure
@@ -91,6 +97,116 @@ struct Failure
     qint64 retryAt = 0;
     int count = 0;
     bool diskMissed = false;
+};
+
+struct OfflineResult
+{
+    QString id;
+    OfflineSession::Result result = OfflineSession::Result::Missing;
+    QImage image;
+    QString error;
+};
+
+// Reads and decodes the tiles of offline maps on a thread of its own, so that a
+// slow disk never stalls the window. Each map's session (its SQLite connection)
+// is opened, used and closed on this thread.
+class OfflineWorker : public QThread
+{
+public:
+    explicit OfflineWorker(std::function<void(OfflineResult)> deliver)
+        : m_deliver(std::move(deliver))
+    {
+    }
+    ~OfflineWorker() override { stop(); }
+
+    void add(const Job& job)
+    {
+        QMutexLocker lock(&m_mutex);
+        m_jobs.push_back(job);
+        m_wake.wakeOne();
+    }
+
+    // Takes the waiting jobs that match out of the queue; their ids.
+    template <typename Predicate> QStringList drop(Predicate unwanted)
+    {
+        QStringList dropped;
+        QMutexLocker lock(&m_mutex);
+        for (auto it = m_jobs.begin(); it != m_jobs.end();) {
+            if (unwanted(*it)) {
+                dropped << it->id;
+                it = m_jobs.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        return dropped;
+    }
+
+    // Waits for the one tile being read at most.
+    void stop()
+    {
+        {
+            QMutexLocker lock(&m_mutex);
+            m_stopping = true;
+            m_wake.wakeOne();
+        }
+        wait();
+    }
+
+protected:
+    void run() override
+    {
+        std::vector<std::pair<std::weak_ptr<OfflineReader>, std::unique_ptr<OfflineSession>>>
+            sessions;
+        for (;;) {
+            Job job;
+            {
+                QMutexLocker lock(&m_mutex);
+                while (m_jobs.empty() && !m_stopping)
+                    m_wake.wait(&m_mutex);
+                if (m_stopping)
+                    break;
+                job = m_jobs.front();
+                m_jobs.pop_front();
+            }
+            // Maps no longer shown close their files here, on the thread that opened them.
+            sessions.erase(std::remove_if(sessions.begin(), sessions.end(),
+                                          [](const auto& s) { return s.first.expired(); }),
+                           sessions.end());
+            OfflineResult done;
+            done.id = job.id;
+            const std::shared_ptr<OfflineReader> reader = job.reader.lock();
+            if (!reader) {
+                m_deliver(std::move(done));
+                continue;
+            }
+            OfflineSession* session = nullptr;
+            for (const auto& s : sessions) {
+                if (s.first.lock() == reader)
+                    session = s.second.get();
+            }
+            if (!session) {
+                std::unique_ptr<OfflineSession> opened = reader->session(&done.error);
+                if (!opened) {
+                    done.result = OfflineSession::Result::Failed;
+                    m_deliver(std::move(done));
+                    continue;
+                }
+                session = opened.get();
+                sessions.emplace_back(reader, std::move(opened));
+            }
+            done.result = readOfflineTile(*session, job.z, job.x, job.y, &done.image, &done.error);
+            m_deliver(std::move(done));
+        }
+        sessions.clear();
+    }
+
+private:
+    std::function<void(OfflineResult)> m_deliver;
+    QMutex m_mutex;
+    QWaitCondition m_wake;
+    std::deque<Job> m_jobs;
+    bool m_stopping = false;
 };
 
 } // namespace
@@ -106,8 +222,15 @@ struct TileSource::Private
     QList<Job> diskQueue;
     QList<Job> networkQueue;
     QHash<QNetworkReply*, Job> running;
-    // Every tile id that sits in one of the three above.
+    // Every tile id that sits in one of the three above, or with the offline worker.
     QSet<QString> pending;
+    std::unique_ptr<OfflineWorker> offline;
+    int offlineWaiting = 0;
+    // Tiles an offline map does not have: the parent is drawn, they are not asked again.
+    QSet<QString> offlineAbsent;
+    // The reader each offline cache name was last read through: a map opened anew
+    // (perhaps rebuilt since) is read afresh.
+    QHash<QString, std::weak_ptr<OfflineReader>> offlineReaders;
 
     QHash<QString, Failure> failures; // by URL
     QHash<QString, int> refused;      // provider template -> HTTP status
@@ -135,6 +258,7 @@ struct TileSource::Private
 
     ~Private()
     {
+        offline.reset();
         const auto replies = running.keys();
         running.clear();
         for (QNetworkReply* reply : replies)
@@ -163,6 +287,10 @@ struct TileSource::Private
 
     void request(const std::shared_ptr<MapAdapter>& adapter, int z, int x, int y)
     {
+        if (const std::shared_ptr<OfflineReader> reader = adapter->offlineReader()) {
+            requestOffline(adapter, reader, z, x, y);
+            return;
+        }
         if (refused.contains(adapter->urlTemplate())) {
             tellRefused(adapter, refused.value(adapter->urlTemplate()));
             return;
@@ -183,6 +311,81 @@ struct TileSource::Private
         }
         job.diskMissed = true;
         enqueueNetwork(job);
+    }
+
+    void requestOffline(const std::shared_ptr<MapAdapter>& adapter,
+                        const std::shared_ptr<OfflineReader>& reader, int z, int x, int y)
+    {
+        const QString cacheName = adapter->cacheName();
+        std::weak_ptr<OfflineReader>& known = offlineReaders[cacheName];
+        if (known.lock() != reader) {
+            known = reader;
+            forgetTilesOf(cacheName);
+        }
+        const QString id = tileId(cacheName, z, x, y);
+        if (pending.contains(id) || memory.contains(id) || offlineAbsent.contains(id) ||
+            backingOff(id))
+            return;
+        if (!offline) {
+            offline = std::make_unique<OfflineWorker>([q = q](OfflineResult done) {
+                QMetaObject::invokeMethod(
+                    q, [q, done = std::move(done)] { q->d->offlineDone(done); },
+                    Qt::QueuedConnection);
+            });
+            offline->start(QThread::LowPriority);
+        }
+        Job job;
+        job.cacheName = cacheName;
+        job.id = id;
+        job.z = z;
+        job.x = x;
+        job.y = y;
+        job.adapter = adapter;
+        job.reader = reader;
+        job.offline = true;
+        pending.insert(id);
+        ++offlineWaiting;
+        offline->add(job);
+    }
+
+    void forgetTilesOf(const QString& cacheName)
+    {
+        const QString prefix = cacheName + QLatin1Char('/');
+        for (const QString& key : memory.keys()) {
+            if (key.startsWith(prefix))
+                memory.remove(key);
+        }
+        for (auto it = offlineAbsent.begin(); it != offlineAbsent.end();)
+            it = it->startsWith(prefix) ? offlineAbsent.erase(it) : std::next(it);
+        for (auto it = failures.begin(); it != failures.end();)
+            it = it.key().startsWith(prefix) ? failures.erase(it) : std::next(it);
+    }
+
+    void offlineDone(const OfflineResult& done)
+    {
+        if (pending.remove(done.id))
+            --offlineWaiting;
+        switch (done.result) {
+        case OfflineSession::Result::Found:
+            failures.remove(done.id);
+            remember(done.id, QPixmap::fromImage(done.image));
+            tellErrors();
+            emit q->tileReady();
+            return;
+        case OfflineSession::Result::Missing:
+            // A long session over a large map: the set is only a shortcut.
+            if (offlineAbsent.size() > 100000)
+                offlineAbsent.clear();
+            offlineAbsent.insert(done.id);
+            return;
+        case OfflineSession::Result::Failed: {
+            Job job;
+            job.id = done.id;
+            job.offline = true;
+            recordFailure(job, done.error);
+            return;
+        }
+        }
     }
 
     void enqueueNetwork(const Job& job)
@@ -260,15 +463,6 @@ struct TileSource::Private
             q, [q = q, e = written.error] { emit q->cacheWriteFailed(e); }, Qt::QueuedConnection);
     }
 
-    void abortRequest(QNetworkReply* reply, const QString& reason)
-    {
-        const auto it = running.find(reply);
-        if (it == running.end() || reply->isFinished())
-            return;
-        it->abortReason = reason;
-        reply->abort();
-    }
-
     void startRequests()
     {
         while (running.size() < maxRequestsInFlight && !networkQueue.isEmpty()) {
@@ -285,46 +479,8 @@ struct TileSource::Private
             running.insert(reply, job);
             QObject::connect(reply, &QNetworkReply::finished, q,
                              [this, reply] { finished(reply); });
-            watch(reply);
+            ReplyWatch::watch(reply, {stallLimit, deadline, maxTileBytes});
         }
-    }
-
-    // A server that sends too much, too slowly or nothing at all must not hold a
-    // request slot (or memory) for ever.
-    void watch(QNetworkReply* reply)
-    {
-        auto* total = new QTimer(reply);
-        total->setSingleShot(true);
-        QObject::connect(total, &QTimer::timeout, q, [this, reply] {
-            abortRequest(reply, QStringLiteral("応答が %1 秒で終わりません")
-                                    .arg(double(deadline.count()) / 1000.0));
-        });
-        total->start(int(deadline.count()));
-        auto* stall = new QTimer(reply);
-        stall->setSingleShot(true);
-        QObject::connect(stall, &QTimer::timeout, q, [this, reply] {
-            abortRequest(reply, QStringLiteral("応答が %1 秒止まりました")
-                                    .arg(double(stallLimit.count()) / 1000.0));
-        });
-        stall->start(int(stallLimit.count()));
-        QObject::connect(reply, &QNetworkReply::metaDataChanged, stall,
-                         qOverload<>(&QTimer::start));
-        QObject::connect(reply, &QNetworkReply::readyRead, q, [this, reply, stall] {
-            stall->start();
-            const auto it = running.find(reply);
-            if (it == running.end())
-                return;
-            it->body += reply->readAll();
-            const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-            if (it->body.size() > maxTileBytes || length.toLongLong() > maxTileBytes)
-                abortRequest(reply, tooMuch());
-        });
-    }
-
-    QString tooMuch() const
-    {
-        return QStringLiteral("応答が %1 MB を超えました")
-            .arg(double(maxTileBytes) / (1024 * 1024));
     }
 
     void finished(QNetworkReply* reply)
@@ -336,20 +492,20 @@ struct TileSource::Private
             return;
         Job job = it.value();
         running.erase(it);
-        if (job.abortReason.isEmpty())
-            job.body += reply->readAll();
+        ReplyWatch* watch = ReplyWatch::of(reply);
+        const QString abortReason = watch->abortReason();
+        const QByteArray bytes = watch->takeBody();
         pending.remove(job.id);
 
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (!job.abortReason.isEmpty()) {
-            recordFailure(job, job.abortReason);
+        if (!abortReason.isEmpty()) {
+            recordFailure(job, abortReason);
         } else if (status == 401 || status == 403) {
             refuse(job, status);
         } else if (reply->error() == QNetworkReply::NoError && status == 200 &&
-                   job.body.size() > maxTileBytes) {
-            recordFailure(job, tooMuch());
+                   bytes.size() > maxTileBytes) {
+            recordFailure(job, ReplyWatch::tooMuchText(maxTileBytes));
         } else if (reply->error() == QNetworkReply::NoError && status == 200) {
-            const QByteArray& bytes = job.body;
             QPixmap pixmap;
             const QString refused = decodeTile(bytes, &pixmap);
             if (refused.isEmpty()) {
@@ -379,7 +535,8 @@ struct TileSource::Private
             for (auto it = failures.begin(); it != failures.end();)
                 it = it->retryAt <= now ? failures.erase(it) : std::next(it);
         }
-        Failure& failure = failures[job.url.toString()];
+        // An offline tile has no address: its id stands in.
+        Failure& failure = failures[job.offline ? job.id : job.url.toString()];
         failure.count = qMin(failure.count + 1, 5);
         failure.retryAt = clock.elapsed() + retryDelay.count() * (qint64(1) << (failure.count - 1));
         failure.diskMissed = job.diskMissed;
@@ -436,6 +593,12 @@ struct TileSource::Private
     template <typename Predicate> void drop(Predicate unwanted)
     {
         dropQueued(unwanted);
+        if (offline) {
+            for (const QString& id : offline->drop(unwanted)) {
+                if (pending.remove(id))
+                    --offlineWaiting;
+            }
+        }
 
         QList<QNetworkReply*> aborted;
         for (auto it = running.begin(); it != running.end();) {
@@ -599,7 +762,7 @@ int TileSource::requestsInFlight() const
 
 int TileSource::requestsQueued() const
 {
-    return d->diskQueue.size() + d->networkQueue.size();
+    return d->diskQueue.size() + d->networkQueue.size() + d->offlineWaiting;
 }
 
 } // namespace qmapcontrol

@@ -41,12 +41,14 @@ private:
 class EditHistory::AppendCommand : public QUndoCommand
 {
 public:
-    AppendCommand(EditHistory* owner, std::unique_ptr<PlaceRecord> record, const QString& text,
-                  const Effect& effect)
+    AppendCommand(EditHistory* owner, PlaceList records, const QString& text, const Effect& effect)
         : QUndoCommand(text), owner(owner), effect(effect)
     {
-        held.emplace_back(int(owner->places->size()), std::move(record));
-        pointer = held.front().second.get();
+        int index = int(owner->places->size());
+        for (auto& record : records) {
+            pointers.push_back(record.get());
+            held.emplace_back(index++, std::move(record));
+        }
     }
     void redo() override
     {
@@ -55,14 +57,36 @@ public:
     }
     void undo() override
     {
-        held = editing::takeRecords(*owner->places, {pointer});
+        held = editing::takeRecords(*owner->places, pointers);
         owner->apply(effect);
     }
 
 private:
     EditHistory* owner;
     std::vector<editing::TakenRecord> held;
-    PlaceRecord* pointer = nullptr;
+    std::vector<PlaceRecord*> pointers;
+    Effect effect;
+};
+
+// The other list is held here while it is not the shown one.
+class EditHistory::ReplaceCommand : public QUndoCommand
+{
+public:
+    ReplaceCommand(EditHistory* owner, PlaceList list, const QString& text, const Effect& effect)
+        : QUndoCommand(text), owner(owner), other(std::move(list)), effect(effect)
+    {
+    }
+    void redo() override { swapLists(); }
+    void undo() override { swapLists(); }
+
+private:
+    void swapLists()
+    {
+        owner->places->swap(other);
+        owner->apply(effect);
+    }
+    EditHistory* owner;
+    PlaceList other;
     Effect effect;
 };
 
@@ -113,8 +137,22 @@ void EditHistory::changeFields(std::vector<FieldChange> changes, const QString& 
 void EditHistory::appendRecord(std::unique_ptr<PlaceRecord> record, const QString& text,
                                const Effect& effect)
 {
-    if (record)
-        undoStack->push(new AppendCommand(this, std::move(record), text, effect));
+    if (!record)
+        return;
+    PlaceList one;
+    one.push_back(std::move(record));
+    undoStack->push(new AppendCommand(this, std::move(one), text, effect));
+}
+
+void EditHistory::appendRecords(PlaceList records, const QString& text, const Effect& effect)
+{
+    if (!records.empty())
+        undoStack->push(new AppendCommand(this, std::move(records), text, effect));
+}
+
+void EditHistory::replaceList(PlaceList list, const QString& text, const Effect& effect)
+{
+    undoStack->push(new ReplaceCommand(this, std::move(list), text, effect));
 }
 
 void EditHistory::removeRecords(const std::vector<PlaceRecord*>& records, const QString& text,

@@ -57,6 +57,10 @@ public:
     // Appends a record to the list.
     void appendRecord(std::unique_ptr<PlaceRecord> record, const QString& text,
                       const Effect& effect);
+    // Appends many records as one step (an import).
+    void appendRecords(PlaceList records, const QString& text, const Effect& effect);
+    // Puts another list in place of the whole one, as one step that undo takes back.
+    void replaceList(PlaceList list, const QString& text, const Effect& effect);
     // Takes records out of the list.
     void removeRecords(const std::vector<PlaceRecord*>& records, const QString& text,
                        const Effect& effect);
@@ -73,6 +77,7 @@ private:
     class FieldsCommand;
     class AppendCommand;
     class RemoveCommand;
+    class ReplaceCommand;
 
     PlaceList* places;
     Apply apply;

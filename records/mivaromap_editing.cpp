@@ -159,15 +159,15 @@ void MivaroMap::geometryClicked(const Geometry* geometry)
                           {EditHistory::Save::Autosave, EditHistory::Refresh::Places});
 }
 
-void MivaroMap::createPlaceAt(const PointWorldCoord& point)
+void MivaroMap::createPlaceAt(const PointWorldCoord& point, const QString& startName)
 {
-    QString name = lastMissedName;
+    QString name = startName.isEmpty() ? lastMissedName : startName;
     QString x = QString::number(point.longitude(), 'f', 14);
     QString y = QString::number(point.latitude(), 'f', 14);
     QString color = QStringLiteral("0"), layer = QStringLiteral("1");
     QString shape = QStringLiteral("Image"), font = QStringLiteral("11");
     QString level = QStringLiteral("10");
-    if (!editPlaceInDialog(name, x, y, color, layer, shape, font, level, this))
+    if (!editPlaceInDialog(name, x, y, color, layer, shape, font, level, this, placeSearch()))
         return;
     auto record = std::make_unique<PlaceRecord>();
     editing::setFields(*record, {name, x, y, color, layer, shape, font, level});

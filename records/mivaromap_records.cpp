@@ -82,6 +82,7 @@ void MivaroMap::placesChanged()
 void MivaroMap::on_btnLoad_clicked()
 {
     loadCommand();
+    fitColumnsToContents();
 }
 
 void MivaroMap::on_btnCSVAdd_clicked()

@@ -85,7 +85,9 @@ QStringList readRecord(const QStringList& lines, int& lineNo)
         }
         const int comma = line.indexOf(QLatin1Char(','), pos);
         if (comma < 0) {
-            fields << line.mid(pos);
+            // A CR LF line end: the CR is no part of the last field.
+            fields << (line.endsWith(QLatin1Char('\r')) ? line.mid(pos, line.size() - 1 - pos)
+                                                        : line.mid(pos));
             return fields;
         }
         fields << line.mid(pos, comma - pos);
@@ -95,8 +97,9 @@ QStringList readRecord(const QStringList& lines, int& lineNo)
 
 QString quoted(const QString& field)
 {
+    // A CR is quoted too: bare at a line end it would be read as part of the line end.
     if (!field.contains(QLatin1Char(',')) && !field.contains(QLatin1Char('"')) &&
-        !field.contains(QLatin1Char('\n')))
+        !field.contains(QLatin1Char('\n')) && !field.contains(QLatin1Char('\r')))
         return field;
     QString out = field;
     out.replace(QLatin1String("\""), QLatin1String("\"\""));
@@ -172,7 +175,9 @@ QString formatPlaceLine(const PlaceRecord& record)
 
 QString withCsvSuffix(const QString& name)
 {
-    return name.contains(QLatin1String(".csv")) ? name : name + QStringLiteral(".csv");
+    return name.contains(QLatin1String(".csv"), Qt::CaseInsensitive)
+               ? name
+               : name + QStringLiteral(".csv");
 }
 
 bool writePlaceFile(const PlaceList& places, const QString& path, QString* error)

@@ -10,8 +10,9 @@
 
 // The place list file: UTF-8 (written with a byte-order mark), one record per
 // line ending in "\n", eight comma-separated fields, no header. A field holding
-// ",", a double quote or a line break is written in double quotes with inner
+// ",", a double quote, a line break or a CR is written in double quotes with inner
 // quotes doubled; every other line is written exactly as the plain format does.
+// A CR that ends a line outside quotes is part of the line end (CR LF files).
 
 // programDir() + "/castlelist.csv".
 QString defaultPlaceFile();
@@ -41,7 +42,7 @@ PlaceList parsePlaceLines(const QStringList& lines);
 // One record as a file line, with its line feed.
 QString formatPlaceLine(const PlaceRecord& record);
 
-// ".csv" appended unless the name already contains it (case-sensitive, anywhere).
+// ".csv" appended unless the name already contains it (in any letter case, anywhere).
 QString withCsvSuffix(const QString& name);
 
 // Writes the list atomically (a temporary file renamed over the old one).

@@ -133,7 +133,7 @@ void PlaceListDocument::saveAsCommand()
         return;
     if (!savePlaceFile(file, true, true))
         return;
-    showStatus(file + QStringLiteral(" に保存しました"), 0);
+    showStatus(withCsvSuffix(placeFilePath(file)) + QStringLiteral(" に保存しました"), 0);
     modified = false;
     fileStateChanged();
 }

@@ -73,11 +73,13 @@ QImage castle()
 }
 
 // A pennant pointing left from a pole on the right-hand edge; the pole's foot
-// is the bottom-right pixel, which is the point the map pins.
-QImage flag()
+// is the bottom-right pixel, which is the point the map pins. At ratio 2 the
+// same drawing with twice the pixels, for high-density screens.
+QImage flag(int ratio)
 {
-    QImage image = blank(19, 25);
+    QImage image = blank(19 * ratio, 25 * ratio);
     QPainter p(&image);
+    p.scale(ratio, ratio);
     p.setRenderHint(QPainter::Antialiasing);
 
     QPainterPath pennant;
@@ -314,7 +316,8 @@ int main(int argc, char* argv[])
     ok &= save(markClearAll(), dir + "/icons/allclr.png");
     ok &= save(markToggle(), dir + "/icons/clr.png");
     ok &= save(qtBadge(), dir + "/icons/qt-icon.png");
-    ok &= save(flag(), dir + "/images/flag.png");
+    ok &= save(flag(1), dir + "/images/flag.png");
+    ok &= save(flag(2), dir + "/images/flag@2x.png");
     ok &= save(mapSheet(), dir + "/icons/mapimage.png");
     return ok ? 0 : 1;
 }

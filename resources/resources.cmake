@@ -32,7 +32,8 @@ set(_own_pictures
     "icons/clr.png=icons/clr.png"
     "icons/qt-icon.png=icons/qt-icon.png"
     "icons/mapimage.png=icons/mapimage.png"
-    "resources/images/flag.png=images/flag.png")
+    "resources/images/flag.png=images/flag.png"
+    "resources/images/flag@2x.png=images/flag@2x.png")
 
 set(_rcc_dir "${CMAKE_BINARY_DIR}/resources")
 set(_qrc_entries "")

@@ -5,7 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-bash scripts/build.sh
+# Only the program: the tests and benchmarks are built by scripts/test.sh.
+bash scripts/build.sh mivaromap
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
     exec build/mivaromap

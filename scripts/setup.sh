@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qtbase5-dev qtbase5-dev-tools zlib1g-dev
+  libqt5sql5-sqlite libquazip5-dev
   libbenchmark-dev
   tango-icon-theme
   fonts-ipafont-gothic

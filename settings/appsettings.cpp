@@ -37,7 +37,7 @@ QByteArray withBomAndCrLf(QByteArray bytes)
 
 fileio::WriteResult failure(int reason)
 {
-    return fileio::WriteResult{false, qt_error_string(reason)};
+    return fileio::WriteResult{false, fileio::errorReason(reason)};
 }
 
 // QSettings (Qt 5.15) takes a leading byte-order mark for part of the first key, and it
@@ -317,6 +317,7 @@ void AppSettings::load()
         const QStringList widths =
             widthText.trimmed().isEmpty() ? QStringList() : widthText.split(QLatin1Char(','));
         columnWidth.clear();
+        columnWidthSaved = !widths.isEmpty();
         for (int i = 0; i < 8; ++i)
             columnWidth.append(i < widths.size() ? widths.at(i).toInt() : 40);
 
@@ -334,6 +335,9 @@ void AppSettings::load()
         tabWidgetIndex = s.value(QStringLiteral("tabWidgetIndex"), 0).toInt();
         overview = s.value(QStringLiteral("overview"), true).toBool();
         cache_path = textValue(s, QStringLiteral("cache_path"));
+        offlinePath = textValue(s, QStringLiteral("offline/path"));
+        offlineTms = s.value(QStringLiteral("offline/tms"), false).toBool();
+        offlineShown = s.value(QStringLiteral("offline/shown"), false).toBool();
 
         textFont = fontValue(s, textFontKeys, QStringLiteral("IPAゴシック"), 14);
         inpFont = fontValue(s, inpFontKeys, QStringLiteral("MS UI Gothic"), 9);
@@ -348,6 +352,8 @@ void AppSettings::load()
         tilesOsm = textValue(s, QStringLiteral("tiles/osm"));
         tilesStamen = textValue(s, QStringLiteral("tiles/stamen"));
         tilesGsi = textValue(s, QStringLiteral("tiles/gsi"));
+        geocoderGsi = textValue(s, QStringLiteral("geocoder/gsi"));
+        geocoderNominatim = textValue(s, QStringLiteral("geocoder/nominatim"));
     });
     loadClasses(classIniPath());
 }
@@ -368,6 +374,9 @@ fileio::WriteResult AppSettings::save()
             s.setValue(QStringLiteral("sort"), sort);
             s.setValue(QStringLiteral("tabWidgetIndex"), tabWidgetIndex);
             s.setValue(QStringLiteral("overview"), overview);
+            s.setValue(QStringLiteral("offline/path"), offlinePath);
+            s.setValue(QStringLiteral("offline/tms"), offlineTms);
+            s.setValue(QStringLiteral("offline/shown"), offlineShown);
             s.setValue(QStringLiteral("geometry"), geometry);
             QStringList sizes;
             for (int size : splitter)

@@ -49,6 +49,8 @@ public:
     int provider = 0;
     bool cache = false;
     QList<int> columnWidth;
+    // columnWidth came from the file (the user's own widths), not the defaults.
+    bool columnWidthSaved = false;
     int radius = 0;
     bool siroIcon = false;
     int timeout = 0;
@@ -57,6 +59,12 @@ public:
     int tabWidgetIndex = 0;
     // Places below their markers' zooms shown as dots and clusters ("overview").
     bool overview = true;
+    // The offline map last opened ("offline/path": an .mbtiles file or a tile
+    // folder, "offline/tms": the folder counts rows from the bottom) and whether
+    // it is the map shown ("offline/shown"); `provider` keeps the online one.
+    QString offlinePath;
+    bool offlineTms = false;
+    bool offlineShown = false;
 
     QVector<QString> className;
     QVector<QColor> classBack;
@@ -108,6 +116,10 @@ public:
     QString tilesOsm;
     QString tilesStamen;
     QString tilesGsi;
+    // Optional place-search address templates with "{q}" ("geocoder/gsi",
+    // "geocoder/nominatim"); empty = the public service. Read only.
+    QString geocoderGsi;
+    QString geocoderNominatim;
 
     AppSettings();
 

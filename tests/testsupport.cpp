@@ -27,6 +27,8 @@ QMessageBox::StandardButton ScriptedPrompts::answer(const Call& call,
                                                     QMessageBox::StandardButton fallback)
 {
     calls.append(call);
+    if (onMessage)
+        onMessage(call);
     return buttonAnswers.isEmpty() ? fallback : buttonAnswers.takeFirst();
 }
 
@@ -99,6 +101,7 @@ void keepTilesLocal()
     AppSettings& s = AppSettings::instance();
     const QString nowhere = QStringLiteral("http://127.0.0.1:9/{z}/{x}/{y}.png");
     s.tilesGoogle = s.tilesOsm = s.tilesStamen = s.tilesGsi = nowhere;
+    s.geocoderGsi = s.geocoderNominatim = QStringLiteral("http://127.0.0.1:9/?q={q}");
     s.cache = false;
 }
 

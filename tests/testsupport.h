@@ -24,7 +24,9 @@ public:
 
     QList<Call> calls;
     QList<QMessageBox::StandardButton> buttonAnswers; // for question/information/warning
-    QStringList fileAnswers;                          // for open/save; "" = cancel
+    // Runs as a message box is shown, before its answer (to free the disk, say).
+    std::function<void(const Call&)> onMessage;
+    QStringList fileAnswers; // for open/save; "" = cancel
     QStringList menuAnswers; // a menu entry's text, triggered like a real menu does; "" = dismissed
     QList<QColor> colorAnswers; // for getColor; invalid = cancelled
     // For modal dialogs and the palette: acts on the shown dialog and returns its result;
@@ -64,6 +66,12 @@ public:
                             const QString& filter) override
     {
         return file({"save", caption, dir, filter, parent});
+    }
+    // Answered from fileAnswers too.
+    QString getExistingDirectory(QWidget* parent, const QString& caption,
+                                 const QString& dir) override
+    {
+        return file({"folder", caption, dir, QString(), parent});
     }
     QColor getColor(const QColor& initial, QWidget* parent, const QString& title) override
     {
@@ -115,8 +123,8 @@ private:
     QTemporaryDir m_dir;
 };
 
-// Points every tile provider of the loaded settings at a closed port on
-// 127.0.0.1, so that a shown window never reaches for a real tile server.
+// Points every tile provider and place-search service of the loaded settings at a
+// closed port on 127.0.0.1, so that a shown window never reaches for a real server.
 void keepTilesLocal();
 
 // A left click as a screen sends it: press and release through the window system's entry

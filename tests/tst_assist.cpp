@@ -187,13 +187,17 @@ private slots:
     void specPieces()
     {
         QTemporaryDir dir;
-        writeAll(dir.filePath("t.help"), sample + "textColor=nonsense\ncomma=\"x, y\"\n");
+        writeAll(dir.filePath("t.help"), sample + "textColor=nonsense\ncomma=\"x, y\"\n"
+                                                  "plain=<b>a,b</b> c ,d\\n\"e, f\"\n");
         const assist::AssistFile file = assist::readAssistFile(dir.filePath("t.help"));
         QCOMPARE(file.specs.size(), 2);
         const AssistWindowSpec& spec = file.specs.at(1);
         QCOMPARE(spec.window, QStringList({"100", "0", "120", "60"}));
         // Keys in name order, colours taken out of the text.
-        QCOMPARE(spec.texts, QStringList({"one", "two", "x, y"}));
+        QCOMPARE(spec.texts, QStringList({"one", "two", "x, y", "<b>a,b</b> c ,d\ne, f"}));
+        writeAll(dir.filePath("index.ini"), "[t1]\ntitle=検索, 絞込\nfile=/help/a.help\n");
+        QCOMPARE(assist::readHelpIndex(dir.filePath("index.ini")).at(0).title,
+                 QStringLiteral("検索, 絞込"));
         QCOMPARE(spec.backColor, QColor("#102030"));
         QCOMPARE(spec.borderColor, AppSettings::instance().assistWinBorderColor);
         QVERIFY(!spec.textColor.isValid());

@@ -6,7 +6,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -20,6 +22,8 @@ private slots:
     void failureLeavesOldFileUntouched_data();
     void failureLeavesOldFileUntouched();
     void failedNewDrawnFileIsRemoved();
+    void reasonsInJapanese_data();
+    void reasonsInJapanese();
 };
 
 static QStringList leftovers(const QString& folder, const QString& keep)
@@ -71,11 +75,11 @@ void TestAtomicFile::failureLeavesOldFileUntouched_data()
     QTest::addColumn<QString>("reason");
     // A file-size limit makes a real short write, as a full disk does.
     QTest::newRow("file size limit") << "fsize"
-                                     << "File too large";
+                                     << "ファイルが大きすぎます（File too large）";
     QTest::newRow("target is a folder") << "folder"
                                         << "Is a directory";
     QTest::newRow("folder missing") << "missing"
-                                    << "No such file or directory";
+                                    << "フォルダがありません（No such file or directory）";
 }
 
 void TestAtomicFile::failureLeavesOldFileUntouched()
@@ -118,13 +122,31 @@ void TestAtomicFile::failedNewDrawnFileIsRemoved()
             fileio::writeFileAtomically(path, QByteArray(20000, 'p'), fileio::Durability::Drawn);
     }
     QVERIFY(!result.ok);
-    QCOMPARE(result.error, QStringLiteral("File too large"));
+    QCOMPARE(result.error, QStringLiteral("ファイルが大きすぎます（File too large）"));
     QCOMPARE(leftovers(dir.path(), QString()), QStringList());
 
     const auto nowhere = fileio::writeFileAtomically(dir.filePath("none/picture.png"), "p",
                                                      fileio::Durability::Drawn);
     QVERIFY(!nowhere.ok);
-    QCOMPARE(nowhere.error, QStringLiteral("No such file or directory"));
+    QCOMPARE(nowhere.error, QStringLiteral("フォルダがありません（No such file or directory）"));
+}
+
+void TestAtomicFile::reasonsInJapanese_data()
+{
+    QTest::addColumn<int>("errnum");
+    QTest::addColumn<QString>("japanese"); // empty: the system's text alone
+    QTest::newRow("disk full") << ENOSPC << "ディスクの空き容量が足りません";
+    QTest::newRow("read-only") << EROFS << "読み取り専用のファイルシステムです";
+    QTest::newRow("anything else") << EBUSY << "";
+}
+
+void TestAtomicFile::reasonsInJapanese()
+{
+    QFETCH(int, errnum);
+    QFETCH(QString, japanese);
+    const QString system = QString::fromLocal8Bit(std::strerror(errnum));
+    QCOMPARE(fileio::errorReason(errnum),
+             japanese.isEmpty() ? system : japanese + "（" + system + "）");
 }
 
 QTEST_GUILESS_MAIN(TestAtomicFile)

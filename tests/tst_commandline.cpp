@@ -1,14 +1,17 @@
-// The command line: options and their errors, and --render end to end.
+// The command line: options and their errors, --render end to end, and
+// --convert run as the real program without a display.
 #include "app/rendercommand.h"
-#include "app/renderoptions.h"
+#include "formats/formats.h"
 #include "qmapcontrol/projection.h"
 #include "resources/resources.h"
 #include "settings/appsettings.h"
+#include "support_offline.h"
 #include "support_tileserver.h"
 #include "testsupport.h"
 
 #include <QFile>
 #include <QImage>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QtTest>
 
@@ -55,7 +58,21 @@ private slots:
         QTest::addColumn<QString>("expected"); // the render's fields, or a piece of the error
         const int render = int(Action::Render);
         const int error = int(Action::Error);
-        QTest::newRow("window") << QStringList{} << int(Action::Run) << "";
+        const int run = int(Action::Run);
+        const int convert = int(Action::Convert);
+        QTest::newRow("window") << QStringList{} << run << "";
+        QTest::newRow("a file") << QStringList{"trip.gpx"} << run << "trip.gpx";
+        QTest::newRow("two files") << QStringList{"a", "b"} << error << "a b";
+        QTest::newRow("convert") << QStringList{"--convert", "a.kml", "b.csv"} << convert
+                                 << "a.kml|b.csv";
+        QTest::newRow("convert after")
+            << QStringList{"a.kml", "b.csv", "--convert"} << convert << "a.kml|b.csv";
+        QTest::newRow("convert, no OUT") << QStringList{"--convert", "a.kml"} << error << "OUT";
+        QTest::newRow("convert and render")
+            << QStringList{"--convert", "a", "b", "--render", "o"} << error << "--render";
+        QTest::newRow("offline map")
+            << QStringList{"--render", "o.png", "--provider", TEST_DATA_DIR} << render
+            << "o.png|-|-|1600x1000|1|" TEST_DATA_DIR "|0|";
         QTest::newRow("defaults") << QStringList{"--render", "o.png"} << render
                                   << "o.png|-|-|1600x1000|1|-1|0|";
         QTest::newRow("everything")
@@ -89,6 +106,8 @@ private slots:
         QCOMPARE(int(c.action), action);
         if (c.action == Action::Run) {
             QCOMPARE(c.file, expected);
+        } else if (c.action == Action::Convert) {
+            QCOMPARE(c.convertIn + '|' + c.convertOut, expected);
         } else if (c.action == Action::Render) {
             const RenderOptions& r = c.render;
             const QString fields =
@@ -98,7 +117,7 @@ private slots:
                             r.hasZoom ? QString::number(r.zoom) : "-",
                             QStringLiteral("%1x%2").arg(r.size.width()).arg(r.size.height()),
                             QString::number(r.scale),
-                            QString::number(r.provider),
+                            r.offline.isEmpty() ? QString::number(r.provider) : r.offline,
                             QString::number(r.noTiles),
                             r.list}
                     .join('|');
@@ -115,7 +134,8 @@ private slots:
     {
         const CommandLine help = parseCommandLine({"mivaromap", "--help"});
         QCOMPARE(help.action, Action::Help);
-        QVERIFY(help.text.contains("--render") && help.text.contains("--no-tiles"));
+        for (const char* option : {"--render", "--no-tiles", "--convert", "--provider"})
+            QVERIFY2(help.text.contains(option), option);
         QVERIFY(help.text.startsWith(QStringLiteral("使い方: mivaromap")));
         QVERIFY(!help.text.contains("Usage") && !help.text.contains("Displays"));
         const CommandLine version = parseCommandLine({"mivaromap", "-v"});
@@ -162,6 +182,23 @@ private slots:
         QCOMPARE(QImage(dir.file("held.png")).size(), QSize(300, 200));
     }
 
+    void renderOfflineMap()
+    {
+        settingsWith({"provider=1"});
+        server.clearRequests();
+        testoffline::writeTileFolder(dir.file("tiles"), 2, 2, false);
+        QString err;
+        QCOMPARE(render({"--render", dir.file("o.png"), "--provider", dir.file("tiles"), "--center",
+                         "135.5,34.7", "--zoom", "2", "--size", "64x64"},
+                        &err),
+                 0);
+        QCOMPARE(err, QString());
+        const QPointF centre = qmapcontrol::projection::toWorldPixels({135.5, 34.7}, 2) / 256;
+        QCOMPARE(QImage(dir.file("o.png")).pixel(2, 2),
+                 TestTileServer::tileColor(2, int(centre.x()), int(centre.y())).rgb());
+        QVERIFY(server.paths().filter("/osm/").isEmpty());
+    }
+
     void renderFailures_data()
     {
         QTest::addColumn<QString>("out");
@@ -173,6 +210,9 @@ private slots:
         QTest::newRow("missing list") << "x.png"
                                       << "nothing.csv"
                                       << "一覧ファイルを開けません";
+        QTest::newRow("folder is no map") << "x.png"
+                                          << "--provider"
+                                          << "オフライン地図を開けません";
     }
 
     void renderFailures()
@@ -183,11 +223,69 @@ private slots:
         settingsWith({});
         QString err;
         QStringList args{"--render", dir.file(out), "--no-tiles"};
-        if (!list.isEmpty())
+        if (list == "--provider")
+            args = QStringList{"--render", dir.file(out), "--provider", dir.path()};
+        else if (!list.isEmpty())
             args << dir.file(list);
         QCOMPARE(render(args, &err), 1);
         QVERIFY2(err.contains(reason), qPrintable(err));
         QVERIFY(!QFileInfo::exists(dir.file(out)));
+    }
+
+    // Run where no display can be had: a window would abort the program.
+    void convertWithoutDisplay_data()
+    {
+        QTest::addColumn<QString>("in");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("to kml") << "castles.csv"
+                                << "out.kml" << 0 << "";
+        QTest::newRow("to kmz") << "castles.csv"
+                                << "out.kmz" << 0 << "";
+        QTest::newRow("missing IN") << "none.gpx"
+                                    << "out.kml" << 1 << "none.gpx を開けません";
+        QTest::newRow("broken IN") << "broken.gpx"
+                                   << "out.csv" << 1 << "GPX を読めません（1 行 10 列）";
+        QTest::newRow("unknown OUT") << "castles.csv"
+                                     << "out.shp" << 1 << "出力の形式が拡張子から分かりません";
+        QTest::newRow("one argument")
+            << "castles.csv"
+            << "" << 2 << "mivaromap: --convert には入力と出力のファイル名が要ります";
+    }
+    void convertWithoutDisplay()
+    {
+        QFETCH(QString, in);
+        QFETCH(QString, out);
+        QFETCH(int, code);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        writeAll(dir.filePath("castles.csv"), readAll(SOURCE_DIST_DIR "/castlelist.csv"));
+        writeAll(dir.filePath("broken.gpx"), "<gpx><wpt>");
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        program.setProcessEnvironment(env);
+        program.setWorkingDirectory(dir.path());
+        QStringList args{"--convert", in};
+        if (!out.isEmpty())
+            args << out;
+        program.start(MIVAROMAP_EXE, args);
+        QVERIFY(program.waitForFinished(60000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), code);
+        const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+        if (code == 0) {
+            QCOMPARE(err, QString());
+            const formats::ImportResult back = formats::importFile(dir.filePath(out));
+            QCOMPARE(back.places.size(), size_t(100));
+            return;
+        }
+        QVERIFY2(err.startsWith(message) && err.count('\n') == 1, qPrintable(err));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+                 QStringList({"broken.gpx", "castles.csv"}));
     }
 };
 

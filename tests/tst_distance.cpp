@@ -1,12 +1,12 @@
-// The distance between two map points, the rule for an unset point and what
-// each press does to a measurement under way.
+// The distance between two map points and what each press does to a
+// measurement under way.
 
 #include "map/distance.h"
+#include "resources/resources.h"
 
 #include <QtTest>
 
 #include <cmath>
-#include <limits>
 
 using qmapcontrol::PointWorldCoord;
 using Action = distance::Measurement::Action;
@@ -18,6 +18,7 @@ class TestDistance : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { initMivaroMapResources(); }
     void greatCircle_data()
     {
         QTest::addColumn<PointWorldCoord>("a");
@@ -49,30 +50,6 @@ private slots:
         QTEST(distance::labelText(km), "label");
     }
 
-    void unset_data()
-    {
-        QTest::addColumn<double>("x");
-        QTest::addColumn<double>("y");
-        QTest::addColumn<bool>("unset");
-        const double tiny = std::numeric_limits<double>::denorm_min();
-        QTest::newRow("zero") << 0.0 << 0.0 << true;
-        QTest::newRow("negative zeros") << -0.0 << -0.0 << true;
-        QTest::newRow("mixed zeros") << 0.0 << -0.0 << true;
-        QTest::newRow("tiny x") << tiny << 0.0 << false;
-        QTest::newRow("tiny y") << -0.0 << -tiny << false;
-        QTest::newRow("x only") << 139.5 << 0.0 << false;
-        QTest::newRow("y only") << 0.0 << 35.5 << false;
-        QTest::newRow("sign bit of y with a value")
-            << 0.0 << -std::numeric_limits<double>::min() << false;
-    }
-
-    void unset()
-    {
-        QFETCH(double, x);
-        QFETCH(double, y);
-        QTEST(distance::isUnset(PointWorldCoord(x, y)), "unset");
-    }
-
     // A sequence of events: each is (type, x, y) and what it should do.
     void presses_data()
     {
@@ -90,9 +67,9 @@ private slots:
             << QList<int>{QEvent::MouseButtonRelease, press, QEvent::MouseButtonRelease}
             << QList<QPointF>{p, p, q}
             << QList<Action>{Action::None, Action::PlantFlag, Action::None};
-        QTest::newRow("first press at 0, 0 leaves the first point open")
-            << QList<int>{press, press, press} << QList<QPointF>{zero, p, q}
-            << QList<Action>{Action::PlantFlag, Action::PlantFlag, Action::Finish};
+        QTest::newRow("a press at 0, 0 is a first point")
+            << QList<int>{press, press} << QList<QPointF>{zero, p}
+            << QList<Action>{Action::PlantFlag, Action::Finish};
         QTest::newRow("second press at 0, 0 finishes")
             << QList<int>{press, press} << QList<QPointF>{p, zero}
             << QList<Action>{Action::PlantFlag, Action::Finish};
@@ -114,12 +91,10 @@ private slots:
         if (actions.last() == Action::Finish) {
             QCOMPARE(m.a(), first);
             QCOMPARE(m.b(), PointWorldCoord(points.last().x(), points.last().y()));
-            // Finished but not cleared: further presses change nothing (unless the
-            // second point lay at 0, 0 and so counts as open).
-            QCOMPARE(m.press(QEvent::MouseButtonPress, PointWorldCoord(1, 1)),
-                     distance::isUnset(m.b()) ? Action::Finish : Action::None);
+            // Finished but not cleared: further presses change nothing.
+            QCOMPARE(m.press(QEvent::MouseButtonPress, PointWorldCoord(1, 1)), Action::None);
             m.clear();
-            QVERIFY(distance::isUnset(m.a()) && distance::isUnset(m.b()));
+            QVERIFY(!m.hasA() && !m.hasB());
             QCOMPARE(m.press(QEvent::MouseButtonPress, PointWorldCoord(1, 1)), Action::PlantFlag);
         }
     }
@@ -142,6 +117,15 @@ private slots:
         // Left-aligned from the top: nothing in the bottom rows or the first column pair.
         QCOMPARE(qAlpha(longest.pixel(99, 19)), 0);
         QVERIFY(distance::labelPicture(1.5).toImage() != distance::labelPicture(2.5).toImage());
+        // On a screen of ratio 2: twice the pixels, the same size on the map.
+        for (const QPixmap& sharp :
+             {distance::labelPicture(1.5, 2.0), distance::flagPicture(2.0)}) {
+            const QPixmap plain =
+                sharp.width() == 200 ? distance::labelPicture(1.5) : distance::flagPicture(1.0);
+            QVERIFY(!plain.isNull());
+            QCOMPARE(sharp.size(), plain.size() * 2);
+            QCOMPARE(sharp.devicePixelRatio(), 2.0);
+        }
     }
 };
 

@@ -474,22 +474,67 @@ private slots:
         for (QAction* a : s.w().menuBar()->actions().at(1)->menu()->actions())
             if (!a->shortcut().isEmpty())
                 menu << a->text() + '=' + a->shortcut().toString();
-        QCOMPARE(menu, QStringList({"元に戻す=Ctrl+Z", "やり直し=Ctrl+Y", "(&F) 名前で検索=Ctrl+F",
-                                    "(&N) 次へ=F3", "(&P) 前へ=Shift+F3", "(&O) CSV Load=Ctrl+O",
-                                    "(&S) 上書き保存=Ctrl+S"}));
+        QCOMPARE(menu,
+                 QStringList({"元に戻す=Ctrl+Z", "やり直し=Ctrl+Y", "(&G) 地名・住所で探す=Ctrl+G",
+                              "(&F) 名前で検索=Ctrl+F", "(&N) 次へ=F3", "(&P) 前へ=Shift+F3",
+                              "(&O) CSV Load=Ctrl+O", "(&S) 上書き保存=Ctrl+S"}));
         QCOMPARE(s.ui().btnNext->toolTip() + s.ui().btnPrev->toolTip(),
                  QStringLiteral("次へ (F3)前へ (Shift+F3)"));
         QVERIFY(s.ui().btnLoad->toolTip().endsWith("(Ctrl+O)"));
+    }
+
+    // Closing when the settings cannot be written (the disk is full): try again after
+    // freeing space, stay open, or close without saving; only the last loses the edits.
+    void closeOnFullDisk_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("retry after freeing space") << int(QMessageBox::Retry);
+        QTest::newRow("stay open") << int(QMessageBox::Cancel);
+        QTest::newRow("close without saving") << int(QMessageBox::Discard);
+    }
+    void closeOnFullDisk()
+    {
+        QFETCH(int, answer);
+        Session s(server, castles);
+        s.show();
+        const auto edited = [&] {
+            AppSettings file;
+            file.loadClasses(s.dir.file("classsetting.ini"));
+            return file.className[5] == QStringLiteral("編集した分類");
+        };
+        AppSettings::instance().className[5] = "編集した分類";
+        auto full = std::make_unique<FileSizeLimit>(64);
+        s.asked().buttonAnswers << QMessageBox::StandardButton(answer);
+        if (answer == QMessageBox::Retry) // space freed while the message is up
+            s.asked().onMessage = [&](const ScriptedPrompts::Call&) { full.reset(); };
+        const bool closed = s.w().close();
+        full.reset();
+        QCOMPARE(s.asked().kinds(), QStringList{"warning"});
+        QVERIFY(s.asked().calls[0].text.contains(QStringLiteral("ファイルが大きすぎます")));
+        QVERIFY(closed != s.w().isVisible() && closed == (answer != QMessageBox::Cancel));
+        QCOMPARE(edited(), answer == QMessageBox::Retry);
+        if (answer == QMessageBox::Cancel) {
+            // Space freed: the next close saves.
+            QVERIFY(s.w().close());
+            QVERIFY(edited());
+        }
+        // The window going away writes nothing more and asks nothing more.
+        s.window.reset();
+        QCOMPARE(s.asked().calls.size(), 1);
+        QCOMPARE(edited(), answer != QMessageBox::Discard);
     }
 
     // Widths dragged by hand reach the settings at exit.
     void columnWidthsKept()
     {
         Session s(server, castles);
+        QList<int> widths;
+        for (int c = 0; c < 8; ++c)
+            widths << s.ui().tableView->columnWidth(c);
         s.ui().tableView->horizontalHeader()->resizeSection(2, 123);
+        widths[2] = 123;
         s.window.reset();
-        QCOMPARE(AppSettings::instance().columnWidth,
-                 (QList<int>{40, 40, 123, 40, 40, 40, 40, 40}));
+        QCOMPARE(AppSettings::instance().columnWidth, widths);
     }
 
     void splitterSnapsToTables_data()
@@ -502,7 +547,7 @@ private slots:
         const QString given = QStringLiteral("60,80,70,70,70,70,70,70");
         QTest::newRow("at the tables' width: left alone") << given << 560 << 560 << 560;
         QTest::newRow("wider than the tables: snaps to +40") << given << 560 << 585 << 600;
-        QTest::newRow("no widths saved: stays at the minimum") << QString() << 320 << 590 << 560;
+        QTest::newRow("no widths saved: fitted columns") << QString() << -1 << 590 << -1;
     }
 
     void splitterSnapsToTables()
@@ -511,18 +556,25 @@ private slots:
         QFETCH(int, position);
         Session s(server, castles,
                   {widths.isEmpty() ? QString() : "columnWidth=\"" + widths + "\""});
-        QTEST(s.w().mapTableWidth(), "tableWidth");
+        QFETCH(int, tableWidth);
+        int sum = 0;
         for (int c = 0; c < 8; ++c) {
-            const int want = widths.isEmpty() ? 40 : widths.section(',', c, c).toInt();
+            const int want = widths.isEmpty() ? s.ui().tableView->columnWidth(c)
+                                              : widths.section(',', c, c).toInt();
             QCOMPARE(s.ui().tableView->columnWidth(c), want);
             QCOMPARE(s.ui().tableView_2->columnWidth(c), want);
+            sum += want;
         }
+        QCOMPARE(s.w().mapTableWidth(), tableWidth < 0 ? sum : tableWidth);
         s.show();
         QSplitter* splitter = s.ui().splitter;
         QSignalSpy moved(splitter, &QSplitter::splitterMoved);
         dragSplitter(splitter, position - splitter->sizes().at(0));
         QCOMPARE(moved.value(moved.size() - 1).value(0).toInt(), position);
-        QTEST(splitter->sizes().at(0), "pane");
+        QFETCH(int, pane);
+        if (pane < 0) // the fitted tables: left alone within them, else snapped to them
+            pane = sum >= position ? position : std::clamp(sum + 40, 560, 600);
+        QCOMPARE(splitter->sizes().at(0), pane);
     }
 
     void f1PressesOnlyTheVisibleHelp()
@@ -774,12 +826,25 @@ private slots:
         QVERIFY(map->isVisible() && map->updatesEnabled());
     }
 
+    void tilesFromTheConfiguredServer_data()
+    {
+        QTest::addColumn<bool>("fromMenu");
+        // The menu row first: the other leaves requests of another provider in flight.
+        QTest::newRow("cache turned on from the menu") << true;
+        QTest::newRow("cache at start") << false;
+    }
     void tilesFromTheConfiguredServer()
     {
+        QFETCH(bool, fromMenu);
         server.clearRequests();
         QTemporaryDir cache;
-        Session s(server, QByteArray(), {"provider=1", "cache=true", "cache_path=" + cache.path()});
+        Session s(
+            server, QByteArray(),
+            {"provider=1", fromMenu ? "cache=false" : "cache=true", "cache_path=" + cache.path()});
         QCOMPARE(AppSettings::instance().tilesOsm, server.urlTemplate("/osm/{z}/{x}/{y}.png"));
+        QCOMPARE(s.w().cacheMenuAction()->isChecked(), !fromMenu);
+        if (fromMenu)
+            s.w().cacheMenuAction()->trigger();
         s.show();
         // 455/201 is the tile of the start position 139.949, 35.7153 at zoom 9.
         QTRY_VERIFY_WITH_TIMEOUT(server.paths().contains("/osm/9/455/201.png"), 20000);
@@ -793,6 +858,8 @@ private slots:
             QDirIterator(cache.path(), QDir::Files, QDirIterator::Subdirectories).hasNext());
         QVERIFY(!QFileInfo::exists(s.dir.file("cache")));
 
+        if (fromMenu)
+            return;
         // Another provider from the menu: its own address.
         server.clearRequests();
         s.w().providerMenuActions()[3]->trigger();

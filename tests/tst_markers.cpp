@@ -81,7 +81,8 @@ static QImage referenceCircle(const QString& name, const QColor& back, const QFo
 }
 
 // What the nine layers show in a view of 600 x 400 around a point.
-static QImage render(const MarkerGeometries& markers, int zoom, const QPointF& lonLat)
+static QImage render(const MarkerGeometries& markers, int zoom, const QPointF& lonLat,
+                     qreal ratio = 1.0)
 {
     using namespace qmapcontrol;
     std::vector<std::shared_ptr<LayerGeometry>> layers;
@@ -91,12 +92,24 @@ static QImage render(const MarkerGeometries& markers, int zoom, const QPointF& l
     const QPointF c = projection::toWorldPixels(PointWorldCoord(lonLat.x(), lonLat.y()), zoom);
     const MapView view{zoom, QPointF(std::round(c.x() - 300), std::round(c.y() - 200)),
                        QSize(600, 400)};
-    QImage image(view.size, QImage::Format_ARGB32_Premultiplied);
+    QImage image(view.size * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
     image.fill(Qt::white);
     QPainter painter(&image);
     for (const auto& layer : layers)
         layer->draw(painter, view);
     return image;
+}
+
+// The box of what is not white.
+static QRect inkBox(const QImage& image)
+{
+    QRect box;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if ((image.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF)
+                box |= QRect(x, y, 1, 1);
+    return box;
 }
 
 class TestMarkers : public QObject
@@ -159,6 +172,31 @@ private slots:
         const auto* shown = static_cast<qmapcontrol::GeometryPointImage*>(g.get());
         QCOMPARE(shown->overviewColor(), Red.rgba());
         QCOMPARE(shown->size(), QSizeF(cache.picture(p).size()));
+    }
+
+    // On a screen of device ratio 2 the markers have twice the pixels each way and the
+    // same look (the same box), and are not the pictures of ratio 1 blown up.
+    void sharpAtDeviceRatio()
+    {
+        for (const QString shape : {"Image", "Circle", "Scaled"}) {
+            const auto list =
+                places({{"富士山本宮", "138.7", "35.3", "0", "2", shape, "14", "10"}});
+            MarkerPictureCache one, two;
+            two.setDeviceRatio(2.0);
+            const QImage at1 = render(buildMarkers(list, one), 10, {138.7, 35.3});
+            const QImage at2 = render(buildMarkers(list, two), 10, {138.7, 35.3}, 2.0);
+            const QRect box1 = inkBox(at1), box2 = inkBox(at2);
+            QVERIFY2((QRect(box1.topLeft() * 2, box1.size() * 2).marginsAdded({2, 2, 2, 2}))
+                             .contains(box2) &&
+                         box2.width() >= box1.width() * 2 - 4,
+                     qPrintable(shape));
+            QVERIFY(at2 != at1.scaled(at2.size()));
+            // A cache of ratio 1 on a finer device (a print) paints afresh: just as sharp.
+            const QImage fresh = render(buildMarkers(list, one), 10, {138.7, 35.3}, 2.0);
+            QVERIFY2(inkBox(fresh) == box2 && fresh != at1.scaled(at2.size()), qPrintable(shape));
+            // The files stay at their own size.
+            QCOMPARE(two.picture(markerPlace(*list[0])), one.picture(markerPlace(*list[0])));
+        }
     }
 
     void drawnSize_data()

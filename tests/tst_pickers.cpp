@@ -62,15 +62,17 @@ private slots:
                               << Pages{{"0-19", range(0, 19)}, {"20-39", range(20, 24)}}
                               << QList<bool>{false, true};
         QTest::addRow("0-5 and 50")
-            << (range(0, 5) << 50) << Pages{{"0-19", range(0, 5)}, {"20-39", {50}}}
+            << (range(0, 5) << 50) << Pages{{"0-19", range(0, 5)}, {"40-59", {50}}}
             << QList<bool>{true, true};
         QTest::addRow("0-10 and 199")
-            << (range(0, 10) << 199) << Pages{{"0-19", range(0, 10) << 199}} << QList<bool>{true};
+            << (range(0, 10) << 199) << Pages{{"0-19", range(0, 10)}, {"180-199", {199}}}
+            << QList<bool>{true, true};
         QTest::addRow("0-39") << range(0, 39)
                               << Pages{{"0-19", range(0, 19)}, {"20-39", range(20, 39)}}
                               << QList<bool>{false, false};
         QTest::addRow("198 alone")
-            << QList<int>{198} << Pages{{"0-19", {}}, {"20-39", {198}}} << QList<bool>{true, true};
+            << QList<int>{198, 199} << Pages{{"0-19", {}}, {"180-199", {198, 199}}}
+            << QList<bool>{true, true};
         QTest::addRow("20 and 41")
             << QList<int>{20, 41} << Pages{{"0-19", {}}, {"20-39", {20}}, {"40-59", {41}}}
             << QList<bool>{true, true, true};

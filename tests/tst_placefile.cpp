@@ -1,3 +1,4 @@
+#include "records/bulkfilter.h"
 #include "records/placefile.h"
 #include "testsupport.h"
 
@@ -16,9 +17,9 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("plain") << QByteArray("大坂城,135.525,34.687,3,1,Image,11,10\n,,,,,,,\n");
-        QTest::newRow("CR kept") << QByteArray("a,1,2,0,1,Image,11,10\r\nb,1,2,0,1,,,\r\n");
         QTest::newRow("quoted") << QByteArray("\"城, 本丸\",1,2,3,1,I,1,1\n\"\"\"x\",,,,,,,\n");
         QTest::newRow("line break, CR") << QByteArray("\"a\nb\",1,2,3,1,I,1,\"1,0\r\"\n");
+        QTest::newRow("quoted CR") << QByteArray("a,1,2,3,1,I,1,\"10\r\"\n");
     }
     void roundTripIsByteIdentical()
     {
@@ -158,27 +159,30 @@ private slots:
                                      "\"Big\" one/7", "\"stray/7", "next/7"}));
         PlaceRecord r;
         std::tie(r.name, r.x, r.y, r.level) = std::tuple("A,B", "  135.5 ", "\t34.6", "10\r");
-        QCOMPARE(formatPlaceLine(r), QStringLiteral("\"A,B\",135.5,34.6,,,,,10\r\n"));
+        QCOMPARE(formatPlaceLine(r), QStringLiteral("\"A,B\",135.5,34.6,,,,,\"10\r\"\n"));
     }
-    // A spreadsheet's export: every field quoted, CR LF line ends.
-    void quotedCrLfExport()
+    // Lists saved on Windows: CR LF line ends, all quoted by a spreadsheet or not.
+    void crLfLists()
     {
-        const QString file = dir.filePath("export.csv");
+        const QString file = dir.filePath("export.csv"), out = dir.filePath("out.csv");
         writeAll(file, "\"姫路城\",\"134.69\",\"34.83\",\"3\",\"2\",\"Image\",\"11\",\"10\"\r\n"
-                       "\"a,b\",\"1\",\"2\",\"\",\"1\",\"Circle\",\"\",\"\"\r\n");
+                       "\"a,b\",\"1\",\"2\",\"\",\"1\",\"Circle\",\"\",\"\"\r\n"
+                       "c,1,2,,1,,,10\r\n");
         const PlaceList list = parsePlaceLines(readPlaceLines(file));
-        QCOMPARE(int(list.size()), 2);
         QStringList fields;
         for (const auto& r : list)
-            for (int c = 0; c < 8; ++c)
-                fields << r->field(c);
-        QCOMPARE(fields, QStringList({"姫路城", "134.69", "34.83", "3", "2", "Image", "11", "10",
-                                      "a,b", "1", "2", "", "1", "Circle", "", ""}));
+            fields << r->name + '/' + r->x + '/' + r->shape + '/' + r->level;
+        QCOMPARE(fields, QStringList({"姫路城/134.69/Image/10", "a,b/1/Circle/", "c/1//10"}));
+        BulkFilter level10;
+        level10.level = "10";
+        QCOMPARE(bulkRows(list, level10), (std::vector<int>{0, 2}));
+        QVERIFY(writePlaceFile(list, out, nullptr) && !readAll(out).contains('\r'));
     }
     void fileNames()
     {
         QCOMPARE(withCsvSuffix("list"), QStringLiteral("list.csv"));
-        QCOMPARE(withCsvSuffix("LIST.CSV"), QStringLiteral("LIST.CSV.csv"));
+        QCOMPARE(withCsvSuffix("LIST.CSV"), QStringLiteral("LIST.CSV"));
+        QCOMPARE(withCsvSuffix("a.Csv"), QStringLiteral("a.Csv"));
         QCOMPARE(withCsvSuffix("a.csv.txt"), QStringLiteral("a.csv.txt"));
         QCOMPARE(autosavePath("D:/m/list.old.csv"), QStringLiteral("D:/m/list_autosave.csv"));
         ProgramDirScope program;

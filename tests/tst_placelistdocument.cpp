@@ -83,11 +83,18 @@ private slots:
         QVERIFY(doc->autosave(false) && doc->modified);
         const QString autosaved = doc->dir.file("castlelist_autosave.csv");
         doc->currentFile = doc->dir.file("current.csv");
-        doc->prompts().fileAnswers << doc->dir.file("copy");
+        // The status names the file really written; ".CSV" is a suffix too.
+        doc->prompts().fileAnswers << doc->dir.file("copy") << doc->dir.file("A.CSV");
         doc->saveAsCommand();
-        QCOMPARE(readAll(autosaved) + readAll(doc->dir.file("copy.csv")), savedA + savedA);
+        doc->modified = true;
+        doc->saveAsCommand();
+        QCOMPARE(readAll(autosaved) + readAll(doc->dir.file("copy.csv")) +
+                     readAll(doc->dir.file("A.CSV")),
+                 savedA + savedA + savedA);
+        QVERIFY(!QFile::exists(doc->dir.file("A.CSV.csv")));
         QCOMPARE(doc->log, QStringList({autosaved + " に保存しました|2000",
-                                        doc->dir.file("copy") + " に保存しました|0"}));
+                                        doc->dir.file("copy.csv") + " に保存しました|0",
+                                        doc->dir.file("A.CSV") + " に保存しました|0"}));
         QVERIFY(!doc->modified && doc->currentFile == doc->dir.file("current.csv"));
     }
     void askSaveIfModified()

@@ -85,7 +85,8 @@ private slots:
                  "cache_path=/srv/tiles\r\ncolumnWidth=\"1,2,3\"\r\nmine=kept\r\n"
                  "assistWinBorderColor=#010101\r\nassistWinBackColor=#020202\r\n"
                  "assistWinTextColor=#030303\r\n[font]\r\nassit_family=Foo\r\n"
-                 "assit_pointSize=1\r\nassist_bold=true\r\n[tiles]\r\ngsi=http://h/{z},{x}\r\n");
+                 "assit_pointSize=1\r\nassist_bold=true\r\n[tiles]\r\ngsi=http://h/{z},{x}\r\n"
+                 "[geocoder]\r\nnominatim=http://h/s?a=1&q={q}\r\n");
         writeAll(dir->file("classsetting.ini"), "[class]\nname005=A,B\n");
         const QList<QColor AppSettings::*> colours{&AppSettings::backcolor,
                                                    &AppSettings::forecolor,
@@ -173,6 +174,7 @@ private slots:
                      t.assistWinTextColor.name(),
                  QStringLiteral("#010101#020202#030303"));
         QCOMPARE(t.tilesGsi, QStringLiteral("http://h/{z},{x}"));
+        QCOMPARE(t.geocoderNominatim + t.geocoderGsi, QStringLiteral("http://h/s?a=1&q={q}"));
     }
     void backupsDailyThreeDeep()
     {

@@ -18,10 +18,12 @@ QVector<Page> pages(const QVector<QString>& names)
     for (int i = 0; i < count; ++i) {
         if (names.at(i).isEmpty())
             continue;
-        if (i > end && i < ClassCount - 1) {
+        if (i > end) {
+            // The page of the twenty the class belongs to, so that its title says what it shows.
+            const int first = i / PageRows * PageRows;
+            end = first + PageRows - 1;
             out.last().spacer = out.last().classes.size() < PageRows;
-            out.append(Page{QStringLiteral("%1-%2").arg(end + 1).arg(end + PageRows), {}, false});
-            end += PageRows;
+            out.append(Page{QStringLiteral("%1-%2").arg(first).arg(end), {}, false});
         }
         out.last().classes.append(i);
     }

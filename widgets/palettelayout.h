@@ -19,8 +19,8 @@ struct Page
 };
 
 // The pages for the class names (index = class number; only 0..199 are looked at).
-// A named class past the current page's end opens the next page, whose end is
-// the previous end plus twenty; class 199 never opens a page.
+// The first page is "0-19"; a named class past the current page's end opens the
+// page of its own twenty ("40-59" for 50), so every title covers what it shows.
 QVector<Page> pages(const QVector<QString>& names);
 
 // Top-left corner of a popup of `size` opened at `cursor`: beside the cursor,

@@ -31,6 +31,7 @@ TestTileServer::TestTileServer() : m_server(new QTcpServer(this))
         }
     });
     m_server->listen(QHostAddress::LocalHost, 0);
+    m_clock.start();
 }
 
 bool TestTileServer::isListening() const
@@ -103,7 +104,7 @@ void TestTileServer::onReadyRead(QTcpSocket* socket)
         return;
     const QList<QByteArray> lines = buffer.left(end).split('\n');
     buffer.clear();
-    Request request{QString::fromLatin1(lines.value(0).split(' ').value(1)), {}};
+    Request request{QString::fromLatin1(lines.value(0).split(' ').value(1)), {}, m_clock.elapsed()};
     for (const QByteArray& line : lines) {
         if (line.toLower().startsWith("user-agent:"))
             request.userAgent = line.mid(11).trimmed();
@@ -132,6 +133,8 @@ void TestTileServer::answer(QTcpSocket* socket, const QString& path)
         head += "\r\nContent-Length: " + QByteArray::number(r.body.size());
     if (!r.location.isEmpty())
         head += "\r\nLocation: " + r.location;
+    for (const QByteArray& line : r.headers)
+        head += "\r\n" + line;
     head += "\r\nConnection: close\r\n\r\n";
     const QByteArray body = r.stopAfter >= 0 ? r.body.left(r.stopAfter) : r.body;
     if (r.trickleMs <= 0) {

@@ -8,6 +8,7 @@
 // or stop halfway, as a misbehaving server does.
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QStringList>
@@ -23,6 +24,8 @@ public:
     {
         QString path;
         QByteArray userAgent;
+        // When it arrived: milliseconds on the server's own monotonic clock.
+        qint64 receivedMs = 0;
     };
     struct Response
     {
@@ -36,7 +39,15 @@ public:
         int stopAfter = -1;
         // No Content-Length: the body ends when the connection closes.
         bool noLength = false;
+        // More header lines ("Retry-After: 2"), each without its line end.
+        QList<QByteArray> headers = {};
     };
+
+    // A JSON answer.
+    static Response json(const QByteArray& body, int status = 200)
+    {
+        return {status, "application/json", body, {}};
+    }
 
     TestTileServer();
     ~TestTileServer() override { stop(); }
@@ -69,6 +80,7 @@ private:
     QList<QPair<QTcpSocket*, QString>> m_held;
     QHash<QString, Response> m_fixed;
     QList<Request> m_requests;
+    QElapsedTimer m_clock;
     bool m_holding = false;
     int m_abandoned = 0;
 };

@@ -4,6 +4,7 @@
 #include "qmapcontrol/projection.h"
 #include "qmapcontrol/qmapcontrol.h"
 
+#include <QPainter>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QtTest>
@@ -61,6 +62,7 @@ private slots:
     void clustersAddUpToThePointsShown();
     void clusterColoursAndBoxes();
     void clicksOnDotsAndDiscs();
+    void sharpAtDeviceRatio();
 };
 
 void TestOverview::clustersAddUpToThePointsShown_data()
@@ -184,6 +186,26 @@ void TestOverview::clicksOnDotsAndDiscs()
     // Clicking where nothing of the overview is reaches the layers below.
     QTest::mouseClick(&map, Qt::LeftButton, {}, QPoint(5, 5));
     QCOMPARE(clicked.count(), 1);
+}
+
+// Dots and discs painted on a device of ratio 2: twice the pixels, not merely the
+// ratio-1 picture blown up (which is what drawing a ratio-1 sprite there gives).
+void TestOverview::sharpAtDeviceRatio()
+{
+    Scene scene(300);
+    const QPointF c = projection::toWorldPixels(PointWorldCoord(137.0, 37.0), 5);
+    const MapView view{5, QPointF(std::round(c.x() - 200), std::round(c.y() - 150)),
+                       QSize(400, 300)};
+    QImage at[2];
+    for (int i = 0; i < 2; ++i) {
+        at[i] = QImage(view.size * (i + 1), QImage::Format_ARGB32_Premultiplied);
+        at[i].setDevicePixelRatio(i + 1);
+        at[i].fill(Qt::white);
+        QPainter painter(&at[i]);
+        scene.overview.draw(painter, view);
+    }
+    QCOMPARE(at[1].size(), at[0].size() * 2);
+    QVERIFY(at[1] != at[0].scaled(at[1].size()));
 }
 
 QTEST_MAIN(TestOverview)

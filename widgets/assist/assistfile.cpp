@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QSettings>
 
 namespace assist {
@@ -17,17 +18,100 @@ void openIni(QSettings& settings)
     settings.setIniCodec("UTF-8");
 }
 
+// A value as written, escapes and quotes resolved as QSettings does but without
+// splitting at commas.
+QString unescapedText(const QString& raw)
+{
+    QString out;
+    for (int i = 0; i < raw.size(); ++i) {
+        const QChar c = raw.at(i);
+        if (c == QLatin1Char('"'))
+            continue;
+        if (c != QLatin1Char('\\') || i + 1 == raw.size()) {
+            out += c;
+            continue;
+        }
+        const QChar e = raw.at(++i);
+        switch (e.unicode()) {
+        case 'n':
+            out += QLatin1Char('\n');
+            break;
+        case 't':
+            out += QLatin1Char('\t');
+            break;
+        case 'r':
+            out += QLatin1Char('\r');
+            break;
+        case 'a':
+            out += QLatin1Char('\a');
+            break;
+        case 'b':
+            out += QLatin1Char('\b');
+            break;
+        case 'f':
+            out += QLatin1Char('\f');
+            break;
+        case 'v':
+            out += QLatin1Char('\v');
+            break;
+        default:
+            out += e;
+            break;
+        }
+    }
+    return out;
+}
+
+// The raw text after "=" of every key of every group ("group/key"), the last one of
+// a repeated key winning as in QSettings.
+QHash<QString, QString> rawValues(const QString& path)
+{
+    QHash<QString, QString> out;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return out;
+    QString group;
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    for (QString line : lines) {
+        line = line.trimmed();
+        if (line.startsWith(QChar(0xFEFF)))
+            line = line.mid(1).trimmed();
+        if (line.startsWith(QLatin1Char('['))) {
+            group = line.mid(1, line.indexOf(QLatin1Char(']')) - 1).trimmed();
+            continue;
+        }
+        const int eq = line.indexOf(QLatin1Char('='));
+        if (eq > 0 && !line.startsWith(QLatin1Char(';')))
+            out.insert(group + QLatin1Char('/') + line.left(eq).trimmed(),
+                       line.mid(eq + 1).trimmed());
+    }
+    return out;
+}
+
+// A text key: an unquoted ASCII comma makes QSettings return a list (shown as
+// nothing); such a value is taken as the text it is.
+QString textValue(const QSettings& settings, const QHash<QString, QString>& raw, const QString& key)
+{
+    const QVariant value = settings.value(key);
+    if (value.type() != QVariant::StringList)
+        return value.toString();
+    const auto found = raw.constFind(settings.group() + QLatin1Char('/') + key);
+    return found == raw.constEnd() ? value.toStringList().join(QStringLiteral(", "))
+                                   : unescapedText(*found);
+}
+
 } // namespace
 
 QList<HelpEntry> readHelpIndex(const QString& path)
 {
     QSettings index(path, QSettings::IniFormat);
     openIni(index);
+    const QHash<QString, QString> raw = rawValues(path);
     QList<HelpEntry> out;
     for (const QString& group : index.childGroups()) {
         index.beginGroup(group);
-        out.append({index.value(QStringLiteral("title")).toString(),
-                    index.value(QStringLiteral("file")).toString()});
+        out.append({textValue(index, raw, QStringLiteral("title")),
+                    textValue(index, raw, QStringLiteral("file"))});
         index.endGroup();
     }
     return out;
@@ -38,6 +122,7 @@ AssistFile readAssistFile(const QString& path)
     const AppSettings& settings = AppSettings::instance();
     QSettings file(path.trimmed(), QSettings::IniFormat);
     openIni(file);
+    const QHash<QString, QString> raw = rawValues(path.trimmed());
     AssistFile out;
     for (const QString& group : file.childGroups()) {
         file.beginGroup(group);
@@ -57,7 +142,7 @@ AssistFile readAssistFile(const QString& path)
             } else if (key == QLatin1String("textColor")) {
                 spec.textColor.setNamedColor(file.value(key, spec.textColor.name()).toString());
             } else {
-                spec.texts.append(file.value(key).toString());
+                spec.texts.append(textValue(file, raw, key));
             }
         }
         file.endGroup();

@@ -1,10 +1,15 @@
-#include "app/renderoptions.h"
+#include "app/commandline.h"
 
+#include "formats/formats.h"
 #include "map/maprender.h"
 #include "map/providers.h"
+#include "settings/appsettings.h"
+#include "settings/programdir.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <QTextStream>
 
 #include <algorithm>
 
@@ -25,8 +30,13 @@ const OptionText optionTexts[] = {
     {"zoom", "Z", "ズームレベル 0〜17 (省略時は前回のズーム)。"},
     {"size", "幅x高さ", "画像の大きさ (画面のピクセル、省略時は 1600x1000)。"},
     {"scale", "N", "画素の倍率 1〜8 (印刷用に N 倍の細かさで描きます)。"},
-    {"provider", "名前", "地図の種類: osm, google, stamen, gsi (省略時は前回の地図)。"},
+    {"provider", "名前",
+     "地図の種類: osm, google, stamen, gsi、またはオフライン地図の .mbtiles "
+     "ファイルかタイルのフォルダ (省略時は前回の地図)。"},
     {"no-tiles", "", "地図タイルを使わず、場所のマーカーだけを描きます。"},
+    {"convert", "",
+     "IN を OUT に変換して終了します (ウィンドウなし)。OUT の形式は拡張子から: "
+     ".csv (地点リスト) .gpx .kml .kmz .geojson .json"},
 };
 
 QString tr8(const char* text)
@@ -120,16 +130,23 @@ bool parseScale(const QString& text, int* scale, QString* error)
     return true;
 }
 
-bool parseProvider(const QString& text, int* provider, QString* error)
+bool parseProvider(const QString& text, int* provider, QString* offline, QString* error)
 {
     const int index = providerIndex(text.trimmed());
-    if (index < 0) {
-        *error = QStringLiteral("--provider の値 \"%1\" は %2 のどれでもありません")
-                     .arg(text, providerNames().join(QStringLiteral(", ")));
-        return false;
+    if (index >= 0) {
+        *provider = index;
+        return true;
     }
-    *provider = index;
-    return true;
+    const QFileInfo map(text);
+    if (map.isDir() || (map.isFile() &&
+                        map.suffix().compare(QLatin1String("mbtiles"), Qt::CaseInsensitive) == 0)) {
+        *offline = text;
+        return true;
+    }
+    *error = QStringLiteral("--provider の値 \"%1\" は %2 のどれでもなく、.mbtiles ファイルや"
+                            "タイルのフォルダでもありません")
+                 .arg(text, providerNames().join(QStringLiteral(", ")));
+    return false;
 }
 
 bool checkPictureSize(const QSize& size, int scale, QString* error)
@@ -148,11 +165,11 @@ bool checkPictureSize(const QSize& size, int scale, QString* error)
 
 QString helpText()
 {
-    QString text =
-        QStringLiteral("使い方: mivaromap [オプション] [ファイル]\n"
-                       "       mivaromap --render OUT.png [オプション] [一覧ファイル]\n\n"
-                       "場所の一覧を地図に表示して編集します。\n\n"
-                       "オプション:\n");
+    QString text = QStringLiteral("使い方: mivaromap [オプション] [ファイル]\n"
+                                  "       mivaromap --render OUT.png [オプション] [一覧ファイル]\n"
+                                  "       mivaromap --convert IN OUT\n\n"
+                                  "場所の一覧を地図に表示して編集します。\n\n"
+                                  "オプション:\n");
     for (const OptionText& o : optionTexts) {
         QStringList names;
         for (const QString& n : tr8(o.names).split(QLatin1Char(',')))
@@ -163,7 +180,8 @@ QString helpText()
         text += padded(left, 30) + tr8(o.description) + QLatin1Char('\n');
     }
     text += QStringLiteral("\n引数:\n");
-    text += padded(QStringLiteral("  ファイル"), 30) + QStringLiteral("開く一覧ファイル。\n");
+    text += padded(QStringLiteral("  ファイル"), 30) +
+            QStringLiteral("起動時に開くファイル (CSV、GPX、KML、KMZ、GeoJSON)。\n");
     text += padded(QStringLiteral("  一覧ファイル"), 30) +
             QStringLiteral("--render で描く一覧 (省略時は前回の一覧)。\n");
     return text;
@@ -213,7 +231,13 @@ CommandLine parseCommandLine(const QStringList& arguments)
         return result;
     }
     const QStringList positional = parser.positionalArguments();
-    if (positional.size() > 1)
+    const bool convert = parser.isSet(QStringLiteral("convert"));
+    if (convert && parser.isSet(QStringLiteral("render")))
+        return fail(QStringLiteral("--convert と --render は一緒に使えません"));
+    if (convert && positional.size() != 2)
+        return fail(QStringLiteral("--convert には入力と出力のファイル名が要ります: "
+                                   "mivaromap --convert IN OUT"));
+    if (!convert && positional.size() > 1)
         return fail(QStringLiteral("ファイルは一つだけ指定できます: %1")
                         .arg(positional.join(QStringLiteral(" "))));
     const QString file = positional.value(0);
@@ -223,6 +247,12 @@ CommandLine parseCommandLine(const QStringList& arguments)
             if (parser.isSet(QString::fromLatin1(name)))
                 return fail(QStringLiteral("--%1 は --render と一緒に使います")
                                 .arg(QString::fromLatin1(name)));
+        }
+        if (convert) {
+            result.action = CommandLine::Action::Convert;
+            result.convertIn = positional[0];
+            result.convertOut = positional[1];
+            return result;
         }
         result.file = file;
         return result;
@@ -256,9 +286,28 @@ CommandLine parseCommandLine(const QStringList& arguments)
     if (parser.isSet(QStringLiteral("provider"))) {
         if (r.noTiles)
             return fail(QStringLiteral("--provider と --no-tiles は一緒に使えません"));
-        if (!parseProvider(parser.value(QStringLiteral("provider")), &r.provider, &error))
+        if (!parseProvider(parser.value(QStringLiteral("provider")), &r.provider, &r.offline,
+                           &error))
             return fail(error);
     }
     result.action = CommandLine::Action::Render;
     return result;
+}
+
+int runConvert(const QString& in, const QString& out, QTextStream& err)
+{
+    // The class colours travel into KML and GeoJSON.
+    AppSettings& settings = AppSettings::instance();
+    settings.loadClasses(programDir() + QStringLiteral("/classsetting.ini"));
+    QString reason;
+    qint64 leftOut = 0;
+    if (!formats::convertFile(in, out, {settings.className, settings.classBack, settings.classFore},
+                              &reason, &leftOut)) {
+        err << reason << '\n';
+        return 1;
+    }
+    if (leftOut > 0)
+        err << QStringLiteral("座標が地図の範囲にない %1 件は書き出していません").arg(leftOut)
+            << '\n';
+    return 0;
 }

@@ -1,0 +1,285 @@
+// Asking the place-name services: the pure rules (query address, answers,
+// Retry-After, the pause between requests), then the client against a server
+// on 127.0.0.1 that answers in each service's real shape.
+#include "net/geocoder.h"
+#include "support_tileserver.h"
+#include "testsupport.h"
+
+#include <QtTest>
+
+using geocoding::Match;
+using geocoding::Place;
+using geocoding::ServiceId;
+
+Q_DECLARE_METATYPE(TestTileServer::Response)
+
+namespace {
+
+const QByteArray gsiCastle =
+    R"([{"geometry":{"coordinates":[137.968857,36.238583],"type":"Point"},"type":"Feature",)"
+    R"("properties":{"addressCode":"","title":"松本城"}}])";
+const QByteArray nominatimCastle =
+    R"([{"place_id":1,"lat":"36.2385","lon":"137.9688","category":"historic","type":"castle",)"
+    R"("name":"松本城","display_name":"松本城, 丸の内, 松本市, 長野県, 日本"}])";
+
+// One answer, waited for.
+Geocoder::Answer askAndWait(Geocoder& geocoder, ServiceId id, const QString& query)
+{
+    QSignalSpy spy(&geocoder, &Geocoder::answered);
+    geocoder.ask(id, query);
+    return spy.wait(20000) ? spy.at(0).at(1).value<Geocoder::Answer>() : Geocoder::Answer();
+}
+
+} // namespace
+
+class TestGeocoding : public QObject
+{
+    Q_OBJECT
+    TestTileServer server;
+
+    QString gsi() const { return server.urlTemplate("/gsi?q={q}"); }
+    QString nominatim() const { return server.urlTemplate("/n?format=jsonv2&q={q}"); }
+
+private slots:
+    void parse_data()
+    {
+        QTest::addColumn<int>("service");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("count"); // -1: unreadable
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("detail");
+        const auto row = [](const char* tag, ServiceId id, const QByteArray& body, int count,
+                            const QString& name = {}, const QString& detail = {}) {
+            QTest::newRow(tag) << int(id) << body << count << name << detail;
+        };
+        const auto g = ServiceId::Gsi, n = ServiceId::Nominatim;
+        row("gsi", g, gsiCastle, 1, "松本城", "住所・地名");
+        row("nominatim", n, nominatimCastle, 1, "松本城", "松本城, 丸の内, 松本市, 長野県, 日本");
+        row("nominatim without name", n,
+            R"([{"lat":"35","lon":"139","display_name":"Tokyo, Japan","type":"city"}])", 1, "Tokyo",
+            "Tokyo, Japan");
+        row("empty answer", g, "[]", 0);
+        row("not json", g, "<html>busy</html>", -1);
+        row("object, not array", n, R"({"error":"x"})", -1);
+        row("hostile entries skipped", g,
+            R"([1,"x",null,{"geometry":{"coordinates":["a","b"]},"properties":{"title":"t"}},)"
+            R"({"geometry":{"coordinates":[500,10]},"properties":{"title":"far"}},)"
+            R"({"geometry":{"coordinates":[139]},"properties":{"title":"half"}},)"
+            R"({"geometry":{"coordinates":[139,35]},"properties":{"title":""}},)"
+            R"({"geometry":{"coordinates":[139,35]},"properties":{"title":"ok\u0000\nx\u2028y"}}])",
+            1, "ok x y", "住所・地名");
+        row("nominatim coordinates not numbers", n,
+            R"([{"lat":"north","lon":"139","name":"x"},{"lat":"91","lon":"0","name":"y"}])", 0);
+        QString many = "[";
+        for (int i = 0; i < 500; ++i)
+            many += QString(R"(%1{"lat":"35","lon":"139","name":"%2"})")
+                        .arg(i ? "," : "", QString(2000, 'a'));
+        row("too many, too long", n, many.append(']').toUtf8(), geocoding::maxPlaces,
+            QString(300, 'a'));
+    }
+    void parse()
+    {
+        QFETCH(int, service);
+        QFETCH(QByteArray, body);
+        QFETCH(int, count);
+        const auto places = geocoding::parse(ServiceId(service), body);
+        QCOMPARE(places ? places->size() : -1, count);
+        if (count > 0) {
+            QTEST(places->front().name, "name");
+            QTEST(places->front().detail, "detail");
+        }
+    }
+
+    void queryUrl_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QByteArray>("sent"); // empty: refused
+        const auto row = [](const char* tag, const QString& query, const QByteArray& sent,
+                            const QString& pattern = "https://example.org/s?q={q}&limit=5") {
+            QTest::newRow(tag) << pattern << query << sent;
+        };
+        row("japanese", " 松本城 ", "https://example.org/s?q=%E6%9D%BE%E6%9C%AC%E5%9F%8E&limit=5");
+        row("delimiters", "A&B #1?x=y+z/",
+            "https://example.org/s?q=A%26B%20%231%3Fx%3Dy%2Bz%2F&limit=5");
+        row("percent stays text", "100%25", "https://example.org/s?q=100%2525&limit=5");
+        row("no {q}", "x", "", "https://example.org/s?q=");
+        row("local file", "x", "", "file://localhost/etc/passwd?{q}");
+        row("no host", "x", "", "http:///s?q={q}");
+    }
+    void queryUrl()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(QString, query);
+        QFETCH(QByteArray, sent);
+        QString error;
+        const QUrl url = geocoding::queryUrl(pattern, query, &error);
+        QCOMPARE(url.toEncoded(), sent);
+        QCOMPARE(error.isEmpty(), !sent.isEmpty());
+    }
+
+    void retryAfter_data()
+    {
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<qint64>("ms"); // -1: none
+        QTest::newRow("seconds") << QByteArray(" 2 ") << qint64(2000);
+        QTest::newRow("negative") << QByteArray("-5") << qint64(-1);
+        QTest::newRow("garbage") << QByteArray("soon") << qint64(-1);
+        QTest::newRow("http date") << QByteArray("Sun, 06 Dec 2026 12:00:05 GMT") << qint64(5000);
+        QTest::newRow("date passed") << QByteArray("Sun, 06 Dec 2026 11:00:00 GMT") << qint64(0);
+    }
+    void retryAfter()
+    {
+        QFETCH(QByteArray, value);
+        const QDateTime now(QDate(2026, 12, 6), QTime(12, 0), Qt::UTC);
+        QTEST(geocoding::retryAfterMs(value, now).value_or(-1), "ms");
+    }
+
+    void classify_data()
+    {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<int>("match");
+        QTest::addColumn<QString>("first");
+        const auto row = [](const char* tag, const QStringList& names, Match match,
+                            const QString& first = {}, const QString& query = "松本城") {
+            QTest::newRow(tag) << query << names << int(match) << first;
+        };
+        row("none", {}, Match::None);
+        row("one", {"松本市丸の内"}, Match::Clear, "松本市丸の内");
+        row("one exact among others", {"松本城バス停", "松本城"}, Match::Clear, "松本城");
+        row("width and case folded", {"x", "ＭＡＴＳＵＭＯＴＯ　城"}, Match::Clear,
+            "ＭＡＴＳＵＭＯＴＯ　城", "matsumoto 城");
+        row("two exact", {"松本城", "松本城"}, Match::Several, "松本城");
+        row("none exact", {"a", "b"}, Match::Several, "a");
+    }
+    void classify()
+    {
+        QFETCH(QString, query);
+        QFETCH(QStringList, names);
+        QVector<Place> places;
+        for (const QString& name : names)
+            places.append({name, {}, 1, 2, ServiceId::Gsi});
+        QTEST(int(geocoding::classify(query, places)), "match");
+        if (!places.isEmpty())
+            QTEST(places.front().name, "first");
+    }
+
+    void rateLimiter()
+    {
+        qint64 now = 5000;
+        geocoding::RateLimiter limiter([&now] { return now; }, 1000);
+        QCOMPARE(limiter.waitMs(), 0);
+        limiter.sent();
+        now += 999;
+        QCOMPARE(limiter.waitMs(), 1);
+        now += 1;
+        QCOMPARE(limiter.waitMs(), 0);
+        limiter.holdFor(5000);
+        limiter.holdFor(10); // a shorter pause does not cut a longer one short
+        QCOMPARE(limiter.waitMs(), 5000);
+    }
+
+    // No two requests to one service within a second, wherever they come from;
+    // the other service is not held up by it.
+    void rateAtServer()
+    {
+        Geocoder geocoder(gsi(), nominatim(), QString());
+        server.clearRequests();
+        QSignalSpy spy(&geocoder, &Geocoder::answered);
+        for (const char* q : {"a", "b", "c"})
+            geocoder.ask(ServiceId::Gsi, q);
+        geocoder.ask(ServiceId::Nominatim, "d");
+        QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 4, 10000);
+        QStringList order;
+        QList<qint64> gsiTimes;
+        for (const auto& r : server.requests()) {
+            order << r.path.section('=', -1);
+            if (r.path.startsWith("/gsi"))
+                gsiTimes << r.receivedMs;
+        }
+        QCOMPARE(order, QStringList({"a", "d", "b", "c"}));
+        QVERIFY(gsiTimes[1] - gsiTimes[0] >= 1000);
+        QVERIFY(gsiTimes[2] - gsiTimes[1] >= 1000);
+    }
+
+    // A repeated search asks no one, also after a restart; a failed one is not kept.
+    void cache()
+    {
+        QTemporaryDir cache;
+        server.clearRequests();
+        server.setResponse("/n?format=jsonv2&q=kept", TestTileServer::json(nominatimCastle));
+        {
+            Geocoder geocoder(gsi(), nominatim(), cache.path());
+            QVERIFY(!askAndWait(geocoder, ServiceId::Nominatim, "kept").fromCache);
+            const Geocoder::Answer again = askAndWait(geocoder, ServiceId::Nominatim, " kept");
+            QVERIFY(again.fromCache);
+            QCOMPARE(again.places.front().name, QString("松本城"));
+        }
+        Geocoder restarted(gsi(), nominatim(), cache.path());
+        QVERIFY(askAndWait(restarted, ServiceId::Nominatim, "kept").fromCache);
+        QCOMPARE(server.requestCount(), 1);
+
+        server.setResponse("/n?format=jsonv2&q=broken", TestTileServer::json("{oops"));
+        QVERIFY(!askAndWait(restarted, ServiceId::Nominatim, "broken").error.isEmpty());
+        QVERIFY(!askAndWait(restarted, ServiceId::Nominatim, "broken").error.isEmpty());
+        QCOMPARE(server.requestCount(), 3);
+    }
+
+    // A 429 with Retry-After: nothing more before the pause is over, then the answer.
+    void retryAfterObeyed()
+    {
+        Geocoder geocoder(gsi(), nominatim(), QString());
+        server.clearRequests();
+        TestTileServer::Response busy = TestTileServer::json("", 429);
+        busy.headers << "Retry-After: 2";
+        server.setResponse("/gsi?q=busy", busy);
+        QSignalSpy spy(&geocoder, &Geocoder::answered);
+        geocoder.ask(ServiceId::Gsi, "busy");
+        QTRY_COMPARE(server.requestCount(), 1);
+        server.setResponse("/gsi?q=busy", TestTileServer::json(gsiCastle));
+        QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 1, 10000);
+        const auto answer = spy.at(0).at(1).value<Geocoder::Answer>();
+        QCOMPARE(answer.places.size(), 1);
+        QCOMPARE(server.requestCount(), 2);
+        QVERIFY(server.requests()[1].receivedMs - server.requests()[0].receivedMs >= 2000);
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<TestTileServer::Response>("response");
+        QTest::addColumn<QString>("error"); // a part of the message
+        TestTileServer::Response r = TestTileServer::json("oops", 500);
+        QTest::newRow("server error") << r << "エラーが返されました（HTTP 500）";
+        r = TestTileServer::json("", 429);
+        r.headers << "Retry-After: 3600";
+        QTest::newRow("long pause asked") << r << "3600 秒ほど待って";
+        QTest::newRow("not json") << TestTileServer::json("<html>") << "応答を読み取れませんでした";
+        QTest::newRow("huge") << TestTileServer::json(QByteArray(5000, ' ')) << "応答が";
+        r = TestTileServer::json(gsiCastle);
+        r.stopAfter = 10;
+        QTest::newRow("stalls") << r << "止まりました";
+    }
+    void failures()
+    {
+        QFETCH(TestTileServer::Response, response);
+        QFETCH(QString, error);
+        Geocoder geocoder(gsi(), nominatim(), QString());
+        geocoder.setReplyLimits({std::chrono::milliseconds(500), std::chrono::seconds(5), 1000});
+        server.setResponse("/gsi?q=fail", response);
+        const Geocoder::Answer answer = askAndWait(geocoder, ServiceId::Gsi, "fail");
+        QVERIFY2(answer.error.startsWith("国土地理院：") && answer.error.contains(error),
+                 qPrintable(answer.error));
+        QVERIFY(answer.places.isEmpty());
+    }
+
+    void noServer()
+    {
+        Geocoder geocoder("http://127.0.0.1:9/?q={q}", {}, {});
+        QCOMPARE(askAndWait(geocoder, ServiceId::Gsi, "x").error,
+                 QString("国土地理院：接続を拒否されました"));
+    }
+};
+
+QTEST_MAIN(TestGeocoding)
+#include "tst_geocoding.moc"

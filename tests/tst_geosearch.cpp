@@ -1,0 +1,266 @@
+// Finding places in the window: the search of the record dialog and of the
+// tools menu, and "座標の補完" over a list, against services on 127.0.0.1.
+#include "app/mivaromap.h"
+#include "dialogs/coordinatefilldialog.h"
+#include "dialogs/datadialog.h"
+#include "dialogs/geosearchdialog.h"
+#include "dialogs/geosearchpanel.h"
+#include "net/geocoder.h"
+#include "records/placefile.h"
+#include "resources/resources.h"
+#include "settings/appsettings.h"
+#include "support_tileserver.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTreeWidget>
+#include <QtTest>
+
+namespace {
+
+// One place in the address search's answer shape.
+QString gsiPlace(const QString& title, double lon, double lat)
+{
+    return QString(R"({"geometry":{"coordinates":[%2,%3],"type":"Point"},"type":"Feature",)"
+                   R"("properties":{"addressCode":"","title":"%1"}})")
+        .arg(title, QString::number(lon, 'f', 6), QString::number(lat, 'f', 6));
+}
+
+QString encoded(const QString& text)
+{
+    return QString::fromLatin1(text.toUtf8().toPercentEncoding());
+}
+
+QAction* action(QWidget* window, const QString& text)
+{
+    for (QAction* a : window->findChildren<QAction*>()) {
+        if (a->text() == text)
+            return a;
+    }
+    return nullptr;
+}
+
+// Types a query into a search panel and presses Enter; waits for every answer.
+void searchFor(GeoSearchPanel* panel, const QString& query)
+{
+    panel->queryEdit()->setText(query);
+    QTest::keyClick(panel->queryEdit(), Qt::Key_Return);
+    QTRY_VERIFY_WITH_TIMEOUT(!panel->searching(), 10000);
+}
+
+} // namespace
+
+class TestGeoSearch : public QObject
+{
+    Q_OBJECT
+    TestTileServer server;
+    std::unique_ptr<ProgramDirScope> dir;
+    std::unique_ptr<PromptScope> prompts;
+    std::unique_ptr<MivaroMap> window;
+
+    ScriptedPrompts& asked() { return prompts->prompts(); }
+    QString gsiPath(const QString& q) const { return "/gsi?q=" + encoded(q); }
+    QString nominatimPath(const QString& q) const { return "/n?q=" + encoded(q); }
+
+    // A window over a list, its services on the test server.
+    void open(const QByteArray& csv)
+    {
+        window.reset();
+        prompts.reset();
+        dir.reset();
+        prompts = std::make_unique<PromptScope>();
+        dir = std::make_unique<ProgramDirScope>();
+        writeAll(dir->file("list.csv"), csv);
+        writeAll(dir->file("mivaromap.ini"), "csv_filename=" + dir->file("list.csv").toUtf8());
+        AppSettings& settings = AppSettings::instance();
+        settings.load();
+        keepTilesLocal();
+        settings.geocoderGsi = server.urlTemplate("/gsi?q={q}");
+        settings.geocoderNominatim = server.urlTemplate("/n?q={q}");
+        window = std::make_unique<MivaroMap>();
+        server.clearRequests();
+    }
+
+    QStringList names() const
+    {
+        QStringList out;
+        for (const auto& r : window->places)
+            out << r->name + "," + r->x + "," + r->y;
+        out.sort();
+        return out;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        initMivaroMapResources();
+        const auto json = [](const QString& text) { return TestTileServer::json(text.toUtf8()); };
+        server.setResponse(gsiPath("松本城"),
+                           json("[" + gsiPlace("松本城", 137.968857, 36.238583) + "]"));
+        server.setResponse(
+            nominatimPath("松本城"),
+            TestTileServer::json(
+                R"([{"lat":"36.2385","lon":"137.9688","category":"historic","type":"castle",)"
+                R"("name":"松本城","display_name":"松本城, 丸の内, 松本市, 長野県, 日本"}])"));
+        server.setResponse(gsiPath("城山"), json("[" + gsiPlace("城山 (鹿児島)", 130.55, 31.6) +
+                                                 "," + gsiPlace("城山 (高知)", 133.5, 33.5) + "]"));
+        server.setResponse(gsiPath("無い城"), TestTileServer::json("[]"));
+        server.setResponse(nominatimPath("無い城"), TestTileServer::json("[]"));
+        server.setResponse(gsiPath("壊れ & #?"), TestTileServer::json("oops", 500));
+        server.setResponse(nominatimPath("壊れ & #?"), TestTileServer::json("{\"lat\":"));
+    }
+    void cleanup() { window.reset(); }
+
+    // Enter searches (typing does not), the dialog stays open, and the chosen place
+    // fills the coordinates; a failure says why and changes nothing.
+    void recordDialog()
+    {
+        open("");
+        QStringList v{"", "1", "2", "0", "1", "Image", "11", "10"};
+        asked().dialogAnswers << [this](QDialog* d) {
+            auto* panel = static_cast<DataDialog*>(d)->searchPanel();
+            QTest::keyClicks(panel->queryEdit(), "kowa");
+            const int typed = window->placeSearch()->pendingCount() + server.requestCount();
+            searchFor(panel, "壊れ & #?");
+            const QString status = panel->statusLabel()->text();
+            searchFor(panel, "松本城");
+            QTreeWidget* list = panel->resultList();
+            const bool shown =
+                list->topLevelItemCount() == 2 &&
+                list->topLevelItem(1)->text(1) == "松本城, 丸の内, 松本市, 長野県, 日本" &&
+                panel->attributionLabel()->text().contains("出典：国土地理院") &&
+                panel->attributionLabel()->text().contains("© OpenStreetMap contributors");
+            list->setCurrentItem(list->topLevelItem(1));
+            QTest::keyClick(list, Qt::Key_Return);
+            return typed == 0 && d->result() == 0 && shown &&
+                           status.contains("国土地理院：エラーが返されました（HTTP 500）") &&
+                           status.contains("Nominatim：応答を読み取れませんでした")
+                       ? int(QDialog::Accepted)
+                       : -1;
+        };
+        QVERIFY(editPlaceInDialog(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], window.get(),
+                                  window->placeSearch()));
+        QCOMPARE(v.mid(0, 3), QStringList({"松本城", "137.9688", "36.2385"}));
+        QVERIFY(server.requests().front().userAgent.startsWith("MivaroMap/"));
+    }
+
+    // Ctrl+G: the chosen place is centred and "ここに新しい場所" makes a place there.
+    void toolsMenu()
+    {
+        open("大坂城,135.5,34.6,0,1,Image,11,10\n");
+        QAction* search = action(window.get(), "(&G) 地名・住所で探す");
+        QVERIFY(!window->newPlaceHereMenuAction()->isEnabled());
+        asked().dialogAnswers << [](QDialog* d) {
+            auto* panel = static_cast<GeoSearchDialog*>(d)->panel();
+            searchFor(panel, "松本城");
+            // Enter again on the same words takes the first place.
+            QTest::keyClick(panel->queryEdit(), Qt::Key_Return);
+            return d->result();
+        };
+        search->trigger();
+        QTRY_COMPARE(window->map()->mapFocusPointCoord().longitude(), 137.968857);
+        QVERIFY(window->statusBar()->currentMessage().contains("出典：国土地理院"));
+        QVERIFY(window->newPlaceHereMenuAction()->isEnabled());
+        asked().dialogAnswers << [](QDialog*) { return int(QDialog::Accepted); };
+        window->newPlaceHereMenuAction()->trigger();
+        QCOMPARE(names().last(),
+                 "松本城," + QString::number(137.968857, 'f', 14) + ",36.23858300000000");
+    }
+
+    // One clear place is filled, several are offered, none are listed; all of it is
+    // one step to undo, and it is written like every edit.
+    void fill()
+    {
+        open("松本城,,,0,1,Image,11,10\n城山,abc,,0,1,Image,11,10\n無い城,,,0,1,Image,11,10\n"
+             "大坂城,135.5,34.6,0,1,Image,11,10\n");
+        const QStringList before = names();
+        asked().buttonAnswers << QMessageBox::Yes;
+        QString summary;
+        QStringList missing;
+        asked().dialogAnswers << [&](QDialog* d) {
+            auto* dialog = static_cast<CoordinateFillDialog*>(d);
+            summary = dialog->summaryLabel()->text();
+            for (int i = 0; i < dialog->notFoundList()->count(); ++i)
+                missing << dialog->notFoundList()->item(i)->text();
+            dialog->choiceBox(0)->setCurrentIndex(2);
+            return int(QDialog::Accepted);
+        };
+        action(window.get(), "(&A) 座標のないすべての場所")->trigger();
+        QVERIFY(asked().calls.front().text.contains("座標のない場所 3 件"));
+        QVERIFY(window->findChild<QProgressDialog*>("fillProgress"));
+        QTRY_VERIFY_WITH_TIMEOUT(!window->runningFill(), 20000);
+        QVERIFY2(summary.contains("一つに決まった場所：1 件") &&
+                     summary.contains("複数ある場所：1 件") &&
+                     summary.contains("見つからなかった場所：1 件"),
+                 qPrintable(summary));
+        QCOMPARE(missing, QStringList{"無い城"});
+        const QStringList after{"城山,133.5,33.5", "大坂城,135.5,34.6",
+                                "松本城,137.968857,36.238583", "無い城,,"};
+        QCOMPARE(names(), after);
+        QCOMPARE(server.paths().filter("/n?").size(), 1); // only the name the address search lacked
+        const QByteArray saved = readAll(autosavePath(dir->file("list.csv")));
+        QVERIFY(saved.contains("城山,133.5,33.5,"));
+        QVERIFY(window->statusBar()->currentMessage().contains("2 件の座標を補完しました"));
+
+        window->editHistory()->undo();
+        QCOMPARE(names(), before);
+        window->editHistory()->redo();
+        QCOMPARE(names(), after);
+    }
+
+    // A cancelled batch, or a result turned down, changes nothing.
+    void cancelled()
+    {
+        open("松本城,,,0,1,Image,11,10\n無い城,,,0,1,Image,11,10\n");
+        const QStringList before = names();
+        asked().buttonAnswers << QMessageBox::Yes;
+        QString summary;
+        asked().dialogAnswers << [&](QDialog* d) {
+            summary = static_cast<CoordinateFillDialog*>(d)->summaryLabel()->text();
+            return int(QDialog::Rejected);
+        };
+        server.setHolding(true);
+        action(window.get(), "(&A) 座標のないすべての場所")->trigger();
+        QTRY_COMPARE(server.requestCount(), 1);
+        // The button, as the user presses it.
+        window->findChild<QProgressDialog*>("fillProgress")->findChild<QPushButton*>()->click();
+        QTRY_VERIFY(!window->runningFill());
+        server.setHolding(false);
+        QVERIFY2(summary.contains("中止しました。まだ問い合わせていない場所：2 件"),
+                 qPrintable(summary));
+        QCOMPARE(names(), before);
+    }
+
+    // A public service is asked about at most 1000 names at once; one's own has no cap.
+    void publicCap()
+    {
+        QByteArray csv;
+        for (int i = 0; i < 1001; ++i)
+            csv += "場所" + QByteArray::number(i) + ",,,0,1,Image,11,10\n";
+        open(csv);
+        asked().buttonAnswers << QMessageBox::No << QMessageBox::No;
+        action(window.get(), "(&K) 座標のない場所のうち印の付いたものだけ")->trigger();
+        QCOMPARE(asked().calls.back().text,
+                 QString("印の付いた場所に、座標のない場所はありません。"));
+        action(window.get(), "(&A) 座標のないすべての場所")->trigger();
+        QVERIFY(asked().calls.back().text.contains("座標のない場所 1001 件"));
+        // The public services: the question is answered No, so that nothing reaches them.
+        AppSettings::instance().geocoderGsi.clear();
+        AppSettings::instance().geocoderNominatim.clear();
+        window = std::make_unique<MivaroMap>();
+        action(window.get(), "(&A) 座標のないすべての場所")->trigger();
+        const QString text = asked().calls.back().text;
+        QVERIFY(text.contains("座標のない場所 1000 件") && text.contains("一度に 1000 件まで"));
+        QVERIFY(!window->runningFill());
+    }
+};
+
+QTEST_MAIN(TestGeoSearch)
+#include "tst_geosearch.moc"
