@@ -8,6 +8,7 @@
 #include "records/edithistory.h"
 #include "records/placelistdocument.h"
 
+#include <QImage>
 #include <QMainWindow>
 #include <QModelIndex>
 #include <QPoint>
@@ -29,6 +30,7 @@ class QResizeEvent;
 class CoordinateFill;
 class Geocoder;
 class MarkerPictureCache;
+struct ExportChoice;
 class MivaroMapUtil;
 class TableModel;
 class TableView;
@@ -193,6 +195,8 @@ private slots:
     void on_btnColorRandum_clicked();
 
 private:
+    // The print of "画像保存": the view drawn off screen as chosen; null when cancelled.
+    QImage renderMapPicture(const ExportChoice& choice);
     // Construction steps that belong to other concerns.
     void buildClassRows();
     void createMap();

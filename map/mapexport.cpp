@@ -5,13 +5,13 @@
 
 namespace mapexport {
 
-bool encodePng(const QImage& image, QByteArray* bytes, QString* error)
+bool encodePng(const QImage& image, QByteArray* bytes, QString* error, int quality)
 {
     bytes->clear();
     QBuffer buffer(bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "PNG");
-    writer.setQuality(8);
+    writer.setQuality(quality);
     if (writer.write(image))
         return true;
     *error = writer.errorString();

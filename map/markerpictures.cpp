@@ -125,8 +125,8 @@ QSize labelPictureSize(const QString& name, const QFontMetrics& metrics)
     return QSize(metrics.horizontalAdvance(labelText(name, metrics)) + 7, metrics.height() + 2);
 }
 
-QImage drawLabelPicture(const QString& name, const QColor& back, const QColor& fore,
-                        const QFont& font, int pointSize, qreal ratio)
+void paintLabelPicture(QPainter& painter, const QString& name, const QColor& back,
+                       const QColor& fore, const QFont& font, int pointSize)
 {
     pointSize = markerPointSize(font, pointSize);
     const QFont f = markerFont(font, pointSize);
@@ -134,9 +134,6 @@ QImage drawLabelPicture(const QString& name, const QColor& back, const QColor& f
     const QString text = labelText(name, metrics);
     const int w = metrics.horizontalAdvance(text) + 7;
     const int h = metrics.height();
-
-    QImage image = blankPicture(w, h + 2, ratio);
-    QPainter painter(&image);
     painter.setPen(QPen(Qt::black, 1));
     painter.setBrush(QBrush(back, Qt::SolidPattern));
     painter.drawRect(QRect(QPoint(0, 0), QPoint(w - 2, h - 1)));
@@ -147,9 +144,49 @@ QImage drawLabelPicture(const QString& name, const QColor& back, const QColor& f
     // than the ascent.
     const int baseline = std::max(h - pointSize / 2 - 1, metrics.ascent());
     painter.drawText(QPointF(4.0, baseline), text);
+}
+
+QImage drawLabelPicture(const QString& name, const QColor& back, const QColor& fore,
+                        const QFont& font, int pointSize, qreal ratio)
+{
+    const QSize size = labelPictureSize(name, markerMetrics(font, pointSize));
+    QImage image = blankPicture(size.width(), size.height(), ratio);
+    QPainter painter(&image);
+    paintLabelPicture(painter, name, back, fore, font, pointSize);
     painter.end();
     return image;
 }
+
+namespace {
+
+void paintCircleDisc(QPainter& painter, const QColor& back, int radius, bool siroIcon)
+{
+    const int d = 2 * radius;
+    QRadialGradient gradient(QPointF(radius, radius), radius, QPointF(radius, radius));
+    gradient.setColorAt(0.0, back);
+    gradient.setColorAt(0.5, QColor(back.red(), back.green(), back.blue(), 100));
+    gradient.setColorAt(1.0, Qt::transparent);
+    painter.setBrush(gradient);
+    painter.setPen(Qt::NoPen);
+    painter.drawEllipse(QRect(QPoint(0, 0), QPoint(d - 1, d - 1)));
+    if (siroIcon && !castleIcon().isNull()) {
+        // A finer device blows the small icon up: smoothly rather than in blocks.
+        if (painter.device()->devicePixelRatioF() > 1.0 || painter.transform().isScaling())
+            painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        painter.drawImage(QRect(radius - 8, radius - 8, 16, 16), castleIcon());
+    }
+}
+
+void paintCircleName(QPainter& painter, const QString& name, const QFont& font, int radius,
+                     int pointSize)
+{
+    const QFont f = markerFont(font, pointSize);
+    painter.setPen(QPen(Qt::black, 1));
+    painter.setFont(f);
+    painter.drawText(QPointF(circleTextOrigin(pictureMetrics(f), name, radius)), name);
+}
+
+} // namespace
 
 QImage circleBase(const QColor& back, int radius, bool siroIcon, qreal ratio)
 {
@@ -167,16 +204,10 @@ QImage circleBase(const QColor& back, int radius, bool siroIcon, qreal ratio)
     }
     const int d = 2 * radius;
     QImage image = blankPicture(d, d, ratio);
+    if (ratio != 1.0)
+        image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     QPainter painter(&image);
-    QRadialGradient gradient(QPointF(radius, radius), radius, QPointF(radius, radius));
-    gradient.setColorAt(0.0, back);
-    gradient.setColorAt(0.5, QColor(back.red(), back.green(), back.blue(), 100));
-    gradient.setColorAt(1.0, Qt::transparent);
-    painter.setBrush(gradient);
-    painter.setPen(Qt::NoPen);
-    painter.drawEllipse(QRect(QPoint(0, 0), QPoint(d - 1, d - 1)));
-    if (siroIcon && !castleIcon().isNull())
-        painter.drawImage(QRect(radius - 8, radius - 8, 16, 16), castleIcon());
+    paintCircleDisc(painter, back, radius, siroIcon);
     painter.end();
 
     QMutexLocker lock(&mutex);
@@ -188,6 +219,12 @@ QImage circleBase(const QColor& back, int radius, bool siroIcon, qreal ratio)
     made.insert(key, image);
     bytes += image.sizeInBytes();
     return image;
+}
+
+void paintCircleNameAt(QPainter& painter, const QString& name, const QFont& font, int radius,
+                       int pointSize)
+{
+    paintCircleName(painter, name, font, markerRadius(radius), markerPointSize(font, pointSize));
 }
 
 void circleStripRows(const QString& name, const QFont& font, int radius, int pointSize, int* top,
@@ -233,12 +270,9 @@ CirclePicture drawCircleParts(const QString& name, const QColor& back, const QFo
     picture.strip.setDevicePixelRatio(ratio);
     if (picture.strip.isNull())
         return picture;
-    const QFont f = markerFont(font, pointSize);
     QPainter painter(&picture.strip);
     painter.translate(0, -picture.top);
-    painter.setPen(QPen(Qt::black, 1));
-    painter.setFont(f);
-    painter.drawText(QPointF(circleTextOrigin(pictureMetrics(f), name, radius)), name);
+    paintCircleName(painter, name, font, radius, pointSize);
     painter.end();
     return picture;
 }
@@ -268,4 +302,19 @@ QImage drawMarkerPicture(const MarkerStyle& style, const MarkerPicture& picture)
     return drawLabelPicture(picture.name, QColor::fromRgba(picture.back),
                             QColor::fromRgba(picture.fore), style.font, picture.pointSize,
                             style.ratio);
+}
+
+void paintMarkerPicture(QPainter& painter, const MarkerStyle& style, const MarkerPicture& picture)
+{
+    painter.save();
+    if (picture.circle) {
+        const int radius = markerRadius(style.radius);
+        const int pointSize = markerPointSize(style.font, picture.pointSize);
+        paintCircleDisc(painter, QColor::fromRgba(picture.back), radius, style.siroIcon);
+        paintCircleName(painter, picture.name, style.font, radius, pointSize);
+    } else {
+        paintLabelPicture(painter, picture.name, QColor::fromRgba(picture.back),
+                          QColor::fromRgba(picture.fore), style.font, picture.pointSize);
+    }
+    painter.restore();
 }

@@ -62,6 +62,14 @@ QFontMetrics markerMetrics(const QFont& font, int pointSize);
 // The size of a label picture, without drawing it.
 QSize labelPictureSize(const QString& name, const QFontMetrics& metrics);
 
+class QPainter;
+
+// Paints a label picture with its top-left corner at the painter's origin,
+// in the picture's own pixels: on a finer device (a print) it comes out
+// sharp at that resolution instead of blown up.
+void paintLabelPicture(QPainter& painter, const QString& name, const QColor& back,
+                       const QColor& fore, const QFont& font, int pointSize);
+
 // A label: the name in `fore` on a `back` box with a black frame, in `font`
 // at pointSize. At a ratio above 1 the image has that many more pixels each
 // way and says so in its device pixel ratio; its sizes stay in pixels at 1.
@@ -82,8 +90,14 @@ struct CirclePicture
     QImage whole() const;
 };
 
-// The shared base of the circles of one colour; safe to call from any thread.
+// The shared base of the circles of one colour, kept per colour and ratio;
+// safe to call from any thread. Above ratio 1 (a fine screen, a print) it is
+// premultiplied, for fast drawing.
 QImage circleBase(const QColor& back, int radius, bool siroIcon, qreal ratio = 1.0);
+// Paints a circle's name over its disc, with the disc's top-left corner at
+// the painter's origin.
+void paintCircleNameAt(QPainter& painter, const QString& name, const QFont& font, int radius,
+                       int pointSize);
 // The rows of a circle picture that the name can mark.
 void circleStripRows(const QString& name, const QFont& font, int radius, int pointSize, int* top,
                      int* bottom);
@@ -101,3 +115,6 @@ QImage drawCirclePicture(const QString& name, const QColor& back, const QFont& f
 
 // The whole picture of a marker.
 QImage drawMarkerPicture(const MarkerStyle& style, const MarkerPicture& picture);
+
+// Paints the whole picture of a marker as paintLabelPicture does.
+void paintMarkerPicture(QPainter& painter, const MarkerStyle& style, const MarkerPicture& picture);

@@ -282,6 +282,28 @@ namespace {
 
 using namespace qmapcontrol;
 
+// The cached pictures are drawn at the screen's ratio. On a device of another
+// ratio (a print at 2x or 4x) a marker is painted afresh at that resolution:
+// the cached picture would come out blown up (or needlessly fine).
+bool paintsAfresh(QPainter& painter, const MarkerStyle& style)
+{
+    return !qFuzzyCompare(painter.device()->devicePixelRatioF(), style.ratio);
+}
+
+void paintAfresh(QPainter& painter, const QRectF& target, const QRectF& visible,
+                 const QSizeF& pictureSize, const MarkerStyle& style, const MarkerPicture& picture)
+{
+    if (pictureSize.isEmpty())
+        return;
+    painter.save();
+    painter.setClipRect(visible);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.translate(target.topLeft());
+    painter.scale(target.width() / pictureSize.width(), target.height() / pictureSize.height());
+    paintMarkerPicture(painter, style, picture);
+    painter.restore();
+}
+
 // A label drawn from the cache when painted.
 template <typename Base> class CachedLabel : public Base
 {
@@ -293,6 +315,15 @@ public:
     {
     }
     QPixmap image() const override { return m_d->label(m_picture, &m_hint); }
+
+protected:
+    void drawShape(QPainter& painter, const QRectF& target, const QRectF& visible) const override
+    {
+        if (paintsAfresh(painter, m_d->style))
+            paintAfresh(painter, target, visible, this->size(), m_d->style, m_picture);
+        else
+            Base::drawShape(painter, target, visible);
+    }
 
 private:
     std::shared_ptr<MarkerPictureCache::Private> m_d;
@@ -322,6 +353,26 @@ public:
 protected:
     void drawShape(QPainter& painter, const QRectF& target, const QRectF&) const override
     {
+        const MarkerStyle& style = m_d->style;
+        if (paintsAfresh(painter, style)) {
+            // The disc is the same for every circle of a colour: drawn once per ratio.
+            const qreal ratio = painter.device()->devicePixelRatioF();
+            const QImage disc =
+                circleBase(QColor::fromRgba(m_picture.back), style.radius, style.siroIcon, ratio);
+            painter.save();
+            // Pixel for pixel: a transform that is only a move keeps Qt on its fast path.
+            const QPointF at = painter.worldTransform().map(target.topLeft()) * ratio;
+            painter.setWorldTransform(QTransform::fromScale(1.0 / ratio, 1.0 / ratio));
+            painter.drawImage(QRectF(QPointF(std::round(at.x()), std::round(at.y())), disc.size()),
+                              disc, QRectF(disc.rect()));
+            painter.restore();
+            painter.save();
+            painter.translate(target.topLeft());
+            paintCircleNameAt(painter, m_picture.name, style.font, style.radius,
+                              m_picture.pointSize);
+            painter.restore();
+            return;
+        }
         m_d->drawCircle(painter, target.topLeft(), m_picture, &m_baseHint, &m_stripHint);
     }
 
@@ -385,7 +436,7 @@ void MarkerPictureCache::beginRefresh()
         d->styled = true;
     }
     d->overview = AppSettings::instance().overview;
-    d->writeFiles = AppSettings::instance().markerFiles;
+    d->writeFiles = filesAllowed && AppSettings::instance().markerFiles;
     d->used.clear();
 }
 
@@ -417,11 +468,16 @@ std::shared_ptr<qmapcontrol::Geometry> MarkerPictureCache::geometry(const Marker
 
 void MarkerPictureCache::setWriteFiles(bool on)
 {
-    d->writeFiles = on;
+    d->writeFiles = on && filesAllowed;
     if (!on) {
         writer->cancel();
         emit filesDone();
     }
+}
+
+void MarkerPictureCache::setFilesAllowed(bool on)
+{
+    filesAllowed = on;
 }
 
 void MarkerPictureCache::endRefresh()

@@ -94,6 +94,10 @@ public:
     // Whether refreshes write the picture files (the setting markerFiles as
     // the refresh began). Switching off drops the files still waiting.
     void setWriteFiles(bool on);
+    // Whether this cache may write picture files at all (off for a picture of
+    // the map made without the window).
+    void setFilesAllowed(bool on);
+
     // Waits until the writer is done with every file (tests, benchmarks).
     void flushFiles();
     int pendingFiles() const;
@@ -118,6 +122,7 @@ signals:
 private:
     std::shared_ptr<Private> d;
     MarkerFileWriter* writer;
+    bool filesAllowed = true;
 };
 
 // The box (in normalized world coordinates) around the point geometries of

@@ -3,6 +3,7 @@
 #include "app/mivaromap.h"
 
 #include "map/markers.h"
+#include "map/providers.h"
 #include "prompts/prompts.h"
 #include "qmapcontrol/layermapadapter.h"
 #include "qmapcontrol/layeroverview.h"
@@ -28,41 +29,6 @@ using namespace qmapcontrol;
 
 namespace {
 
-struct ProviderInfo
-{
-    int zoomMinimum;
-    int zoomMaximum;
-    const char* label;
-};
-
-const ProviderInfo providerInfo[4] = {
-    {0, 17, "マップデータ : Google"},
-    {0, 17, "マップデータ : OpenStreatMap"},
-    {5, 12, "マップデータ : Stamen Design"},
-    {0, 17, "マップデータ : 国土地理院 白地図"},
-};
-
-// The adapter of a provider, from the address set in mivaromap.ini when there is one.
-std::shared_ptr<MapAdapter> makeAdapter(int index)
-{
-    const AppSettings& s = AppSettings::instance();
-    switch (index) {
-    case 0:
-        return s.tilesGoogle.isEmpty()
-                   ? std::make_shared<MapAdapterGoogle>(MapAdapterGoogle::GoogleLayerType(0))
-                   : std::make_shared<MapAdapterGoogle>(s.tilesGoogle);
-    case 1:
-        return s.tilesOsm.isEmpty() ? std::make_shared<MapAdapterOSM>()
-                                    : std::make_shared<MapAdapterOSM>(s.tilesOsm);
-    case 2:
-        return s.tilesStamen.isEmpty() ? std::make_shared<MapAdapterOTM>()
-                                       : std::make_shared<MapAdapterOTM>(s.tilesStamen);
-    default:
-        return s.tilesGsi.isEmpty() ? std::make_shared<MapAdapterJPN>()
-                                    : std::make_shared<MapAdapterJPN>(s.tilesGsi);
-    }
-}
-
 QString fixed14(double v)
 {
     return QString::number(v, 'f', 14);
@@ -87,7 +53,8 @@ void MivaroMap::createMap()
     mapControl->setObjectName(QStringLiteral("map_control"));
     ui->verticalLayout->addWidget(mapControl);
 
-    baseLayer = std::make_shared<LayerMapAdapter>(QStringLiteral("Map"), makeAdapter(2), 0, 17);
+    baseLayer =
+        std::make_shared<LayerMapAdapter>(QStringLiteral("Map"), makeProviderAdapter(2), 0, 17);
     mapControl->addLayer(baseLayer, -1);
     notesLayer = std::make_shared<LayerGeometry>(QStringLiteral("Notes"), 0, 17);
     mapControl->addLayer(notesLayer, -1);
@@ -154,8 +121,8 @@ void MivaroMap::createStatusLabels()
     zoomLabel = new QLabel(this);
     pointerLabel = new QLabel(this);
     QStringList providers;
-    for (const ProviderInfo& info : providerInfo)
-        providers << QString::fromUtf8(info.label);
+    for (int i = 0; i < ProviderCount; ++i)
+        providers << QString::fromUtf8(providerInfo(i).label);
     fitLabel(providerLabel, 250, providers);
     QStringList zooms;
     for (int zoom = 0; zoom <= 20; ++zoom)
@@ -279,8 +246,8 @@ void MivaroMap::setUpTileCache()
     if (!settings.cache) {
         mapControl->disablePersistentCache();
     } else {
-        const QString path = settings.cache_path.isEmpty() ? programDir() + QStringLiteral("/cache")
-                                                           : settings.cache_path;
+        const QString path =
+            settings.cache_path.isEmpty() ? programCacheDir() : settings.cache_path;
         mapControl->enablePersistentCache(std::chrono::minutes(0), QDir(path));
     }
     cacheAction->setChecked(settings.cache);
@@ -314,8 +281,8 @@ void MivaroMap::switchProvider(int index)
 {
     AppSettings::instance().provider = index;
     AppSettings::instance().offlineShown = false;
-    setBaseMap(makeAdapter(index), providerInfo[index].zoomMinimum, providerInfo[index].zoomMaximum,
-               QString::fromUtf8(providerInfo[index].label));
+    setBaseMap(makeProviderAdapter(index), providerInfo(index).zoomMinimum,
+               providerInfo(index).zoomMaximum, QString::fromUtf8(providerInfo(index).label));
 }
 
 void MivaroMap::setBaseMap(const std::shared_ptr<MapAdapter>& adapter, int zoomMinimum,

@@ -2,6 +2,7 @@
 // folder) as the base map, opened from the map menu and remembered.
 #include "app/mivaromap.h"
 
+#include "map/providers.h"
 #include "prompts/prompts.h"
 #include "qmapcontrol/offlinetiles.h"
 #include "settings/appsettings.h"
@@ -21,9 +22,6 @@ using namespace qmapcontrol;
 namespace {
 
 const QString offlineTitle = QStringLiteral("オフライン地図");
-
-// Zoom levels past the map's last tiles, shown by blowing those up.
-constexpr int overZoomLevels = 3;
 
 QString offlineEntryText(const QString& name)
 {
@@ -84,9 +82,8 @@ void MivaroMap::openOfflineMap()
 bool MivaroMap::showOfflineMap(const QString& path, bool tms, bool quiet)
 {
     QString error;
-    const std::shared_ptr<MapAdapterOffline> adapter =
-        makeOfflineAdapter(path, tms ? TileRowOrder::Tms : TileRowOrder::Xyz, &error);
-    if (!adapter) {
+    const BaseMap base = offlineBaseMap(path, tms, &error);
+    if (!base.adapter) {
         const QString text = QStringLiteral("オフライン地図を開けません。%1").arg(error);
         if (quiet) // at start-up: after the window's own first message
             QTimer::singleShot(0, this, [this, text] { statusBar()->showMessage(text); });
@@ -100,14 +97,13 @@ bool MivaroMap::showOfflineMap(const QString& path, bool tms, bool quiet)
     settings.offlinePath = path;
     settings.offlineTms = tms;
     settings.offlineShown = true;
-    const OfflineMapInfo& info = adapter->info();
+    const OfflineMapInfo& info = base.adapter->offlineReader()->info();
     offlineBounds = info.bounds;
     offlineAction->setText(offlineEntryText(info.name));
     offlineAction->setToolTip(path);
     offlineAction->setVisible(true);
     offlineAction->setChecked(true);
-    setBaseMap(adapter, info.zoomMinimum, std::min(info.zoomMaximum + overZoomLevels, 20),
-               QStringLiteral("マップデータ : %1").arg(info.name));
+    setBaseMap(base.adapter, base.zoomMinimum, base.zoomMaximum, base.label);
     return true;
 }
 

@@ -23,6 +23,10 @@ public:
 
     void draw(QPainter& painter, const MapView& view) override;
 
+    // Tiles of the last drawing that were blank or stood in by a coarser
+    // tile than the view's zoom.
+    int missingTiles() const { return m_missing; }
+
 protected:
     void leftView() override;
 
@@ -30,6 +34,7 @@ private:
     std::shared_ptr<MapAdapter> m_adapter;
     // Whether the tile source was told of tiles for this layer.
     bool m_wanting = false;
+    int m_missing = 0;
 };
 
 } // namespace qmapcontrol

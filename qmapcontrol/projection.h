@@ -61,6 +61,9 @@ struct MapView
     int zoom = 0;
     QPointF origin; // world pixel under the widget's top-left corner
     QSize size;
+    // Zoom levels finer than `zoom` whose tiles fill the view, for a picture
+    // drawn at 2^detail times the pixels (a print); 0 on the screen.
+    int detail = 0;
 
     double worldSize() const { return projection::worldSize(zoom); }
     QRectF worldRect() const { return QRectF(origin, QSizeF(size)); }

@@ -347,13 +347,50 @@ void QMapControl::placeZoomControls()
 
 MapView QMapControl::view() const
 {
+    return viewFor(size());
+}
+
+MapView QMapControl::viewFor(const QSize& size, int scale) const
+{
     MapView v;
     v.zoom = m_zoom;
-    v.size = size();
+    v.size = size;
     const QPointF c = centerPixels();
     v.origin = QPointF(std::round(c.x() - v.size.width() / 2.0),
                        std::round(c.y() - v.size.height() / 2.0));
+    v.detail = scale >= 4 ? 2 : scale >= 2 ? 1 : 0;
     return v;
+}
+
+QImage QMapControl::renderImage(const QSize& size, int scale, int* missingTiles)
+{
+    scale = std::clamp(scale, 1, 8);
+    const MapView v = viewFor(size.expandedTo(QSize(1, 1)), scale);
+    // Opaque (the background is filled first): no alpha to blend or convert.
+    QImage image(v.size * scale, QImage::Format_RGB32);
+    image.setDevicePixelRatio(scale);
+    int missing = 0;
+    {
+        QPainter painter(&image);
+        painter.fillRect(QRect(QPoint(0, 0), v.size), background);
+        const std::vector<std::shared_ptr<Layer>> layers = m_layers;
+        for (const auto& layer : layers) {
+            if (!layer->isVisible(v.zoom))
+                continue;
+            painter.save();
+            layer->draw(painter, v);
+            painter.restore();
+            if (layer->layerType() == Layer::LayerType::LayerMapAdapter)
+                missing += static_cast<const LayerMapAdapter&>(*layer).missingTiles();
+        }
+        drawScaleBar(painter, drawAttribution(painter, v), v.size);
+    }
+    // The screen's view asks for its own tiles again when it next paints.
+    m_frameValid = false;
+    if (missingTiles)
+        *missingTiles = missing;
+    image.setDevicePixelRatio(1.0);
+    return image;
 }
 
 PointWorldCoord QMapControl::toPointWorldCoord(const QPointF& widget_point) const
@@ -429,7 +466,7 @@ QRect QMapControl::drawAttribution(QPainter& painter, const MapView& v) const
     font.setPixelSize(10);
     const QFontMetrics metrics(font);
     const QRect textRect = metrics.boundingRect(text);
-    const QRect box(width() - textRect.width() - 8, height() - metrics.height() - 2,
+    const QRect box(v.size.width() - textRect.width() - 8, v.size.height() - metrics.height() - 2,
                     textRect.width() + 8, metrics.height() + 2);
     painter.save();
     painter.setFont(font);
@@ -440,19 +477,19 @@ QRect QMapControl::drawAttribution(QPainter& painter, const MapView& v) const
     return box;
 }
 
-void QMapControl::drawScaleBar(QPainter& painter, const QRect& attribution) const
+void QMapControl::drawScaleBar(QPainter& painter, const QRect& attribution, const QSize& size) const
 {
     QFont font = this->font();
     font.setPixelSize(10);
     const QFontMetrics metrics(font);
     const int pad = 4;
-    const double room = std::min(100.0, width() / 3.0);
+    const double room = std::min(100.0, size.width() / 3.0);
     const ScaleBar bar = chooseScaleBar(m_focus.latitude(), m_zoom, room);
     if (bar.metres <= 0.0)
         return;
     const int length = int(std::lround(bar.pixels));
     const int textWidth = metrics.horizontalAdvance(bar.label);
-    QRect box(0, height() - metrics.height() - 2 * pad, pad + length + pad + textWidth + pad,
+    QRect box(0, size.height() - metrics.height() - 2 * pad, pad + length + pad + textWidth + pad,
               metrics.height() + 2 * pad);
     if (box.intersects(attribution))
         box.moveBottom(attribution.top() - 1);
@@ -487,7 +524,7 @@ void QMapControl::paintEvent(QPaintEvent*)
         painter.drawPixmap(0, 0, m_frame);
     }
     // Over the picture, not in it, so that a zoom animation leaves it in its corner.
-    drawScaleBar(painter, drawAttribution(painter, view()));
+    drawScaleBar(painter, drawAttribution(painter, view()), size());
     if (m_rubberBand && m_moved) {
         painter.setPen(QPen(rubberBandColor, 1, Qt::DashLine));
         QColor fill = rubberBandColor;

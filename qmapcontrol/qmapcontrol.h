@@ -89,6 +89,16 @@ public:
     // Forgets the painted picture and paints again.
     void requestRedraw();
 
+    // The map around the focus point at the current zoom, drawn off screen
+    // for a view of `size` (widget pixels) at `scale` times the pixels (1 to
+    // 8): markers, lines, scale bar and attribution drawn at that resolution,
+    // tiles of the finer zooms where the provider has them. Asks for the
+    // tiles it lacks; `missingTiles` gets how many were blank or coarser than
+    // the view. An opaque RGB32 picture; needs no window on the screen.
+    QImage renderImage(const QSize& size, int scale, int* missingTiles = nullptr);
+    // The view renderImage draws for a size (and scale).
+    MapView viewFor(const QSize& size, int scale = 1) const;
+
 public slots:
     void setZoom(int zoom);
     void zoomIn();
@@ -135,7 +145,7 @@ private:
     // Returns the box it drew (empty when none).
     QRect drawAttribution(QPainter& painter, const MapView& view) const;
     // Bottom left; above the attribution when the map is too narrow for both.
-    void drawScaleBar(QPainter& painter, const QRect& attribution) const;
+    void drawScaleBar(QPainter& painter, const QRect& attribution, const QSize& size) const;
     void placeZoomControls();
     // Moves the focus so that the view centre sits at a world pixel of the
     // current zoom (longitude wrapped, latitude kept in the world).

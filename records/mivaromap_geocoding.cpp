@@ -59,7 +59,7 @@ Geocoder* MivaroMap::placeSearch()
     if (!geocoder) {
         const AppSettings& settings = AppSettings::instance();
         geocoder = new Geocoder(settings.geocoderGsi, settings.geocoderNominatim,
-                                programDir() + QStringLiteral("/geocache"), this);
+                                programCacheDir() + QStringLiteral("/geocache"), this);
     }
     return geocoder;
 }

@@ -12,6 +12,8 @@ packages=(
   fonts-ipafont-gothic
   qttranslations5-l10n
   xvfb xauth x11-utils imagemagick
+  desktop-file-utils appstream file
+  dpkg-dev fakeroot lintian
 )
 
 missing=()

@@ -12,7 +12,9 @@
 #include "support_tileserver.h"
 #include "testsupport.h"
 
+#include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
@@ -750,9 +752,14 @@ private slots:
 
         const QString path = answer.isEmpty() ? QString() : s.dir.file(answer);
         s.asked().fileAnswers << path;
+        // The size and scale offered first are the screen's: the plain save.
+        s.asked().dialogAnswers << [](QDialog*) { return int(QDialog::Accepted); };
         const QStringList before = QDir(s.dir.path()).entryList(QDir::Files);
         s.ui().btnMapImageSave->click();
         QVERIFY(map->zoomControls()->isVisible());
+        QCOMPARE(s.asked().calls.value(0).kind + "|" + s.asked().calls.value(0).title,
+                 QStringLiteral("dialog|画像保存"));
+        s.asked().calls.removeFirst();
         const auto& calls = s.asked().calls;
         QCOMPARE(calls.value(0).kind + "|" + calls.value(0).title + "|" + calls.value(0).text,
                  "save|Save as file|" + s.dir.file("mapimage.png"));
@@ -793,6 +800,30 @@ private slots:
 
         QTest::mouseClick(map, Qt::LeftButton, {}, map->rect().center() + QPoint(50, 50));
         QCOMPARE(s.w().notes().geometries().size(), 3u);
+    }
+
+    void printPicture()
+    {
+        Session s(server, castles, {"provider=1"});
+        s.show();
+        auto* map = s.w().map();
+        const QSize screen = map->size();
+        s.asked().dialogAnswers << [](QDialog* d) {
+            d->findChild<QComboBox*>("exportScale")->setCurrentIndex(1);
+            d->findChild<QCheckBox*>("exportLegend")->setChecked(true);
+            return int(QDialog::Accepted);
+        };
+        const QString path = s.dir.file("print.png");
+        s.asked().fileAnswers << path;
+        s.ui().btnMapImageSave->click();
+        QCOMPARE(s.asked().kinds(), (QStringList{"dialog", "save"}));
+        QCOMPARE(s.status(), path + QStringLiteral(" に保存しました"));
+        const QImage picture(path);
+        QCOMPARE(picture.size(), screen * 2);
+        // The tiles of the next zoom, and the legend's frame in the top-left corner.
+        QVERIFY(server.paths().filter("/osm/10/").size() > 0);
+        QCOMPARE(QColor(picture.pixel(12, 12)), QColor(120, 120, 120));
+        QVERIFY(map->isVisible() && map->updatesEnabled());
     }
 
     void tilesFromTheConfiguredServer_data()
