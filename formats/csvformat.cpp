@@ -1,5 +1,6 @@
 #include "formats/coordinates.h"
 #include "formats/readers.h"
+#include "records/placefile.h"
 
 #include <QTextCodec>
 
@@ -224,16 +225,6 @@ void guessColumns(const std::vector<Row>& rows, std::vector<int>& columns)
     }
 }
 
-QString csvField(const QString& field)
-{
-    if (!field.contains(QLatin1Char(',')) && !field.contains(QLatin1Char('"')) &&
-        !field.contains(QLatin1Char('\n')) && !field.contains(QLatin1Char('\r')))
-        return field;
-    QString out = field;
-    out.replace(QLatin1String("\""), QLatin1String("\"\""));
-    return QLatin1Char('"') + out + QLatin1Char('"');
-}
-
 } // namespace
 
 ImportResult readCsv(const QByteArray& bytes, const ImportOptions& options)
@@ -314,7 +305,7 @@ ExportResult writeSpreadsheetCsv(const std::vector<const PlaceRecord*>& places)
         for (int f = 0; f < 8; ++f) {
             if (f)
                 text += QLatin1Char(',');
-            text += csvField(f == 1 || f == 2 ? p->field(f).trimmed() : p->field(f));
+            text += quoteCsvField(f == 1 || f == 2 ? p->field(f).trimmed() : p->field(f));
         }
         text += QStringLiteral("\r\n");
     }

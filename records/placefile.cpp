@@ -95,7 +95,9 @@ QStringList readRecord(const QStringList& lines, int& lineNo)
     }
 }
 
-QString quoted(const QString& field)
+} // namespace
+
+QString quoteCsvField(const QString& field)
 {
     // A CR is quoted too: bare at a line end it would be read as part of the line end.
     if (!field.contains(QLatin1Char(',')) && !field.contains(QLatin1Char('"')) &&
@@ -105,8 +107,6 @@ QString quoted(const QString& field)
     out.replace(QLatin1String("\""), QLatin1String("\"\""));
     return QLatin1Char('"') + out + QLatin1Char('"');
 }
-
-} // namespace
 
 QString defaultPlaceFile()
 {
@@ -167,10 +167,10 @@ PlaceList parsePlaceLines(const QStringList& lines)
 QString formatPlaceLine(const PlaceRecord& record)
 {
     const QChar comma(QLatin1Char(','));
-    return quoted(record.name) + comma + quoted(record.x.trimmed()) + comma +
-           quoted(record.y.trimmed()) + comma + quoted(record.color) + comma +
-           quoted(record.layer) + comma + quoted(record.shape) + comma + quoted(record.font) +
-           comma + quoted(record.level) + QLatin1Char('\n');
+    return quoteCsvField(record.name) + comma + quoteCsvField(record.x.trimmed()) + comma +
+           quoteCsvField(record.y.trimmed()) + comma + quoteCsvField(record.color) + comma +
+           quoteCsvField(record.layer) + comma + quoteCsvField(record.shape) + comma + quoteCsvField(record.font) +
+           comma + quoteCsvField(record.level) + QLatin1Char('\n');
 }
 
 QString withCsvSuffix(const QString& name)

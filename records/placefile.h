@@ -39,6 +39,10 @@ QStringList splitPlaceLine(const QString& line);
 // fields beyond the eighth ignored; a quoted field may span lines.
 PlaceList parsePlaceLines(const QStringList& lines);
 
+// A field as a CSV field: in double quotes (quotes doubled) when it holds a comma, a quote
+// or a line break.
+QString quoteCsvField(const QString& field);
+
 // One record as a file line, with its line feed.
 QString formatPlaceLine(const PlaceRecord& record);
 
