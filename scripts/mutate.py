@@ -93,6 +93,35 @@ def run_tests(cmd, cwd, log, timeout):
     return done.returncode, failed
 
 
+def likely_tests(tree, build, fault_file, limit=3):
+    """The quickest few tests whose source includes the faulty file's header, the ones named
+    after it first: most faults are caught there without relinking every other test."""
+    stem = Path(fault_file).stem
+    found = tests_including(tree, build, stem, r'#include\s+"(?:[\w/]*/)?' + re.escape(stem) + r'\.h"')
+    if not found:
+        folder = Path(fault_file).parts[0]
+        found = tests_including(tree, build, stem, r'#include\s+"' + re.escape(folder) + '/')
+    return [name for _, _, name in sorted(found)[:limit]]
+
+
+def tests_including(tree, build, stem, pattern):
+    header = re.compile(pattern)
+    costs = {}
+    cost_file = build / "Testing" / "Temporary" / "CTestCostData.txt"
+    if cost_file.is_file():
+        for line in cost_file.read_text().splitlines():
+            parts = line.split()
+            if len(parts) == 3:
+                costs[parts[0]] = float(parts[2])
+    found = []
+    for folder, prefix in (("tests", ""), ("qmapcontrol/tests", "qmc_")):
+        for src in sorted((tree / folder).glob("tst_*.cpp")):
+            if header.search(src.read_text(encoding="utf-8", errors="replace")):
+                name = prefix + src.stem
+                found.append((stem not in name, costs.get(name, 1.0), name))
+    return found
+
+
 def copy_tree(dest):
     """A copy of the tracked and untracked-but-not-ignored files, without build trees."""
     files = subprocess.run(["git", "ls-files", "-co", "--exclude-standard", "-z"], cwd=ROOT,
@@ -163,9 +192,10 @@ def main():
         started = time.monotonic()
         try:
             failed = []
-            # Tests that caught this fault before are built and run on their own first: most
-            # faults are caught there, without relinking every other test.
+            # The tests that caught this fault before, or else the likeliest ones, are built and
+            # run on their own first; only if they pass is the whole suite built and run.
             first = [t for t in hints.get(str(i), {}).get("failed", []) if t.startswith(("tst_", "qmc_"))]
+            first = first or likely_tests(tree, build, f["file"])
             code = 0
             if first and run(build_cmd + ["--target"] + first, work, log, 3600) == 0:
                 pattern = "^(" + "|".join(map(re.escape, first)) + ")$"
