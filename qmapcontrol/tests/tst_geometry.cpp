@@ -148,45 +148,31 @@ private slots:
         }
     }
 
-    void layerShowsAtTheZoomsOfItsGeometries_data()
-    {
-        QTest::addColumn<int>("zoomMinimum");
-        QTest::addColumn<int>("zoomMaximum");
-        QTest::addColumn<QString>("later"); // a change after the geometry was added
-        QTest::addColumn<int>("zoom");
-        QTest::addColumn<bool>("shown");
-        QTest::newRow("below its zooms") << 9 << 17 << "" << 8 << false;
-        QTest::newRow("at its lowest") << 9 << 17 << "" << 9 << true;
-        QTest::newRow("at its highest") << 0 << 8 << "" << 8 << true;
-        QTest::newRow("above its zooms") << 0 << 8 << "" << 9 << false;
-        QTest::newRow("added hidden, shown later") << 3 << 5 << "show" << 4 << true;
-        QTest::newRow("hidden later") << 3 << 5 << "hide" << 4 << false;
-        QTest::newRow("lowest zoom lowered later") << 9 << 17 << "from 2" << 2 << true;
-        QTest::newRow("highest zoom raised later") << 0 << 8 << "to 12" << 12 << true;
-    }
+    // Drawn and hit from its lowest zoom to its highest, and as changed after it was added.
     void layerShowsAtTheZoomsOfItsGeometries()
     {
-        QFETCH(int, zoomMinimum);
-        QFETCH(int, zoomMaximum);
-        QFETCH(QString, later);
-        QFETCH(int, zoom);
-        QFETCH(bool, shown);
+        using Shown = QPair<bool, bool>;
         const PointWorldCoord centre(138.0, 37.0);
         LayerGeometry layer("layer", 0, 17);
-        auto g = std::make_shared<GeometryPointImage>(centre, solid({20, 20}, Qt::red), zoomMinimum,
-                                                      zoomMaximum);
-        g->setVisible(later != "show");
+        auto g = std::make_shared<GeometryPointImage>(centre, solid({20, 20}, Qt::red), 9, 12);
+        g->setVisible(false);
         layer.addGeometry(g);
-        if (later == "show" || later == "hide")
-            g->setVisible(later == "show");
-        else if (later == "from 2")
-            g->setZoomMinimum(2);
-        else if (later == "to 12")
-            g->setZoomMaximum(12);
-        const MapView view = viewAt(zoom, centre);
-        QCOMPARE(render(layer, view).pixel(200, 150),
-                 shown ? qRgb(255, 0, 0) : qRgb(255, 255, 255));
-        QCOMPARE(layer.geometryAt({200, 150}, view), shown ? g : nullptr);
+        const auto shown = [&](int zoom) {
+            const MapView view = viewAt(zoom, centre);
+            return Shown(render(layer, view).pixel(200, 150) == qRgb(255, 0, 0),
+                         layer.geometryAt({200, 150}, view) == g);
+        };
+        const Shown yes(true, true), no(false, false);
+        QCOMPARE(shown(10), no);
+        g->setVisible(true);
+        QCOMPARE(QList<Shown>({shown(8), shown(9), shown(12), shown(13)}),
+                 QList<Shown>({no, yes, yes, no}));
+        g->setZoomMinimum(2);
+        g->setZoomMaximum(14);
+        QCOMPARE(QList<Shown>({shown(1), shown(2), shown(14), shown(15)}),
+                 QList<Shown>({no, yes, yes, no}));
+        g->setVisible(false);
+        QCOMPARE(shown(10), no);
     }
 
     // Entries of every shape, many with edges and centres on cell borders, some past the
