@@ -238,64 +238,55 @@ private slots:
         QCOMPARE(decoded.convertToFormat(QImage::Format_ARGB32), image);
     }
 
-    // A black frame round a box in the back colour; the text in the fore colour with
-    // its whole height inside the box. A class outside the table gets the unset colours.
-    void labelPicture()
+    void labelPicture_data()
     {
-        ProgramDirScope dir;
-        const QString name = QStringLiteral("■姫路城");
-        QImage image;
-        QVERIFY(QFile::exists(MivaroMapUtil::makeLabelImage(name, 0, 20, &image)));
-        const QFontMetrics metrics(QFont(QStringLiteral("IPAゴシック"), 20), &image);
-        const int w = metrics.horizontalAdvance(name) + 7, h = metrics.height();
-        QCOMPARE(image.size(), QSize(w, h + 2));
-        QVERIFY(image.pixelColor(0, 0) == Qt::black && image.pixelColor(w - 1, h) == Qt::black);
-        QCOMPARE(image.pixelColor(w - 2, h / 2), Red);
-        const QRect text =
-            inkBox(image.copy(2, 1, w - 4, h - 1), [](QRgb p) { return QColor(p) != Red; });
-        QVERIFY(text.height() >= metrics.tightBoundingRect(name).height() - 1);
-        QVERIFY(!inkBox(image, [](QRgb p) { return QColor(p) == Yellow; }).isEmpty());
-        for (int c : {-1, 200, 1 << 30})
-            QVERIFY(markerBackColor(c) == Grey && markerForeColor(c) == Qt::white);
-        MivaroMapUtil::makeLabelImage("x", 250, 14, &image);
-        QCOMPARE(image.pixelColor(1, 1), Grey);
-        MivaroMapUtil::makeCircleImage("城", 199, 50, 14, &image);
-        QCOMPARE(image.size(), QSize(100, 100));
-    }
-
-    void labelLimits_data()
-    {
+        QTest::addColumn<QString>("name");
         QTest::addColumn<int>("pointSize");
-        QTest::addColumn<int>("length");
         QTest::addColumn<int>("drawnAt");
         QTest::addColumn<bool>("cut");
-        QTest::newRow("usual") << 14 << 5 << 14 << false;
-        QTest::newRow("200 points") << 200 << 2 << 200 << false;
-        QTest::newRow("400 points") << 400 << 2 << 200 << false;
-        QTest::newRow("long name") << 14 << 1000 << 14 << true;
-        QTest::newRow("long and huge") << 400 << 40 << 200 << true;
+        QTest::newRow("usual") << "■姫路城" << 20 << 20 << false;
+        QTest::newRow("200 points") << "城城" << 200 << 200 << false;
+        QTest::newRow("400 points") << "城城" << 400 << 200 << false;
+        QTest::newRow("long name") << QString(1000, QChar(0x57ce)) << 14 << 14 << true;
+        QTest::newRow("long and huge") << QString(40, QChar(0x57ce)) << 400 << 200 << true;
     }
-    // Huge sizes are drawn at 200 points and at most 4 096 px wide, the name
-    // cut with "…"; the place keeps its fields as written.
-    void labelLimits()
+    // A black frame round a box in the back colour, the text in the fore colour with its
+    // whole height inside. Huge sizes are drawn at 200 points and at most 4 096 px wide,
+    // the name cut with "…"; the place keeps its fields as written.
+    void labelPicture()
     {
+        QFETCH(QString, name);
         QFETCH(int, pointSize);
-        QFETCH(int, length);
         QFETCH(int, drawnAt);
-        const QString name(length, QChar(0x57ce));
         const PlaceList list =
             places({{name, "135", "35", "0", "1", "Image", QString::number(pointSize)}});
         MarkerPictureCache cache;
         cache.beginRefresh();
         const QImage image = cache.picture(markerPlace(*list[0]));
-        QFont font = AppSettings::instance().textFont;
-        font.setPointSize(drawnAt);
-        const QFontMetrics metrics(font, &image);
+        const QFontMetrics metrics(QFont(QStringLiteral("IPAゴシック"), drawnAt), &image);
         const QString shown = labelText(name, metrics);
         QTEST(shown.endsWith(QChar(0x2026)), "cut");
-        QCOMPARE(image.size(), QSize(metrics.horizontalAdvance(shown) + 7, metrics.height() + 2));
-        QVERIFY(image.width() <= 4096);
+        const int w = metrics.horizontalAdvance(shown) + 7, h = metrics.height();
+        QCOMPARE(image.size(), QSize(w, h + 2));
+        QVERIFY(w <= 4096);
         QVERIFY(list[0]->font == QString::number(pointSize) && list[0]->name == name);
+        QVERIFY(image.pixelColor(0, 0) == Qt::black && image.pixelColor(w - 1, h) == Qt::black);
+        QCOMPARE(image.pixelColor(w - 2, h / 2), Red);
+        const QRect text =
+            inkBox(image.copy(2, 1, w - 4, h - 1), [](QRgb p) { return QColor(p) != Red; });
+        QVERIFY(text.height() >= metrics.tightBoundingRect(shown).height() - 1);
+        QVERIFY(!inkBox(image, [](QRgb p) { return QColor(p) == Yellow; }).isEmpty());
+        // The picture file of the window's own call; a class outside the table is unset.
+        ProgramDirScope dir;
+        QImage made;
+        QVERIFY(QFile::exists(MivaroMapUtil::makeLabelImage(name, 0, pointSize, &made)));
+        QCOMPARE(made, image);
+        for (int c : {-1, 200, 1 << 30})
+            QVERIFY(markerBackColor(c) == Grey && markerForeColor(c) == Qt::white);
+        MivaroMapUtil::makeLabelImage("x", 250, 14, &made);
+        QCOMPARE(made.pixelColor(1, 1), Grey);
+        MivaroMapUtil::makeCircleImage("城", 199, 50, 14, &made);
+        QCOMPARE(made.size(), QSize(100, 100));
     }
 
     void circlePicture_data()
