@@ -11,8 +11,6 @@
 using qmapcontrol::PointWorldCoord;
 using Action = distance::Measurement::Action;
 
-Q_DECLARE_METATYPE(Action)
-
 class TestDistance : public QObject
 {
     Q_OBJECT
@@ -24,23 +22,20 @@ private slots:
         QTest::addColumn<PointWorldCoord>("a");
         QTest::addColumn<PointWorldCoord>("b");
         QTest::addColumn<QString>("label");
-        QTest::newRow("Edo to Osaka") << PointWorldCoord(139.7528, 35.6852)
-                                      << PointWorldCoord(135.5259, 34.6873) << "399.797 km";
-        QTest::newRow("and back") << PointWorldCoord(135.5259, 34.6873)
-                                  << PointWorldCoord(139.7528, 35.6852) << "399.797 km";
-        QTest::newRow("not symmetric in x and y")
-            << PointWorldCoord(10, 20) << PointWorldCoord(30, 40) << "2927.385 km";
-        QTest::newRow("quarter of the equator")
-            << PointWorldCoord(0, 0) << PointWorldCoord(90, 0) << "10007.543 km";
-        QTest::newRow("one degree north")
-            << PointWorldCoord(0, 0) << PointWorldCoord(0, 1) << "111.195 km";
+        const auto row = [](const char* name, double ax, double ay, double bx, double by,
+                            const char* label) {
+            QTest::newRow(name) << PointWorldCoord(ax, ay) << PointWorldCoord(bx, by)
+                                << QString(label);
+        };
+        row("Edo to Osaka", 139.7528, 35.6852, 135.5259, 34.6873, "399.797 km");
+        row("and back", 135.5259, 34.6873, 139.7528, 35.6852, "399.797 km");
+        row("not symmetric in x and y", 10, 20, 30, 40, "2927.385 km");
+        row("quarter of the equator", 0, 0, 90, 0, "10007.543 km");
+        row("one degree north", 0, 0, 0, 1, "111.195 km");
         // For these the cosine comes out a hair past +-1.
-        QTest::newRow("same spot")
-            << PointWorldCoord(135.0, 2.5) << PointWorldCoord(135.0, 2.5) << "0.000 km";
-        QTest::newRow("antipodes")
-            << PointWorldCoord(-180.0, 2.5) << PointWorldCoord(0.0, -2.5) << "20015.087 km";
+        row("same spot", 135.0, 2.5, 135.0, 2.5, "0.000 km");
+        row("antipodes", -180.0, 2.5, 0.0, -2.5, "20015.087 km");
     }
-
     void greatCircle()
     {
         QFETCH(PointWorldCoord, a);
@@ -50,58 +45,52 @@ private slots:
         QTEST(distance::labelText(km), "label");
     }
 
-    // A sequence of events: each is (type, x, y) and what it should do.
+    // Events "type x y", each with what it does: P press, D double click, R release;
+    // f plants the flag, F finishes, - does nothing.
     void presses_data()
     {
-        QTest::addColumn<QList<int>>("types");
-        QTest::addColumn<QList<QPointF>>("points");
-        QTest::addColumn<QList<Action>>("actions");
-        const int press = QEvent::MouseButtonPress, dbl = QEvent::MouseButtonDblClick;
-        const QPointF p(139.5, 35.5), q(135.5, 34.5), zero(0, 0);
-        QTest::newRow("two presses") << QList<int>{press, press} << QList<QPointF>{p, q}
-                                     << QList<Action>{Action::PlantFlag, Action::Finish};
+        QTest::addColumn<QString>("events");
+        QTest::newRow("two presses") << "P 139.5 35.5 f, P 135.5 34.5 F";
         QTest::newRow("double clicks count for nothing")
-            << QList<int>{dbl, press, dbl, press} << QList<QPointF>{q, p, zero, q}
-            << QList<Action>{Action::None, Action::PlantFlag, Action::None, Action::Finish};
-        QTest::newRow("a release neither")
-            << QList<int>{QEvent::MouseButtonRelease, press, QEvent::MouseButtonRelease}
-            << QList<QPointF>{p, p, q}
-            << QList<Action>{Action::None, Action::PlantFlag, Action::None};
-        QTest::newRow("a press at 0, 0 is a first point")
-            << QList<int>{press, press} << QList<QPointF>{zero, p}
-            << QList<Action>{Action::PlantFlag, Action::Finish};
-        QTest::newRow("second press at 0, 0 finishes")
-            << QList<int>{press, press} << QList<QPointF>{p, zero}
-            << QList<Action>{Action::PlantFlag, Action::Finish};
+            << "D 135.5 34.5 -, P 139.5 35.5 f, D 0 0 -, P 135.5 34.5 F";
+        QTest::newRow("a release neither") << "R 139.5 35.5 -, P 139.5 35.5 f, R 135.5 34.5 -";
+        QTest::newRow("a press at 0, 0 is a first point") << "P 0 0 f, P 139.5 35.5 F";
+        QTest::newRow("second press at 0, 0 finishes") << "P 139.5 35.5 f, P 0 0 F";
     }
-
     void presses()
     {
-        QFETCH(QList<int>, types);
-        QFETCH(QList<QPointF>, points);
-        QFETCH(QList<Action>, actions);
+        QFETCH(QString, events);
+        const QHash<QString, QEvent::Type> types{{"P", QEvent::MouseButtonPress},
+                                                 {"D", QEvent::MouseButtonDblClick},
+                                                 {"R", QEvent::MouseButtonRelease}};
+        const QHash<QString, Action> actions{
+            {"f", Action::PlantFlag}, {"F", Action::Finish}, {"-", Action::None}};
         distance::Measurement m;
-        PointWorldCoord first;
-        for (int i = 0; i < types.size(); ++i) {
-            const PointWorldCoord at(points[i].x(), points[i].y());
-            QCOMPARE(m.press(QEvent::Type(types[i]), at), actions[i]);
-            if (actions[i] == Action::PlantFlag)
+        PointWorldCoord first, at;
+        Action last = Action::None;
+        for (const QString& event : events.split(", ")) {
+            const QStringList e = event.split(' ');
+            at = PointWorldCoord(e[1].toDouble(), e[2].toDouble());
+            last = actions[e[3]];
+            QCOMPARE(m.press(types[e[0]], at), last);
+            if (last == Action::PlantFlag)
                 first = at;
         }
-        if (actions.last() == Action::Finish) {
-            QCOMPARE(m.a(), first);
-            QCOMPARE(m.b(), PointWorldCoord(points.last().x(), points.last().y()));
-            // Finished but not cleared: further presses change nothing.
-            QCOMPARE(m.press(QEvent::MouseButtonPress, PointWorldCoord(1, 1)), Action::None);
-            m.clear();
-            QVERIFY(!m.hasA() && !m.hasB());
-            QCOMPARE(m.press(QEvent::MouseButtonPress, PointWorldCoord(1, 1)), Action::PlantFlag);
-        }
+        if (last != Action::Finish)
+            return;
+        QCOMPARE(m.a(), first);
+        QCOMPARE(m.b(), at);
+        // Finished but not cleared: further presses change nothing.
+        QCOMPARE(m.press(QEvent::MouseButtonPress, PointWorldCoord(1, 1)), Action::None);
+        m.clear();
+        QVERIFY(!m.hasA() && !m.hasB());
+        QCOMPARE(m.press(QEvent::MouseButtonPress, PointWorldCoord(1, 1)), Action::PlantFlag);
     }
 
+    // The longest distance on earth: black text, left-aligned from the top, ending
+    // inside the 100 pixels.
     void labelPicture()
     {
-        // The longest distance on earth still ends inside the 100 pixels.
         const QImage longest = distance::labelPicture(20015.087).toImage();
         QCOMPARE(longest.size(), QSize(100, 20));
         int right = -1, inked = 0;
@@ -110,18 +99,16 @@ private slots:
                 if (qAlpha(longest.pixel(x, y)) > 0) {
                     right = std::max(right, x);
                     ++inked;
-                    QVERIFY(qGray(longest.pixel(x, y)) < 128); // black text
+                    QVERIFY(qGray(longest.pixel(x, y)) < 128);
                 }
         QVERIFY(inked > 50);
         QVERIFY2(right > 60 && right < 99, qPrintable(QString::number(right)));
-        // Left-aligned from the top: nothing in the bottom rows or the first column pair.
         QCOMPARE(qAlpha(longest.pixel(99, 19)), 0);
         QVERIFY(distance::labelPicture(1.5).toImage() != distance::labelPicture(2.5).toImage());
         // On a screen of ratio 2: twice the pixels, the same size on the map.
-        for (const QPixmap& sharp :
-             {distance::labelPicture(1.5, 2.0), distance::flagPicture(2.0)}) {
-            const QPixmap plain =
-                sharp.width() == 200 ? distance::labelPicture(1.5) : distance::flagPicture(1.0);
+        for (const auto& [sharp, plain] :
+             {std::pair{distance::labelPicture(1.5, 2.0), distance::labelPicture(1.5)},
+              std::pair{distance::flagPicture(2.0), distance::flagPicture(1.0)}}) {
             QVERIFY(!plain.isNull());
             QCOMPARE(sharp.size(), plain.size() * 2);
             QCOMPARE(sharp.devicePixelRatio(), 2.0);

@@ -1,5 +1,4 @@
-// Pictures of the map drawn off screen: the print's scale, its tiles and
-// markers, and the legend.
+// Pictures of the map drawn off screen: the print's scale and tiles, and the legend.
 #include "map/maprender.h"
 #include "qmapcontrol/qmapcontrol.h"
 #include "records/placefile.h"
@@ -11,24 +10,6 @@
 #include <QFile>
 #include <QPainter>
 #include <QtTest>
-
-namespace {
-
-// Mean difference of the colour channels, 0 to 255.
-double meanDifference(const QImage& a, const QImage& b)
-{
-    double sum = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y);
-            const QRgb q = b.pixel(x, y);
-            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
-                   std::abs(qBlue(p) - qBlue(q));
-        }
-    return sum / (3.0 * a.width() * a.height());
-}
-
-} // namespace
 
 class TestMapRender : public QObject
 {
@@ -73,11 +54,9 @@ private slots:
         scene.setProvider(provider);
         scene.setView(135.5, 34.7, zoom);
         const QSize size(300, 200);
-        const maprender::Rendered r =
-            maprender::renderWaiting(scene.map(), size, scale, std::chrono::seconds(20));
+        const auto r = maprender::renderWaiting(scene.map(), size, scale, std::chrono::seconds(20));
         QCOMPARE(r.image.size(), size * scale);
         QCOMPARE(r.missingTiles, 0);
-        // Away from each tile's "z/x/y" corner, the colour of the finer tile there.
         const QPointF origin =
             qmapcontrol::projection::toWorldPixels({135.5, 34.7}, zoom) - QPointF(150, 100);
         const double f = std::ldexp(1.0, tileZoom - zoom);
@@ -97,30 +76,6 @@ private slots:
             }
         }
         QVERIFY(checked > 20);
-    }
-
-    void markersSharpAtScale()
-    {
-        maprender::MapScene scene;
-        scene.setProvider(-1);
-        scene.setPlaces(parsePlaceLines(
-            {"大阪城 Osaka,135.5,34.7,1,1,Image,11,10", "姫路城,135.5,34.7,3,1,Circle,11,10"}));
-        scene.setView(135.5, 34.7, 10);
-        const QSize size(240, 160);
-        const QImage one = scene.map().renderImage(size, 1);
-        const QImage two = scene.map().renderImage(size, 2);
-        QCOMPARE(two.size(), size * 2);
-        // Where the markers are, the 2x picture brought down is the 1x one.
-        const QRect markers(70, 30, 100, 100);
-        const QImage down = two.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        const double same = meanDifference(down.copy(markers), one.copy(markers));
-        QVERIFY2(same < 6.0, qPrintable(QString::number(same)));
-        // ...but it is no 1x picture blown up: the letters have finer edges.
-        const QImage blown = one.scaled(size * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-        const double finer =
-            meanDifference(two.copy(QRect(markers.topLeft() * 2, markers.size() * 2)),
-                           blown.copy(QRect(markers.topLeft() * 2, markers.size() * 2)));
-        QVERIFY2(finer > 2.0, qPrintable(QString::number(finer)));
     }
 
     void legendOfTheClassesInView()
