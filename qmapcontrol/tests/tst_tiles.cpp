@@ -74,6 +74,11 @@ private slots:
             MapAdapterTile("https://a.example.org/s/{z}/{x}/{y}.png", 0, 19, {}).cacheName(),
             MapAdapterTile("http://../../{z}/{x}/{y}", 0, 19, {}).cacheName(), "osm"};
         QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), 5);
+        const auto keyed = [](const QString& query) {
+            return MapAdapterTile("https://a.example.org/{z}/{x}/{y}.png?s=1" + query, 0, 19, {})
+                .cacheName();
+        };
+        QCOMPARE(keyed("&api_key=K"), keyed("")); // a new key keeps the tiles kept
         QCOMPARE(names.filter(QRegularExpression("^[A-Za-z0-9_][A-Za-z0-9._-]*$")), names);
     }
     void cacheAndReplies_data()
