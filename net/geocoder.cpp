@@ -57,11 +57,17 @@ Geocoder::Geocoder(const QString& gsiTemplate, const QString& nominatimTemplate,
     for (const auto& [id, text] : configured) {
         Queue& q = queue(id);
         q.service = geocoding::service(id, text);
-        q.limiter = std::make_unique<geocoding::RateLimiter>([this] { return clock.elapsed(); },
-                                                             requestIntervalMs);
         q.timer.setSingleShot(true);
         connect(&q.timer, &QTimer::timeout, this, [this, &q] { pump(q); });
     }
+    setRequestInterval(requestIntervalMs);
+}
+
+void Geocoder::setRequestInterval(qint64 ms)
+{
+    for (Queue& q : queues)
+        q.limiter =
+            std::make_unique<geocoding::RateLimiter>([this] { return clock.elapsed(); }, ms);
 }
 
 Geocoder::~Geocoder()

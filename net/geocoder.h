@@ -52,6 +52,8 @@ public:
     // instead of keeping it waiting.
     static constexpr qint64 maxRetryWaitMs = 30000;
     void setReplyLimits(const qmapcontrol::ReplyLimits& limits) { replyLimits = limits; }
+    // Start to start for one service. Tests shorten it.
+    void setRequestInterval(qint64 ms);
 
 signals:
     void answered(int ticket, const Geocoder::Answer& answer);

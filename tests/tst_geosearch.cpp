@@ -6,6 +6,7 @@
 #include "dialogs/geosearchdialog.h"
 #include "dialogs/geosearchpanel.h"
 #include "net/geocoder.h"
+#include "qmapcontrol/projection.h"
 #include "records/placefile.h"
 #include "resources/resources.h"
 #include "settings/appsettings.h"
@@ -22,6 +23,9 @@
 #include <QStatusBar>
 #include <QTreeWidget>
 #include <QtTest>
+
+using qmapcontrol::PointWorldCoord;
+namespace projection = qmapcontrol::projection;
 
 namespace {
 
@@ -52,7 +56,7 @@ void searchFor(GeoSearchPanel* panel, const QString& query)
 {
     panel->queryEdit()->setText(query);
     QTest::keyClick(panel->queryEdit(), Qt::Key_Return);
-    QTRY_VERIFY_WITH_TIMEOUT(!panel->searching(), 10000);
+    QVERIFY(waitUntil([panel] { return !panel->searching(); }));
 }
 
 } // namespace
@@ -85,6 +89,7 @@ class TestGeoSearch : public QObject
         settings.geocoderGsi = server.urlTemplate("/gsi?q={q}");
         settings.geocoderNominatim = server.urlTemplate("/n?q={q}");
         window = std::make_unique<MivaroMap>();
+        window->placeSearch()->setRequestInterval(0);
         server.clearRequests();
     }
 
@@ -101,20 +106,19 @@ private slots:
     void initTestCase()
     {
         initMivaroMapResources();
-        const auto json = [](const QString& text) { return TestTileServer::json(text.toUtf8()); };
+        using R = TestTileServer;
+        const auto json = [](const QString& text) { return R::json(text.toUtf8()); };
         server.setResponse(gsiPath("松本城"),
                            json("[" + gsiPlace("松本城", 137.968857, 36.238583) + "]"));
-        server.setResponse(
-            nominatimPath("松本城"),
-            TestTileServer::json(
-                R"([{"lat":"36.2385","lon":"137.9688","category":"historic","type":"castle",)"
-                R"("name":"松本城","display_name":"松本城, 丸の内, 松本市, 長野県, 日本"}])"));
+        server.setResponse(nominatimPath("松本城"),
+                           json(R"([{"lat":"36.2385","lon":"137.9688","type":"castle",)"
+                                R"("name":"松本城","display_name":"松本城, 丸の内, 松本市"}])"));
         server.setResponse(gsiPath("城山"), json("[" + gsiPlace("城山 (鹿児島)", 130.55, 31.6) +
                                                  "," + gsiPlace("城山 (高知)", 133.5, 33.5) + "]"));
-        server.setResponse(gsiPath("無い城"), TestTileServer::json("[]"));
-        server.setResponse(nominatimPath("無い城"), TestTileServer::json("[]"));
-        server.setResponse(gsiPath("壊れ & #?"), TestTileServer::json("oops", 500));
-        server.setResponse(nominatimPath("壊れ & #?"), TestTileServer::json("{\"lat\":"));
+        for (const QString& path : {gsiPath("無い城"), nominatimPath("無い城")})
+            server.setResponse(path, R::json("[]"));
+        server.setResponse(gsiPath("壊れ & #?"), R::json("oops", 500));
+        server.setResponse(nominatimPath("壊れ & #?"), R::json("{\"lat\":"));
     }
     void cleanup() { window.reset(); }
 
@@ -134,7 +138,7 @@ private slots:
             QTreeWidget* list = panel->resultList();
             const bool shown =
                 list->topLevelItemCount() == 2 &&
-                list->topLevelItem(1)->text(1) == "松本城, 丸の内, 松本市, 長野県, 日本" &&
+                list->topLevelItem(1)->text(1) == "松本城, 丸の内, 松本市" &&
                 panel->attributionLabel()->text().contains("出典：国土地理院") &&
                 panel->attributionLabel()->text().contains("© OpenStreetMap contributors");
             list->setCurrentItem(list->topLevelItem(1));
@@ -164,8 +168,16 @@ private slots:
             QTest::keyClick(panel->queryEdit(), Qt::Key_Return);
             return d->result();
         };
+        const PointWorldCoord start = window->map()->mapFocusPointCoord();
         search->trigger();
-        QTRY_COMPARE(window->map()->mapFocusPointCoord().longitude(), 137.968857);
+        // The map glides there: its first step is on the way (the landing: tst_mapcontrol).
+        QVERIFY(waitUntil([&] { return window->map()->mapFocusPointCoord() != start; }));
+        const QPointF from = projection::toNormalized(start);
+        const QPointF way = projection::toNormalized(PointWorldCoord(137.968857, 36.238583)) - from;
+        const QPointF step = projection::toNormalized(window->map()->mapFocusPointCoord()) - from;
+        QVERIFY(QPointF::dotProduct(way, step) > 0);
+        QVERIFY(qAbs(way.x() * step.y() - way.y() * step.x()) <
+                1e-6 * QPointF::dotProduct(way, step));
         QVERIFY(window->statusBar()->currentMessage().contains("出典：国土地理院"));
         QVERIFY(window->newPlaceHereMenuAction()->isEnabled());
         asked().dialogAnswers << [](QDialog*) { return int(QDialog::Accepted); };
@@ -174,28 +186,45 @@ private slots:
                  "松本城," + QString::number(137.968857, 'f', 14) + ",36.23858300000000");
     }
 
-    // One clear place is filled, several are offered, none are listed; all of it is
-    // one step to undo, and it is written like every edit.
+    // A cancelled batch, or a result turned down, changes nothing. A batch taken: one
+    // clear place is filled, several are offered, none are listed; all of it is one step
+    // to undo, and it is written like every edit.
     void fill()
     {
         open("松本城,,,0,1,Image,11,10\n城山,abc,,0,1,Image,11,10\n無い城,,,0,1,Image,11,10\n"
              "大坂城,135.5,34.6,0,1,Image,11,10\n");
         const QStringList before = names();
-        asked().buttonAnswers << QMessageBox::Yes;
         QString summary;
         QStringList missing;
-        asked().dialogAnswers << [&](QDialog* d) {
-            auto* dialog = static_cast<CoordinateFillDialog*>(d);
-            summary = dialog->summaryLabel()->text();
-            for (int i = 0; i < dialog->notFoundList()->count(); ++i)
-                missing << dialog->notFoundList()->item(i)->text();
-            dialog->choiceBox(0)->setCurrentIndex(2);
-            return int(QDialog::Accepted);
+        const auto run = [&](int result) {
+            asked().buttonAnswers << QMessageBox::Yes;
+            asked().dialogAnswers << [&, result](QDialog* d) {
+                auto* dialog = static_cast<CoordinateFillDialog*>(d);
+                summary = dialog->summaryLabel()->text();
+                for (int i = 0; i < dialog->notFoundList()->count(); ++i)
+                    missing << dialog->notFoundList()->item(i)->text();
+                if (result == QDialog::Accepted)
+                    dialog->choiceBox(0)->setCurrentIndex(2);
+                return result;
+            };
+            action(window.get(), "(&A) 座標のないすべての場所")->trigger();
+            QVERIFY(asked().calls.back().text.contains("座標のない場所 3 件"));
         };
-        action(window.get(), "(&A) 座標のないすべての場所")->trigger();
-        QVERIFY(asked().calls.front().text.contains("座標のない場所 3 件"));
+        server.setHolding(true);
+        run(QDialog::Rejected);
+        QVERIFY(waitUntil([this] { return server.requestCount() == 1; }));
+        // The button, as the user presses it.
+        window->findChild<QProgressDialog*>("fillProgress")->findChild<QPushButton*>()->click();
+        QVERIFY(waitUntil([this] { return !window->runningFill(); }));
+        server.setHolding(false);
+        QVERIFY2(summary.contains("中止しました。まだ問い合わせていない場所：3 件"),
+                 qPrintable(summary));
+        QCOMPARE(names(), before);
+
+        missing.clear();
+        run(QDialog::Accepted);
         QVERIFY(window->findChild<QProgressDialog*>("fillProgress"));
-        QTRY_VERIFY_WITH_TIMEOUT(!window->runningFill(), 20000);
+        QVERIFY(waitUntil([this] { return !window->runningFill(); }));
         QVERIFY2(summary.contains("一つに決まった場所：1 件") &&
                      summary.contains("複数ある場所：1 件") &&
                      summary.contains("見つからなかった場所：1 件"),
@@ -205,37 +234,12 @@ private slots:
                                 "松本城,137.968857,36.238583", "無い城,,"};
         QCOMPARE(names(), after);
         QCOMPARE(server.paths().filter("/n?").size(), 1); // only the name the address search lacked
-        const QByteArray saved = readAll(autosavePath(dir->file("list.csv")));
-        QVERIFY(saved.contains("城山,133.5,33.5,"));
+        QVERIFY(readAll(autosavePath(dir->file("list.csv"))).contains("城山,133.5,33.5,"));
         QVERIFY(window->statusBar()->currentMessage().contains("2 件の座標を補完しました"));
-
         window->editHistory()->undo();
         QCOMPARE(names(), before);
         window->editHistory()->redo();
         QCOMPARE(names(), after);
-    }
-
-    // A cancelled batch, or a result turned down, changes nothing.
-    void cancelled()
-    {
-        open("松本城,,,0,1,Image,11,10\n無い城,,,0,1,Image,11,10\n");
-        const QStringList before = names();
-        asked().buttonAnswers << QMessageBox::Yes;
-        QString summary;
-        asked().dialogAnswers << [&](QDialog* d) {
-            summary = static_cast<CoordinateFillDialog*>(d)->summaryLabel()->text();
-            return int(QDialog::Rejected);
-        };
-        server.setHolding(true);
-        action(window.get(), "(&A) 座標のないすべての場所")->trigger();
-        QTRY_COMPARE(server.requestCount(), 1);
-        // The button, as the user presses it.
-        window->findChild<QProgressDialog*>("fillProgress")->findChild<QPushButton*>()->click();
-        QTRY_VERIFY(!window->runningFill());
-        server.setHolding(false);
-        QVERIFY2(summary.contains("中止しました。まだ問い合わせていない場所：2 件"),
-                 qPrintable(summary));
-        QCOMPARE(names(), before);
     }
 
     // A public service is asked about at most 1000 names at once; one's own has no cap.

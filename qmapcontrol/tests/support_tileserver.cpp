@@ -1,6 +1,8 @@
 #include "support_tileserver.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QImage>
 #include <QPainter>
@@ -81,6 +83,10 @@ QColor TestTileServer::tileColor(int z, int x, int y)
 
 QByteArray TestTileServer::tilePng(int z, int x, int y)
 {
+    static QHash<QString, QByteArray> made; // drawing and encoding is most of a test's time
+    QByteArray& bytes = made[QStringLiteral("%1/%2/%3").arg(z).arg(x).arg(y)];
+    if (!bytes.isEmpty())
+        return bytes;
     QImage image(256, 256, QImage::Format_RGB32);
     image.fill(tileColor(z, x, y));
     QPainter painter(&image);
@@ -88,7 +94,6 @@ QByteArray TestTileServer::tilePng(int z, int x, int y)
     painter.drawText(QRect(4, 2, 92, 18), Qt::AlignVCenter,
                      QStringLiteral("%1/%2/%3").arg(z).arg(x).arg(y));
     painter.end();
-    QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
@@ -156,4 +161,18 @@ void TestTileServer::answer(QTcpSocket* socket, const QString& path)
         }
     });
     timer->start(r.trickleMs);
+}
+
+bool waitUntil(const std::function<bool()>& done, int ms)
+{
+    const QDeadlineTimer deadline(ms);
+    QTimer tick; // wakes the loop for conditions that no event announces
+    tick.start(5);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    return true;
 }

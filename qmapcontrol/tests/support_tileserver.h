@@ -13,6 +13,8 @@
 #include <QObject>
 #include <QStringList>
 
+#include <functional>
+
 class QTcpServer;
 class QTcpSocket;
 
@@ -24,26 +26,19 @@ public:
     {
         QString path;
         QByteArray userAgent;
-        // When it arrived: milliseconds on the server's own monotonic clock.
-        qint64 receivedMs = 0;
+        qint64 receivedMs = 0; // on the server's own monotonic clock
     };
     struct Response
     {
         int status = 200;
         QByteArray contentType = "image/png";
         QByteArray body;
-        QByteArray location; // sent with a 3xx status
-        // > 0: the body goes out one byte per this many milliseconds.
-        int trickleMs = 0;
-        // >= 0: only this many bytes of the body are sent, then nothing more.
-        int stopAfter = -1;
-        // No Content-Length: the body ends when the connection closes.
-        bool noLength = false;
-        // More header lines ("Retry-After: 2"), each without its line end.
-        QList<QByteArray> headers = {};
+        QByteArray location;   // sent with a 3xx status
+        int trickleMs = 0;     // > 0: the body goes out one byte per this many milliseconds
+        int stopAfter = -1;    // >= 0: only this many bytes of the body are sent, then nothing
+        bool noLength = false; // the body ends when the connection closes
+        QList<QByteArray> headers = {}; // more header lines, each without its line end
     };
-
-    // A JSON answer.
     static Response json(const QByteArray& body, int status = 200)
     {
         return {status, "application/json", body, {}};
@@ -84,3 +79,7 @@ private:
     bool m_holding = false;
     int m_abandoned = 0;
 };
+
+// Runs events until `done` holds or `ms` pass. Unlike QTRY_*, it returns as soon as
+// it holds instead of in steps of 50 ms.
+bool waitUntil(const std::function<bool()>& done, int ms = 5000);

@@ -65,259 +65,267 @@ class TestMapControl : public QObject
 {
     Q_OBJECT
 private slots:
-    void mouseSignalsDragAndRectangle();
-    void clicksReachOneLayer_data();
-    void clicksReachOneLayer();
-    void zoomLimitsAndChangeZoomLevel();
-    void renderedViewFromTileServer();
-    void pointerMovesAndLeaves();
-    void scaleBarClearsAttribution();
-};
-
-void TestMapControl::clicksReachOneLayer_data()
-{
-    QTest::addColumn<int>("topLayer");
-    QTest::addColumn<int>("topMarker");
-    QTest::addColumn<int>("gesture");
-    QTest::addColumn<QString>("heard"); // layer:geometry clicked, or layer:point right-clicked
-
-    QTest::newRow("topmost layer") << Shown << Shown << Click << "top:scaled";
-    QTest::newRow("hidden layer passed") << Hidden << Shown << Click << "bottom:marker";
-    QTest::newRow("layer out of zooms passed") << OutOfZooms << Shown << Click << "bottom:marker";
-    QTest::newRow("marker out of zooms passed") << Shown << OutOfZooms << Click << "bottom:marker";
-    QTest::newRow("beside the pictures") << Shown << Shown << Beside << "";
-    QTest::newRow("a drag is no click") << Shown << Shown << Drag << "";
-    QTest::newRow("a shift click is a rectangle") << Shown << Shown << ShiftClick << "";
-    QTest::newRow("right: topmost layer only") << Shown << Shown << RightClick << "top:203,147";
-    QTest::newRow("right: hidden passed") << Hidden << Shown << RightClick << "bottom:203,147";
-    QTest::newRow("right: out of zooms") << OutOfZooms << Shown << RightClick << "bottom:203,147";
-}
-
-void TestMapControl::clicksReachOneLayer()
-{
-    QFETCH(int, topLayer);
-    QFETCH(int, topMarker);
-    QFETCH(int, gesture);
-    Fixture f;
-    const QPoint at(203, 147); // inside the 20 x 20 pictures centred on (200, 150)
-    const PointWorldCoord where = f.map.toPointWorldCoord(QPointF(200, 150));
-    auto bottom = std::make_shared<LayerGeometry>("bottom", 0, 17);
-    auto top = std::make_shared<LayerGeometry>("top", topLayer == OutOfZooms ? 9 : 0, 17);
-    f.map.addLayer(bottom);
-    f.map.addLayer(top);
-    // A tile layer above them all is no geometry layer: it neither takes nor hides clicks.
-    f.map.addLayer(std::make_shared<LayerMapAdapter>("Map", nullptr, 0, 17));
-    bottom->addGeometry(
-        std::make_shared<GeometryPointImage>(where, solid({20, 20}, Qt::red), 0, 17));
-    auto scaled = std::make_shared<GeometryPointImageScaled>(where, solid({20, 20}, Qt::green), 5,
-                                                             topMarker == OutOfZooms ? 9 : 0, 17);
-    top->addGeometry(scaled);
-    top->setVisible(topLayer != Hidden);
-    QStringList heard;
-    for (LayerGeometry* layer : {bottom.get(), top.get()}) {
-        connect(layer, &LayerGeometry::geometryClicked, this, [&, layer](const Geometry* g) {
-            heard << layer->name() + (g == scaled.get() ? ":scaled" : ":marker");
-        });
-        connect(layer, &LayerGeometry::mouseRightClicked, this,
-                [&, layer](PointWorldCoord c) { heard << layer->name() + ':' + f.at(c); });
+    void mouseSignalsDragAndRectangle()
+    {
+        Fixture f;
+        QTest::mouseClick(&f.map, Qt::LeftButton, {}, QPoint(120, 80));
+        QTest::mouseClick(&f.map, Qt::LeftButton, {}, QPoint(200, 150));
+        QTest::mouseDClick(&f.map, Qt::LeftButton, {}, QPoint(200, 150));
+        QTest::mouseRelease(&f.map, Qt::LeftButton, {}, QPoint(200, 150));
+        QTest::mouseClick(&f.map, Qt::MiddleButton, {}, QPoint(10, 20));
+        // Event types: 2 press, 3 release, 4 double click (which zooms in about its point).
+        QCOMPARE(f.heard, QStringList({"2 1 120,80", "3 1 120,80 120,80", "2 1 200,150",
+                                       "3 1 200,150 200,150", "4 1 200,150", "3 1 200,150 200,150",
+                                       "2 4 10,20", "3 4 10,20 10,20"}));
+        QCOMPARE(f.map.getCurrentZoom(), 6);
+        const PointWorldCoord grabbed = f.map.toPointWorldCoord(QPointF(100, 100));
+        QTest::mousePress(&f.map, Qt::LeftButton, {}, QPoint(100, 100));
+        drag(&f.map, QPoint(130, 110));
+        drag(&f.map, QPoint(160, 140));
+        QTest::mouseRelease(&f.map, Qt::LeftButton, {}, QPoint(160, 140));
+        QCOMPARE(f.at(grabbed), "160,140"); // the point taken stays under the pointer
+        f.map.setZoom(2);
+        f.map.setMapFocusPoint(PointWorldCoord(0.0, 60.0));
+        QTest::mousePress(&f.map, Qt::LeftButton, {}, QPoint(200, 10));
+        drag(&f.map, QPoint(200, 290));
+        QTest::mouseRelease(&f.map, Qt::LeftButton, {}, QPoint(200, 290));
+        QCOMPARE(f.at(PointWorldCoord(0.0, 90.0)), "200,0"); // the world's top edge stops a drag
+        // Shift + drag: a rectangle while dragging, its corners in the release, no panning.
+        const PointWorldCoord before = f.map.mapFocusPointCoord();
+        QTest::mousePress(&f.map, Qt::LeftButton, Qt::ShiftModifier, QPoint(50, 60));
+        drag(&f.map, QPoint(150, 120), Qt::ShiftModifier);
+        drag(&f.map, QPoint(250, 200), Qt::ShiftModifier);
+        QImage image = f.map.grab().toImage();
+        QVERIFY(image.pixel(150, 200) != image.pixel(150, 230));
+        QTest::mouseRelease(&f.map, Qt::LeftButton, Qt::ShiftModifier, QPoint(250, 200));
+        QCOMPARE(f.map.mapFocusPointCoord(), before);
+        QCOMPARE(f.heard.last(), "3 1 50,60 250,200");
+        image = f.map.grab().toImage();
+        QCOMPARE(image.pixel(150, 200), image.pixel(150, 230));
     }
-    const Qt::MouseButton button = gesture == RightClick ? Qt::RightButton : Qt::LeftButton;
-    const auto modifiers = gesture == ShiftClick ? Qt::ShiftModifier : Qt::NoModifier;
-    const QPoint from = gesture == Beside ? at + QPoint(15, 0) : at;
-    QTest::mousePress(&f.map, button, modifiers, from);
-    if (gesture == Drag)
-        drag(&f.map, from + QPoint(30, 0));
-    QTest::mouseRelease(&f.map, button, modifiers, gesture == Drag ? from + QPoint(30, 0) : from);
-    QTEST(heard.join(','), "heard");
-}
+    void clicksReachOneLayer_data()
+    {
+        QTest::addColumn<int>("topLayer");
+        QTest::addColumn<int>("topMarker");
+        QTest::addColumn<int>("gesture");
+        QTest::addColumn<QString>("heard"); // layer:geometry clicked, or layer:point right-clicked
 
-void TestMapControl::mouseSignalsDragAndRectangle()
-{
-    Fixture f;
-    QTest::mouseClick(&f.map, Qt::LeftButton, {}, QPoint(120, 80));
-    QTest::mouseClick(&f.map, Qt::LeftButton, {}, QPoint(200, 150));
-    QTest::mouseDClick(&f.map, Qt::LeftButton, {}, QPoint(200, 150));
-    QTest::mouseRelease(&f.map, Qt::LeftButton, {}, QPoint(200, 150));
-    QTest::mouseClick(&f.map, Qt::MiddleButton, {}, QPoint(10, 20));
-    // Event types: 2 press, 3 release, 4 double click (which zooms in about its point).
-    QCOMPARE(f.heard,
-             QStringList({"2 1 120,80", "3 1 120,80 120,80", "2 1 200,150", "3 1 200,150 200,150",
-                          "4 1 200,150", "3 1 200,150 200,150", "2 4 10,20", "3 4 10,20 10,20"}));
-    QCOMPARE(f.map.getCurrentZoom(), 6);
-    const PointWorldCoord grabbed = f.map.toPointWorldCoord(QPointF(100, 100));
-    QTest::mousePress(&f.map, Qt::LeftButton, {}, QPoint(100, 100));
-    drag(&f.map, QPoint(130, 110));
-    drag(&f.map, QPoint(160, 140));
-    QTest::mouseRelease(&f.map, Qt::LeftButton, {}, QPoint(160, 140));
-    QCOMPARE(f.at(grabbed), "160,140"); // the point taken stays under the pointer
-    f.map.setZoom(2);
-    f.map.setMapFocusPoint(PointWorldCoord(0.0, 60.0));
-    QTest::mousePress(&f.map, Qt::LeftButton, {}, QPoint(200, 10));
-    drag(&f.map, QPoint(200, 290));
-    QTest::mouseRelease(&f.map, Qt::LeftButton, {}, QPoint(200, 290));
-    QCOMPARE(f.at(PointWorldCoord(0.0, 90.0)), "200,0"); // the world's top edge stops a drag
-    // Shift + drag: a rectangle while dragging, its corners in the release, no panning.
-    const PointWorldCoord before = f.map.mapFocusPointCoord();
-    QTest::mousePress(&f.map, Qt::LeftButton, Qt::ShiftModifier, QPoint(50, 60));
-    drag(&f.map, QPoint(150, 120), Qt::ShiftModifier);
-    drag(&f.map, QPoint(250, 200), Qt::ShiftModifier);
-    QImage image = f.map.grab().toImage();
-    QVERIFY(image.pixel(150, 200) != image.pixel(150, 230));
-    QTest::mouseRelease(&f.map, Qt::LeftButton, Qt::ShiftModifier, QPoint(250, 200));
-    QCOMPARE(f.map.mapFocusPointCoord(), before);
-    QCOMPARE(f.heard.last(), "3 1 50,60 250,200");
-    image = f.map.grab().toImage();
-    QCOMPARE(image.pixel(150, 200), image.pixel(150, 230));
-}
-
-void TestMapControl::zoomLimitsAndChangeZoomLevel()
-{
-    Fixture f;
-    QSignalSpy spy(&f.map, &QMapControl::changeZoomLevel);
-    QTest::keyClick(&f.map, Qt::Key_Plus);
-    f.map.setZoom(6); // no change, no signal
-    QCOMPARE(spy.count(), 1);
-    // Narrowing the range pulls the zoom in and says so; nothing goes beyond it.
-    f.map.setZoom(15);
-    f.map.setZoomMinimum(5);
-    f.map.setZoomMaximum(12);
-    QCOMPARE(spy.count(), 3);
-    QCOMPARE(spy.last().at(0).toInt(), 12);
-    f.map.setZoom(3);
-    QCOMPARE(f.map.getCurrentZoom(), 5);
-    f.map.setZoom(40);
-    QTest::keyClick(&f.map, Qt::Key_Plus);
-    QCOMPARE(f.map.getCurrentZoom(), 12);
-    QCOMPARE(spy.count(), 5);
-    // The slider follows the zoom; its button zooms.
-    f.map.zoomControls()->zoomOutButton()->click();
-    QCOMPARE(f.map.zoomControls()->slider()->value(), 11);
-    f.map.setZoomMinimum(14); // a minimum above the maximum takes the maximum along
-    QCOMPARE(f.map.getZoomMaximum(), 14);
-    QCOMPARE(f.map.getCurrentZoom(), 14);
-}
-
-void TestMapControl::renderedViewFromTileServer()
-{
-    TestTileServer server;
-    Fixture f;
-    QMapControl& map = f.map;
-    // Zoom 2 around (0, 0): the 512 x 512 view shows exactly four tiles.
-    map.setViewportSize(QSizeF(512.4, 511.6));
-    map.setZoom(2);
-    map.setMapFocusPoint(PointWorldCoord(0, 0));
-    auto base = std::make_shared<LayerMapAdapter>(
-        "Map", std::make_shared<MapAdapterTile>(server.urlTemplate(), 0, 17, "test map"), 0, 17);
-    auto notes = std::make_shared<LayerGeometry>("Notes", 0, 17);
-    map.addLayer(base);
-    map.addLayer(notes);
-    const auto tileAt = [](int x, int y) { return TestTileServer::tileColor(2, x, y).rgb(); };
-    const auto coord = [&map](int x, int y) { return map.toPointWorldCoord(QPointF(x, y)); };
-    // A red 20 x 20 marker centred on (100, 150), a line along y = 400 from x = 280 to 500.
-    notes->addGeometry(
-        std::make_shared<GeometryPointImage>(coord(100, 150), solid({20, 20}, Qt::red), 0, 17),
-        true); // no redraw yet
-    notes->addGeometry(std::make_shared<GeometryLineString>(
-        std::vector<PointWorldCoord>{coord(280, 400), coord(500, 400)}, 0, 17));
-    TileSource* tiles = map.tileSource();
-    const auto idle = [tiles] { return tiles->requestsInFlight() + tiles->requestsQueued() == 0; };
-    QTRY_VERIFY_WITH_TIMEOUT(server.requestCount() >= 4 && idle(), 10000);
-    // The zoom controls show until switched off for an export.
-    const QRect controls = map.zoomControls()->geometry();
-    QImage plain(controls.size(), QImage::Format_RGB32);
-    plain.fill(tileAt(2, 1));
-    QVERIFY(map.grab().toImage().copy(controls) != plain);
-    map.enableZoomControls(false, false);
-    QImage image = map.grab().toImage();
-    image.save(QDir::temp().filePath("engine_grab.png"));
-    QCOMPARE(image.size(), QSize(512, 512));
-    QCOMPARE(image.copy(controls), plain);
-    const QRgb pen = GeometryLineString::defaultPen().color().rgb();
-    const QVector<std::pair<QPoint, QRgb>> expected{
-        {{200, 40}, tileAt(1, 1)},  {{400, 40}, tileAt(2, 1)},    {{200, 300}, tileAt(1, 2)},
-        {{400, 300}, tileAt(2, 2)}, {{90, 140}, qRgb(255, 0, 0)}, {{109, 159}, qRgb(255, 0, 0)},
-        {{110, 150}, tileAt(1, 1)}, {{100, 139}, tileAt(1, 1)},   {{390, 399}, pen},
-        {{390, 400}, pen},          {{390, 396}, tileAt(2, 2)},   {{270, 400}, tileAt(2, 2)},
-        {{300, 508}, tileAt(2, 2)}};
-    for (const auto& [point, colour] : expected)
-        QCOMPARE(image.pixel(point), colour);
-    QVERIFY(image.pixel(508, 508) != tileAt(2, 2)); // the attribution, bottom right
-    // The scale bar, bottom left: 2000 km at zoom 2 on the equator, 51 pixels from x = 4.
-    const QRgb ink = qRgb(50, 50, 50);
-    for (const auto& [x, y, inked] : {std::tuple{4, 507, true},
-                                      {55, 507, true},
-                                      {30, 507, true},
-                                      {55, 502, true},
-                                      {30, 502, false},
-                                      {57, 507, false},
-                                      {3, 507, false}})
-        QVERIFY2((image.pixel(x, y) == ink) == inked, qPrintable(QStringLiteral("%1").arg(x)));
-    notes->clearGeometries();
-    QCOMPARE(map.grab().toImage().pixel(100, 150), tileAt(1, 1));
-    // Zooming in while the new tiles are held back shows the old ones blown up;
-    // a hidden base map asks for nothing any more.
-    server.setHolding(true);
-    map.setZoom(3);
-    QCOMPARE(map.grab().toImage().pixel(470, 470), tileAt(2, 2));
-    QVERIFY(!idle());
-    base->setVisible(false);
-    QVERIFY(idle());
-    base->setVisible(true);
-    server.setHolding(false);
-    QTRY_COMPARE_WITH_TIMEOUT(map.grab().toImage().pixel(10, 300),
-                              TestTileServer::tileColor(3, 3, 4).rgb(), 10000);
-}
-
-// Moves are told with or without a button held, and so is leaving the map.
-void TestMapControl::pointerMovesAndLeaves()
-{
-    Fixture f;
-    QStringList heard;
-    connect(&f.map, &QMapControl::mouseEventMoveCoordinate, this,
-            [&](QMouseEvent* e, PointWorldCoord c) {
-                heard << QString::number(e->buttons()) + ' ' + f.at(c);
+        QTest::newRow("topmost layer") << Shown << Shown << Click << "top:scaled";
+        QTest::newRow("hidden layer passed") << Hidden << Shown << Click << "bottom:marker";
+        QTest::newRow("layer out of zooms passed")
+            << OutOfZooms << Shown << Click << "bottom:marker";
+        QTest::newRow("marker out of zooms passed")
+            << Shown << OutOfZooms << Click << "bottom:marker";
+        QTest::newRow("beside the pictures") << Shown << Shown << Beside << "";
+        QTest::newRow("a drag is no click") << Shown << Shown << Drag << "";
+        QTest::newRow("a shift click is a rectangle") << Shown << Shown << ShiftClick << "";
+        QTest::newRow("right: topmost layer only") << Shown << Shown << RightClick << "top:203,147";
+        QTest::newRow("right: hidden passed") << Hidden << Shown << RightClick << "bottom:203,147";
+        QTest::newRow("right: out of zooms")
+            << OutOfZooms << Shown << RightClick << "bottom:203,147";
+    }
+    void clicksReachOneLayer()
+    {
+        QFETCH(int, topLayer);
+        QFETCH(int, topMarker);
+        QFETCH(int, gesture);
+        Fixture f;
+        const QPoint at(203, 147); // inside the 20 x 20 pictures centred on (200, 150)
+        const PointWorldCoord where = f.map.toPointWorldCoord(QPointF(200, 150));
+        auto bottom = std::make_shared<LayerGeometry>("bottom", 0, 17);
+        auto top = std::make_shared<LayerGeometry>("top", topLayer == OutOfZooms ? 9 : 0, 17);
+        f.map.addLayer(bottom);
+        f.map.addLayer(top);
+        // A tile layer above them all is no geometry layer: it neither takes nor hides clicks.
+        f.map.addLayer(std::make_shared<LayerMapAdapter>("Map", nullptr, 0, 17));
+        bottom->addGeometry(
+            std::make_shared<GeometryPointImage>(where, solid({20, 20}, Qt::red), 0, 17));
+        auto scaled = std::make_shared<GeometryPointImageScaled>(
+            where, solid({20, 20}, Qt::green), 5, topMarker == OutOfZooms ? 9 : 0, 17);
+        top->addGeometry(scaled);
+        top->setVisible(topLayer != Hidden);
+        QStringList heard;
+        for (LayerGeometry* layer : {bottom.get(), top.get()}) {
+            connect(layer, &LayerGeometry::geometryClicked, this, [&, layer](const Geometry* g) {
+                heard << layer->name() + (g == scaled.get() ? ":scaled" : ":marker");
             });
-    connect(&f.map, &QMapControl::mouseLeft, this, [&] { heard << "left"; });
-    QVERIFY(f.map.hasMouseTracking());
-    for (auto [pos, held] :
-         {std::pair{QPoint(120, 80), Qt::NoButton}, {QPoint(130, 90), Qt::LeftButton}}) {
-        QMouseEvent move(QEvent::MouseMove, pos, f.map.mapToGlobal(pos), Qt::NoButton, held, {});
-        QCoreApplication::sendEvent(&f.map, &move);
+            connect(layer, &LayerGeometry::mouseRightClicked, this,
+                    [&, layer](PointWorldCoord c) { heard << layer->name() + ':' + f.at(c); });
+        }
+        const Qt::MouseButton button = gesture == RightClick ? Qt::RightButton : Qt::LeftButton;
+        const auto modifiers = gesture == ShiftClick ? Qt::ShiftModifier : Qt::NoModifier;
+        const QPoint from = gesture == Beside ? at + QPoint(15, 0) : at;
+        QTest::mousePress(&f.map, button, modifiers, from);
+        if (gesture == Drag)
+            drag(&f.map, from + QPoint(30, 0));
+        QTest::mouseRelease(&f.map, button, modifiers,
+                            gesture == Drag ? from + QPoint(30, 0) : from);
+        QTEST(heard.join(','), "heard");
     }
-    QEvent leave(QEvent::Leave);
-    QCoreApplication::sendEvent(&f.map, &leave);
-    QCOMPARE(heard, QStringList({"0 120,80", "1 130,90", "left"}));
-}
-
-// On a map too narrow for both, the scale bar stands on the attribution instead of under it.
-void TestMapControl::scaleBarClearsAttribution()
-{
-    TestTileServer server;
-    Fixture f;
-    f.map.addLayer(std::make_shared<LayerMapAdapter>(
-        "Map",
-        std::make_shared<MapAdapterTile>(server.urlTemplate(), 0, 17,
-                                         "a long attribution for a narrow map"),
-        0, 17));
-    auto lowestInk = [&f] { // of the bar's left end, x = 4
+    void zoomLimitsAndChangeZoomLevel()
+    {
+        Fixture f;
+        QSignalSpy spy(&f.map, &QMapControl::changeZoomLevel);
+        QTest::keyClick(&f.map, Qt::Key_Plus);
+        f.map.setZoom(6); // no change, no signal
+        QCOMPARE(spy.count(), 1);
+        // Narrowing the range pulls the zoom in and says so; nothing goes beyond it.
+        f.map.setZoom(15);
+        f.map.setZoomMinimum(5);
+        f.map.setZoomMaximum(12);
+        QCOMPARE(spy.count(), 3);
+        QCOMPARE(spy.last().at(0).toInt(), 12);
+        f.map.setZoom(3);
+        QCOMPARE(f.map.getCurrentZoom(), 5);
+        f.map.setZoom(40);
+        QTest::keyClick(&f.map, Qt::Key_Plus);
+        QCOMPARE(f.map.getCurrentZoom(), 12);
+        QCOMPARE(spy.count(), 5);
+        // The slider follows the zoom; its button zooms.
+        f.map.zoomControls()->zoomOutButton()->click();
+        QCOMPARE(f.map.zoomControls()->slider()->value(), 11);
+        f.map.setZoomMinimum(14); // a minimum above the maximum takes the maximum along
+        QCOMPARE(f.map.getZoomMaximum(), 14);
+        QCOMPARE(f.map.getCurrentZoom(), 14);
+    }
+    void renderedViewFromTileServer()
+    {
+        TestTileServer server;
+        Fixture f;
+        QMapControl& map = f.map;
+        // Zoom 2 around (0, 0): the 512 x 512 view shows exactly four tiles.
+        map.setViewportSize(QSizeF(512.4, 511.6));
+        map.setZoom(2);
+        map.setMapFocusPoint(PointWorldCoord(0, 0));
+        auto base = std::make_shared<LayerMapAdapter>(
+            "Map", std::make_shared<MapAdapterTile>(server.urlTemplate(), 0, 17, "test map"), 0,
+            17);
+        auto notes = std::make_shared<LayerGeometry>("Notes", 0, 17);
+        map.addLayer(base);
+        map.addLayer(notes);
+        const auto tileAt = [](int x, int y) { return TestTileServer::tileColor(2, x, y).rgb(); };
+        const auto coord = [&map](int x, int y) { return map.toPointWorldCoord(QPointF(x, y)); };
+        // A red 20 x 20 marker centred on (100, 150), a line along y = 400 from x = 280 to 500.
+        notes->addGeometry(
+            std::make_shared<GeometryPointImage>(coord(100, 150), solid({20, 20}, Qt::red), 0, 17),
+            true); // no redraw yet
+        notes->addGeometry(std::make_shared<GeometryLineString>(
+            std::vector<PointWorldCoord>{coord(280, 400), coord(500, 400)}, 0, 17));
+        TileSource* tiles = map.tileSource();
+        const auto idle = [tiles] {
+            return tiles->requestsInFlight() + tiles->requestsQueued() == 0;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(server.requestCount() >= 4 && idle(), 10000);
+        // The zoom controls show until switched off for an export.
+        const QRect controls = map.zoomControls()->geometry();
+        QImage plain(controls.size(), QImage::Format_RGB32);
+        plain.fill(tileAt(2, 1));
+        QVERIFY(map.grab().toImage().copy(controls) != plain);
+        map.enableZoomControls(false, false);
+        QImage image = map.grab().toImage();
+        QCOMPARE(image.size(), QSize(512, 512));
+        QCOMPARE(image.copy(controls), plain);
+        const QRgb pen = GeometryLineString::defaultPen().color().rgb();
+        const QVector<std::pair<QPoint, QRgb>> expected{
+            {{200, 40}, tileAt(1, 1)},  {{400, 40}, tileAt(2, 1)},    {{200, 300}, tileAt(1, 2)},
+            {{400, 300}, tileAt(2, 2)}, {{90, 140}, qRgb(255, 0, 0)}, {{109, 159}, qRgb(255, 0, 0)},
+            {{110, 150}, tileAt(1, 1)}, {{100, 139}, tileAt(1, 1)},   {{390, 399}, pen},
+            {{390, 400}, pen},          {{390, 396}, tileAt(2, 2)},   {{270, 400}, tileAt(2, 2)},
+            {{300, 508}, tileAt(2, 2)}};
+        for (const auto& [point, colour] : expected)
+            QCOMPARE(image.pixel(point), colour);
+        QVERIFY(image.pixel(508, 508) != tileAt(2, 2)); // the attribution, bottom right
+        // The scale bar, bottom left: 2000 km at zoom 2 on the equator, 51 pixels from x = 4.
+        const QRgb ink = qRgb(50, 50, 50);
+        for (const auto& [x, y, inked] : {std::tuple{4, 507, true},
+                                          {55, 507, true},
+                                          {30, 507, true},
+                                          {55, 502, true},
+                                          {30, 502, false},
+                                          {57, 507, false},
+                                          {3, 507, false}})
+            QVERIFY2((image.pixel(x, y) == ink) == inked, qPrintable(QString::number(x)));
+        notes->clearGeometries();
+        QCOMPARE(map.grab().toImage().pixel(100, 150), tileAt(1, 1));
+        // Zooming in while the new tiles are held back shows the old ones blown up;
+        // a hidden base map asks for nothing any more.
+        server.setHolding(true);
+        map.setZoom(3);
+        QCOMPARE(map.grab().toImage().pixel(470, 470), tileAt(2, 2));
+        QVERIFY(!idle());
+        base->setVisible(false);
+        QVERIFY(idle());
+        base->setVisible(true);
+        server.setHolding(false);
+        QTRY_COMPARE_WITH_TIMEOUT(map.grab().toImage().pixel(10, 300),
+                                  TestTileServer::tileColor(3, 3, 4).rgb(), 10000);
+    }
+    // Moves are told with or without a button held, and so is leaving the map.
+    void pointerMovesAndLeaves()
+    {
+        Fixture f;
+        QStringList heard;
+        connect(&f.map, &QMapControl::mouseEventMoveCoordinate, this,
+                [&](QMouseEvent* e, PointWorldCoord c) {
+                    heard << QString::number(e->buttons()) + ' ' + f.at(c);
+                });
+        connect(&f.map, &QMapControl::mouseLeft, this, [&] { heard << "left"; });
+        QVERIFY(f.map.hasMouseTracking());
+        for (auto [pos, held] :
+             {std::pair{QPoint(120, 80), Qt::NoButton}, {QPoint(130, 90), Qt::LeftButton}}) {
+            QMouseEvent move(QEvent::MouseMove, pos, f.map.mapToGlobal(pos), Qt::NoButton, held,
+                             {});
+            QCoreApplication::sendEvent(&f.map, &move);
+        }
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(&f.map, &leave);
+        QCOMPARE(heard, QStringList({"0 120,80", "1 130,90", "left"}));
+    }
+    // On a map too narrow for both, the scale bar stands on the attribution instead of under it.
+    void scaleBarClearsAttribution()
+    {
+        TestTileServer server;
+        Fixture f;
+        f.map.addLayer(std::make_shared<LayerMapAdapter>(
+            "Map",
+            std::make_shared<MapAdapterTile>(server.urlTemplate(), 0, 17,
+                                             "a long attribution for a narrow map"),
+            0, 17));
+        auto lowestInk = [&f] { // of the bar's left end, x = 4
+            const QImage image = f.map.grab().toImage();
+            for (int y = image.height() - 1; y >= 0; --y)
+                if (image.pixel(4, y) == qRgb(50, 50, 50))
+                    return image.height() - 1 - y;
+            return -1;
+        };
+        QCOMPARE(lowestInk(), 4);
+        // The bar is measured at the map's latitude: 200 km over 50 pixels at 35.7° north (41 at
+        // the equator).
         const QImage image = f.map.grab().toImage();
-        for (int y = image.height() - 1; y >= 0; --y)
-            if (image.pixel(4, y) == qRgb(50, 50, 50))
-                return image.height() - 1 - y;
-        return -1;
-    };
-    QCOMPARE(lowestInk(), 4);
-    // The bar is measured at the map's latitude: 200 km over 50 pixels at 35.7° north (41 at
-    // the equator).
-    const QImage image = f.map.grab().toImage();
-    int x = 4;
-    while (image.pixel(x, image.height() - 5) == qRgb(50, 50, 50))
-        ++x;
-    QCOMPARE(x - 4, 51);
-    f.map.setViewportSize(QSizeF(150, 120));
-    QTRY_COMPARE(f.map.width(), 150);
-    QVERIFY2(lowestInk() > 12, qPrintable(QString::number(lowestInk())));
-}
+        int x = 4;
+        while (image.pixel(x, image.height() - 5) == qRgb(50, 50, 50))
+            ++x;
+        QCOMPARE(x - 4, 51);
+        f.map.setViewportSize(QSizeF(150, 120));
+        QTRY_COMPARE(f.map.width(), 150);
+        QVERIFY2(lowestInk() > 12, qPrintable(QString::number(lowestInk())));
+    }
+    // A glide goes the short way round the world and lands on its point.
+    void glideLandsTheShortWayRound()
+    {
+        Fixture f;
+        f.map.setMapFocusPoint(PointWorldCoord(170, 10));
+        QList<double> seen;
+        const PointWorldCoord target(-170, 20);
+        f.map.setMapFocusPointAnimated(target, 4, std::chrono::milliseconds(1));
+        QVERIFY(waitUntil([&] {
+            seen << f.map.mapFocusPointCoord().longitude();
+            return f.map.mapFocusPointCoord() == target;
+        }));
+        for (const double lon : seen)
+            QVERIFY2(lon >= 170 || lon <= -170, qPrintable(QString::number(lon)));
+    }
+};
 
 QTEST_MAIN(TestMapControl)
 #include "tst_mapcontrol.moc"

@@ -26,27 +26,13 @@ static QRgb colourAt(const TileSource::Piece& piece, QPointF at = {128, 128})
 }
 
 // Lets queued requests and replies run their course.
-static void settle(TileSource& source)
+static bool settle(TileSource& source)
 {
-    QTRY_VERIFY(source.requestsInFlight() == 0 && source.requestsQueued() == 0);
-    QTest::qWait(50);
+    const bool idle = waitUntil(
+        [&source] { return source.requestsInFlight() == 0 && source.requestsQueued() == 0; });
+    QCoreApplication::processEvents();
+    return idle;
 }
-
-class TestTiles : public QObject
-{
-    Q_OBJECT
-private slots:
-    void adapters();
-    void cacheAndReplies_data();
-    void cacheAndReplies();
-    void ancestorPiece();
-    void refusal_data();
-    void refusal();
-    void setWantedKeepsFewRequestsAndDropsOthers();
-    void hostileServers_data();
-    void hostileServers();
-    void memoryCacheCountsBytes();
-};
 
 static QByteArray pngOfSize(int w, int h)
 {
@@ -59,301 +45,297 @@ static QByteArray pngOfSize(int w, int h)
     return bytes;
 }
 
-void TestTiles::hostileServers_data()
+class TestTiles : public QObject
 {
-    QTest::addColumn<TestTileServer::Response>("response");
-    QTest::addColumn<qint64>("maxBytes"); // -1: the default
-    QTest::addColumn<QString>("reason");  // empty: the tile is good
-    const QByteArray png = TestTileServer::tilePng(4, 1, 1);
-    const QByteArray big(6 * 1024 * 1024, 'x');
-    TestTileServer::Response r;
-    r.body = big;
-    QTest::newRow("6 MB") << r << qint64(-1) << "応答が 4 MB を超えました";
-    r.noLength = true;
-    QTest::newRow("6 MB, no length") << r << qint64(-1) << "応答が 4 MB を超えました";
-    r = {};
-    r.body = png + QByteArray(4096, '\0'); // bigger than the other tiles; still a picture
-    QTest::newRow("at the byte limit") << r << qint64(r.body.size()) << "";
-    QTest::newRow("a byte over")
-        << r << qint64(r.body.size() - 1)
-        << QStringLiteral("応答が %1 MB を超えました").arg((r.body.size() - 1) / 1048576.0);
-    r.body = pngOfSize(4096, 4096);
-    QTest::newRow("4096 x 4096") << r << qint64(-1) << "画像が大きすぎます";
-    r.body = pngOfSize(1025, 1024);
-    QTest::newRow("1025 wide") << r << qint64(-1) << "画像が大きすぎます";
-    r.body = pngOfSize(1024, 1024);
-    QTest::newRow("1024 x 1024") << r << qint64(-1) << "";
-    r.body = png;
-    r.trickleMs = 20;
-    QTest::newRow("trickling") << r << qint64(-1) << "応答が 0.6 秒で終わりません";
-    r.trickleMs = 0;
-    r.stopAfter = 10;
-    QTest::newRow("stalled") << r << qint64(-1) << "応答が 0.3 秒止まりました";
-    r = {404, "text/plain", "gone", {}};
-    QTest::newRow("404") << r << qint64(-1) << "HTTP 404";
-}
-
-// A server that sends too much, too big a picture, too slowly or nothing: the tile fails
-// (told with its reason), is never kept, and the other tiles load all the same.
-void TestTiles::hostileServers()
-{
-    QFETCH(TestTileServer::Response, response);
-    QFETCH(qint64, maxBytes);
-    QFETCH(QString, reason);
-    QTemporaryDir dir;
-    TestTileServer server;
-    server.setResponse("/4/1/1.png", response);
-    TileSource source;
-    source.enablePersistentCache(std::chrono::minutes(0), QDir(dir.path()));
-    // Short limits only where the row is about them: a loaded machine may well take a
-    // few hundred milliseconds to start sending 6 MB.
-    source.setRequestDeadline(response.trickleMs ? 600ms : 10s);
-    source.setTransferTimeout(response.stopAfter >= 0 ? 300ms : 10s);
-    source.setRetryDelay(100ms);
-    if (maxBytes >= 0)
-        source.setMaxTileBytes(maxBytes);
-    QSignalSpy told(&source, &TileSource::tileLoadError);
-    const auto adapter = serverAdapter(server);
-    const QVector<TileKey> view{{4, 1, 1}, {4, 2, 1}, {4, 3, 1}};
-    source.setWanted(adapter, view);
-    QTRY_VERIFY(source.tile(adapter, 4, 2, 1).exact && source.tile(adapter, 4, 3, 1).exact);
-    settle(source);
-    QCOMPARE(source.tile(adapter, 4, 1, 1).exact, reason.isEmpty());
-    QCOMPARE(QFileInfo::exists(dir.filePath(adapter->cacheName() + "/4/1/1")), reason.isEmpty());
-    if (reason.isEmpty()) {
-        QCOMPARE(told.count(), 0);
-        return;
+    Q_OBJECT
+private slots:
+    // The address of tile (4, 3, 5), the zooms of the tiles and the cache folder (which a
+    // key in the address leaves alone); other templates get folders of their own, safely named.
+    void adapters()
+    {
+        const auto describe = [](const MapAdapter& a) {
+            return QStringLiteral("%1 %2-%3 %4")
+                .arg(a.tileQuery(3, 5, 4).toString())
+                .arg(a.tileZoomMinimum())
+                .arg(a.tileZoomMaximum())
+                .arg(a.cacheName());
+        };
+        QCOMPARE(describe(MapAdapterOSM()), "https://tile.openstreetmap.org/4/3/5.png 0-19 osm");
+        QCOMPARE(describe(MapAdapterGoogle(MapAdapterGoogle::GoogleLayerType(0))),
+                 "https://mt1.google.com/vt/lyrs=m&hl=ja&x=3&y=5&z=4 0-19 google");
+        const QString stadia = "https://tiles.stadiamaps.com/tiles/stamen_toner/";
+        QCOMPARE(describe(MapAdapterOTM(stadia + "{z}/{x}/{y}.png?api_key=K")),
+                 stadia + "4/3/5.png?api_key=K 0-18 stamen");
+        QCOMPARE(describe(MapAdapterJPN()),
+                 "https://cyberjapandata.gsi.go.jp/xyz/blank/4/3/5.png 5-14 gsi");
+        const QStringList names{
+            MapAdapterOSM("https://a.example.org/{z}/{x}/{y}.png").cacheName(),
+            MapAdapterOSM("https://b.example.org/{z}/{x}/{y}.png").cacheName(),
+            MapAdapterTile("https://a.example.org/s/{z}/{x}/{y}.png", 0, 19, {}).cacheName(),
+            MapAdapterTile("http://../../{z}/{x}/{y}", 0, 19, {}).cacheName(), "osm"};
+        QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), 5);
+        const auto keyed = [](const QString& query) {
+            return MapAdapterTile("https://a.example.org/{z}/{x}/{y}.png?s=1" + query, 0, 19, {})
+                .cacheName();
+        };
+        QCOMPARE(keyed("&api_key=K"), keyed("")); // a new key keeps the tiles kept
+        QCOMPARE(names.filter(QRegularExpression("^[A-Za-z0-9_][A-Za-z0-9._-]*$")), names);
     }
-    QTRY_VERIFY(told.count() > 0);
-    QCOMPARE(told.first().first().toString(), reason);
+    void cacheAndReplies_data()
+    {
+        QTest::addColumn<int>("age");         // minutes, of tile 0/0/0 on disk as 5/3/4; -1: none
+        QTest::addColumn<int>("expiry");      // minutes, 0: never
+        QTest::addColumn<int>("status");      // 0: the server keeps silent
+        QTest::addColumn<QByteArray>("body"); // empty: the real tile; redirect: where to
+        QTest::addColumn<QRgb>("drawn");      // and kept on disk; 0: nothing
 
-    // Asked again after the back-off; once it loads, the note is taken back.
-    server.setResponse("/4/1/1.png", {200, "image/png", TestTileServer::tilePng(4, 1, 1), {}});
-    QTRY_VERIFY_WITH_TIMEOUT(source.tile(adapter, 4, 1, 1).exact, 5000);
-    QTRY_COMPARE(told.last().first().toString(), QString());
-}
-
-void TestTiles::memoryCacheCountsBytes()
-{
-    // 256 x 256 tiles take 256 KiB each: a 4 MB budget (the least, one 1024 x 1024 tile)
-    // holds sixteen of them.
-    TestTileServer server;
-    TileSource source;
-    source.setMemoryCacheBytes(1024);
-    QSignalSpy told(&source, &TileSource::tileLoadError);
-    const auto adapter = serverAdapter(server);
-    for (int x = 0; x < 18; ++x)
-        QTRY_VERIFY(source.tile(adapter, 5, x, 0).exact);
-    QCOMPARE(source.memoryCacheBytes(), qint64(16 * 256 * 1024));
-    QVERIFY(source.tile(adapter, 5, 17, 0).exact && !source.tile(adapter, 5, 1, 0).exact);
-
-    // A failing tile of the view is told; moving the view away from it takes the note back.
-    server.setResponse("/3/0/7.png", {404, "text/plain", "gone", {}});
-    source.setWanted(adapter, {{3, 0, 7}, {3, 1, 7}});
-    QTRY_COMPARE(told.count(), 1);
-    QCOMPARE(told.last().first().toString(), QStringLiteral("HTTP 404"));
-    source.setWanted(adapter, {{3, 1, 7}});
-    QTRY_COMPARE(told.count(), 2);
-    QCOMPARE(told.last().first().toString(), QString());
-}
-
-void TestTiles::adapters()
-{
-    const auto describe = [](const MapAdapter& a) {
-        return a.tileQuery(3, 5, 4).toString() +
-               QStringLiteral("|%1|%2|").arg(a.tileZoomMinimum()).arg(a.tileZoomMaximum()) +
-               a.attribution() + '|' + a.cacheName();
-    };
-    const QString stadia = "https://tiles.stadiamaps.com/tiles/stamen_toner/";
-    const QString stamen = QStringLiteral(
-        "|0|18|© Stadia Maps © Stamen Design © OpenMapTiles © OpenStreetMap contributors|stamen");
-    QCOMPARE(describe(MapAdapterOSM()),
-             QStringLiteral("https://tile.openstreetmap.org/4/3/5.png|0|19|© OpenStreetMap "
-                            "contributors|osm"));
-    QCOMPARE(describe(MapAdapterGoogle(MapAdapterGoogle::GoogleLayerType(0))),
-             QStringLiteral("https://mt1.google.com/vt/lyrs=m&hl=ja&x=3&y=5&z=4|0|19|Map data © "
-                            "Google|google"));
-    QCOMPARE(describe(MapAdapterOTM()), stadia + "4/3/5.png" + stamen);
-    QCOMPARE(describe(MapAdapterOTM(stadia + "{z}/{x}/{y}.png?api_key=K")),
-             stadia + "4/3/5.png?api_key=K" + stamen);
-    QCOMPARE(describe(MapAdapterJPN()),
-             "https://cyberjapandata.gsi.go.jp/xyz/blank/4/3/5.png|5|14|" +
-                 QStringLiteral("地理院タイル|gsi"));
-
-    // Other templates get cache folders of their own, safely named.
-    const QStringList names{
-        MapAdapterOSM("https://a.example.org/{z}/{x}/{y}.png").cacheName(),
-        MapAdapterOSM("https://b.example.org/{z}/{x}/{y}.png").cacheName(),
-        MapAdapterTile("https://a.example.org/s/{z}/{x}/{y}.png", 0, 19, {}).cacheName(),
-        MapAdapterTile("http://../../{z}/{x}/{y}", 0, 19, {}).cacheName(), "osm"};
-    QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), 5);
-    QCOMPARE(names.filter(QRegularExpression("^[A-Za-z0-9_][A-Za-z0-9._-]*$")), names);
-}
-
-void TestTiles::cacheAndReplies_data()
-{
-    QTest::addColumn<int>("age");         // minutes, of tile 0/0/0 on disk as 5/3/4; -1: none
-    QTest::addColumn<int>("expiry");      // minutes, 0: never
-    QTest::addColumn<int>("status");      // 0: the server keeps silent
-    QTest::addColumn<QByteArray>("body"); // empty: the real tile; redirect: where to
-    QTest::addColumn<QRgb>("drawn");      // and kept on disk; 0: nothing
-
-    const QByteArray png = TestTileServer::tilePng(5, 3, 4);
-    const QRgb old = TestTileServer::tileColor(0, 0, 0).rgb();
-    const QRgb fresh = TestTileServer::tileColor(5, 3, 4).rgb();
-    QTest::newRow("redirected") << -1 << 0 << 302 << QByteArray("/moved/5/3/4.png") << fresh;
-    QTest::newRow("never expires") << 400 * 24 * 60 << 0 << 200 << QByteArray() << old;
-    QTest::newRow("young") << 30 << 60 << 200 << QByteArray() << old;
-    QTest::newRow("expired") << 120 << 60 << 200 << QByteArray() << fresh;
-    QTest::newRow("expired, refresh fails") << 2880 << 60 << 404 << png << old;
-    QTest::newRow("404 with a picture") << -1 << 0 << 404 << png << QRgb(0);
-    QTest::newRow("200 error page") << -1 << 0 << 200 << QByteArray("<html>busy</html>") << QRgb(0);
-    QTest::newRow("200 broken picture") << -1 << 0 << 200 << png.left(40) << QRgb(0);
-    QTest::newRow("silent server") << -1 << 0 << 0 << png << QRgb(0);
-}
-
-void TestTiles::cacheAndReplies()
-{
-    QFETCH(int, age);
-    QFETCH(int, expiry);
-    QFETCH(int, status);
-    QFETCH(QByteArray, body);
-    QFETCH(QRgb, drawn);
-    const bool asked = age < 0 || (expiry > 0 && age > expiry);
-
-    QTemporaryDir dir;
-    TestTileServer server;
-    server.setHolding(status == 0);
-    if (!body.isEmpty())
-        server.setResponse("/5/3/4.png",
-                           {status, body.startsWith('<') ? "text/html" : "image/png", body, body});
-    const auto adapter = serverAdapter(server);
-    QFile file(dir.filePath(adapter->cacheName() + "/5/3/4"));
-    if (age >= 0) {
-        QVERIFY(QDir().mkpath(QFileInfo(file).path()) && file.open(QIODevice::WriteOnly));
-        QVERIFY(file.write(TestTileServer::tilePng(0, 0, 0)) > 0 && file.flush() &&
-                file.setFileTime(QDateTime::currentDateTime().addSecs(-60 * age),
-                                 QFileDevice::FileModificationTime));
-        file.close();
+        const QByteArray png = TestTileServer::tilePng(5, 3, 4);
+        const QRgb old = TestTileServer::tileColor(0, 0, 0).rgb();
+        const QRgb fresh = TestTileServer::tileColor(5, 3, 4).rgb();
+        QTest::newRow("redirected") << -1 << 0 << 302 << QByteArray("/moved/5/3/4.png") << fresh;
+        QTest::newRow("never expires") << 400 * 24 * 60 << 0 << 200 << QByteArray() << old;
+        QTest::newRow("young") << 30 << 60 << 200 << QByteArray() << old;
+        QTest::newRow("expired") << 120 << 60 << 200 << QByteArray() << fresh;
+        QTest::newRow("expired, refresh fails") << 2880 << 60 << 404 << png << old;
+        QTest::newRow("404 with a picture") << -1 << 0 << 404 << png << QRgb(0);
+        QTest::newRow("200 error page")
+            << -1 << 0 << 200 << QByteArray("<html>busy</html>") << QRgb(0);
+        QTest::newRow("200 broken picture") << -1 << 0 << 200 << png.left(40) << QRgb(0);
+        QTest::newRow("silent server") << -1 << 0 << 0 << png << QRgb(0);
     }
-    TileSource source;
-    source.setRetryDelay(1s);
-    source.setTransferTimeout(1s);
-    source.enablePersistentCache(std::chrono::minutes(expiry), QDir(dir.path()));
-    QVERIFY(!source.tile(adapter, 5, 3, 4).exact); // read later: painting never waits
-    QTRY_VERIFY(asked ? server.requestCount() > 0 : source.tile(adapter, 5, 3, 4).exact);
-    settle(source);
-    source.tile(adapter, 5, 3, 4); // painting goes on asking: a failed URL waits for its back-off
-    settle(source);
-    QCOMPARE(server.paths().count("/5/3/4.png"), int(asked));
-    const QRegularExpression agent(QStringLiteral("^MivaroMap/\\d+(\\.\\d+)+ \\(Qt %1\\)$")
-                                       .arg(QRegularExpression::escape(qVersion())));
-    for (const auto& request : server.requests())
-        QVERIFY2(agent.match(request.userAgent).hasMatch(), request.userAgent.constData());
-    const TileSource::Piece piece = source.tile(adapter, 5, 3, 4);
-    QCOMPARE(piece.pixmap.isNull() ? QRgb(0) : colourAt(piece), drawn);
-    const bool stored = file.open(QIODevice::ReadOnly);
-    QCOMPARE(stored ? QImage::fromData(file.readAll()).pixel(128, 128) : QRgb(0), drawn);
-    // Written under a temporary name and renamed: nothing else is left.
-    QCOMPARE(QFileInfo(file).dir().entryList(QDir::Files | QDir::Hidden).size(), int(stored));
-    if (!drawn) {
-        QTRY_COMPARE_WITH_TIMEOUT((source.tile(adapter, 5, 3, 4), server.requestCount()), 2, 3000);
-        return;
+    void cacheAndReplies()
+    {
+        QFETCH(int, age);
+        QFETCH(int, expiry);
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(QRgb, drawn);
+        const bool asked = age < 0 || (expiry > 0 && age > expiry);
+
+        QTemporaryDir dir;
+        TestTileServer server;
+        server.setHolding(status == 0);
+        if (!body.isEmpty())
+            server.setResponse(
+                "/5/3/4.png",
+                {status, body.startsWith('<') ? "text/html" : "image/png", body, body});
+        const auto adapter = serverAdapter(server);
+        QFile file(dir.filePath(adapter->cacheName() + "/5/3/4"));
+        if (age >= 0) {
+            QVERIFY(QDir().mkpath(QFileInfo(file).path()) && file.open(QIODevice::WriteOnly));
+            QVERIFY(file.write(TestTileServer::tilePng(0, 0, 0)) > 0 && file.flush() &&
+                    file.setFileTime(QDateTime::currentDateTime().addSecs(-60 * age),
+                                     QFileDevice::FileModificationTime));
+            file.close();
+        }
+        TileSource source;
+        source.setTransferTimeout(status ? 10s : 200ms);
+        source.enablePersistentCache(std::chrono::minutes(expiry), QDir(dir.path()));
+        QVERIFY(!source.tile(adapter, 5, 3, 4).exact); // read later: painting never waits
+        QVERIFY(waitUntil([&] {
+            return asked ? server.requestCount() > 0 : source.tile(adapter, 5, 3, 4).exact;
+        }));
+        QVERIFY(settle(source));
+        source.tile(adapter, 5, 3, 4); // painting asks on: a failed URL waits for its back-off
+        QVERIFY(settle(source));
+        QCOMPARE(server.paths().count("/5/3/4.png"), int(asked));
+        const QRegularExpression agent(QStringLiteral("^MivaroMap/\\d+(\\.\\d+)+ \\(Qt %1\\)$")
+                                           .arg(QRegularExpression::escape(qVersion())));
+        for (const auto& request : server.requests())
+            QVERIFY2(agent.match(request.userAgent).hasMatch(), request.userAgent.constData());
+        const TileSource::Piece piece = source.tile(adapter, 5, 3, 4);
+        QCOMPARE(piece.pixmap.isNull() ? QRgb(0) : colourAt(piece), drawn);
+        const bool stored = file.open(QIODevice::ReadOnly);
+        QCOMPARE(stored ? QImage::fromData(file.readAll()).pixel(128, 128) : QRgb(0), drawn);
+        // Written under a temporary name and renamed: nothing else is left.
+        QCOMPARE(QFileInfo(file).dir().entryList(QDir::Files | QDir::Hidden).size(), int(stored));
+        if (!drawn)
+            return;
+        server.stop(); // read back offline
+        TileSource offline;
+        offline.enablePersistentCache(std::chrono::minutes(expiry), QDir(dir.path()));
+        QVERIFY(waitUntil([&] { return offline.tile(adapter, 5, 3, 4).exact; }));
+        QCOMPARE(colourAt(offline.tile(adapter, 5, 3, 4)), drawn);
     }
-    server.stop(); // read back offline
-    TileSource offline;
-    offline.enablePersistentCache(std::chrono::minutes(expiry), QDir(dir.path()));
-    QTRY_VERIFY(offline.tile(adapter, 5, 3, 4).exact);
-    QCOMPARE(colourAt(offline.tile(adapter, 5, 3, 4)), drawn);
-}
-
-void TestTiles::ancestorPiece()
-{
-    // Tiles up to zoom 3: a missing tile, or one above zoom 3, shows part of a known ancestor.
-    TestTileServer server;
-    TileSource source;
-    const auto adapter = serverAdapter(server, 3);
-    const auto drawsPart = [&](int z, int x, int y, const QRectF& part, const QColor& colour) {
-        const TileSource::Piece piece = source.tile(adapter, z, x, y);
-        return !piece.exact && piece.source == part &&
-               colourAt(piece, part.center()) == colour.rgb();
-    };
-    QTRY_VERIFY(source.tile(adapter, 2, 1, 1).exact);
-    server.setHolding(true);
-    QVERIFY(drawsPart(3, 2, 3, QRectF(0, 128, 128, 128), TestTileServer::tileColor(2, 1, 1)));
-    // Above the last zoom its ancestor there is fetched, once for all its descendants.
-    QVERIFY(source.tile(adapter, 6, 40, 20).pixmap.isNull());
-    QVERIFY(source.tile(adapter, 6, 41, 21).pixmap.isNull());
-    QTRY_COMPARE(server.heldCount(), 2);
-    server.setHolding(false);
-    QTRY_VERIFY(drawsPart(6, 40, 20, QRectF(0, 128, 32, 32), TestTileServer::tileColor(3, 5, 2)));
-    // At the last zoom itself the tile is its own, whole, from memory.
-    const TileSource::Piece last = source.tile(adapter, 3, 5, 2);
-    QVERIFY(last.exact && last.source == QRectF(0, 0, 256, 256));
-    QCOMPARE(colourAt(last), TestTileServer::tileColor(3, 5, 2).rgb());
-    QVERIFY(drawsPart(5, 9, 13, QRectF(64, 64, 64, 64), TestTileServer::tileColor(3, 2, 3)));
-    settle(source);
-    QCOMPARE(server.paths(), QStringList({"/2/1/1.png", "/3/2/3.png", "/3/5/2.png"}));
-}
-
-void TestTiles::refusal_data()
-{
-    QTest::addColumn<int>("status");
-    QTest::newRow("401") << 401;
-    QTest::newRow("403") << 403;
-}
-
-void TestTiles::refusal()
-{
-    QFETCH(int, status);
-    TestTileServer server;
-    TileSource source;
-    QSignalSpy refused(&source, &TileSource::providerRefused);
-    const auto keyed = serverAdapter(server, 17, "/keyed/{z}/{x}/{y}.png");
-    for (int x = 0; x < 3; ++x) { // refused three times at once
-        server.setResponse(QStringLiteral("/keyed/3/%1/0.png").arg(x),
-                           {status, "text/plain", "key needed", {}});
-        source.tile(keyed, 3, x, 0);
+    void ancestorPiece()
+    {
+        // Tiles up to zoom 3: a missing tile, or one above zoom 3, shows part of a known ancestor.
+        TestTileServer server;
+        TileSource source;
+        const auto adapter = serverAdapter(server, 3);
+        const auto drawsPart = [&](int z, int x, int y, const QRectF& part, const QColor& colour) {
+            const TileSource::Piece piece = source.tile(adapter, z, x, y);
+            return !piece.exact && piece.source == part &&
+                   colourAt(piece, part.center()) == colour.rgb();
+        };
+        QVERIFY(waitUntil([&] { return source.tile(adapter, 2, 1, 1).exact; }));
+        server.setHolding(true);
+        QVERIFY(drawsPart(3, 2, 3, QRectF(0, 128, 128, 128), TestTileServer::tileColor(2, 1, 1)));
+        // Above the last zoom its ancestor there is fetched, once for all its descendants.
+        QVERIFY(source.tile(adapter, 6, 40, 20).pixmap.isNull());
+        QVERIFY(source.tile(adapter, 6, 41, 21).pixmap.isNull());
+        QVERIFY(waitUntil([&] { return server.heldCount() == 2; }));
+        server.setHolding(false);
+        QVERIFY(waitUntil([&] {
+            return drawsPart(6, 40, 20, QRectF(0, 128, 32, 32), TestTileServer::tileColor(3, 5, 2));
+        }));
+        // At the last zoom itself the tile is its own, whole, from memory.
+        const TileSource::Piece last = source.tile(adapter, 3, 5, 2);
+        QVERIFY(last.exact && last.source == QRectF(0, 0, 256, 256));
+        QCOMPARE(colourAt(last), TestTileServer::tileColor(3, 5, 2).rgb());
+        QVERIFY(drawsPart(5, 9, 13, QRectF(64, 64, 64, 64), TestTileServer::tileColor(3, 2, 3)));
+        QVERIFY(settle(source));
+        QCOMPARE(server.paths(), QStringList({"/2/1/1.png", "/3/2/3.png", "/3/5/2.png"}));
     }
-    QTRY_VERIFY(refused.count() > 0);
-    settle(source);
-    QCOMPARE(refused.count(), 1);
-    const int asked = server.requestCount();
-    const QString text = refused.first().first().toString();
-    QVERIFY(text.contains("127.0.0.1") && text.contains(QString::number(status)));
-    // Blank from now on and never asked again; another provider goes on.
-    QVERIFY(source.tile(keyed, 3, 5, 1).pixmap.isNull());
-    source.setWanted(keyed, {{4, 1, 1}, {4, 2, 1}});
-    settle(source);
-    QCOMPARE(server.requestCount(), asked);
-    const auto open = serverAdapter(server);
-    QTRY_VERIFY(source.tile(open, 3, 1, 1).exact);
-}
+    void refusal()
+    {
+        for (const int status : {401, 403}) {
+            TestTileServer server;
+            TileSource source;
+            QSignalSpy refused(&source, &TileSource::providerRefused);
+            const auto keyed = serverAdapter(server, 17, "/keyed/{z}/{x}/{y}.png");
+            for (int x = 0; x < 3; ++x) { // refused three times at once
+                server.setResponse(QStringLiteral("/keyed/3/%1/0.png").arg(x),
+                                   {status, "text/plain", "key needed", {}});
+                source.tile(keyed, 3, x, 0);
+            }
+            QVERIFY(waitUntil([&] { return refused.count() > 0; }));
+            QVERIFY(settle(source));
+            QCOMPARE(refused.count(), 1);
+            const int asked = server.requestCount();
+            const QString text = refused.first().first().toString();
+            QVERIFY(text.contains("127.0.0.1") && text.contains(QString::number(status)));
+            // Blank from now on and never asked again; another provider goes on.
+            QVERIFY(source.tile(keyed, 3, 5, 1).pixmap.isNull());
+            source.setWanted(keyed, {{4, 1, 1}, {4, 2, 1}});
+            QVERIFY(settle(source));
+            QCOMPARE(server.requestCount(), asked);
+            const auto open = serverAdapter(server);
+            QVERIFY(waitUntil([&] { return source.tile(open, 3, 1, 1).exact; }));
+        }
+    }
+    void setWantedKeepsFewRequestsAndDropsOthers()
+    {
+        TestTileServer server;
+        server.setHolding(true);
+        TileSource source;
+        const auto adapter = serverAdapter(server);
+        for (int x = 0; x < 10; ++x)
+            source.tile(adapter, 4, x, 3);
+        QVERIFY(waitUntil([&] { return server.heldCount() == TileSource::maxRequestsInFlight; }));
+        QCOMPARE(source.requestsQueued(), 10 - TileSource::maxRequestsInFlight);
+        // Keep two running (x 0, 1), two queued (x 8, 9), and one new tile.
+        const QVector<TileKey> keys{{4, 0, 3}, {4, 1, 3}, {4, 8, 3}, {4, 9, 3}, {4, 0, 4}};
+        source.setWanted(adapter, keys);
+        QVERIFY(
+            waitUntil([&] { return server.abandonedCount() == 4 && server.requestCount() == 9; }));
+        server.setHolding(false);
+        QVERIFY(settle(source));
+        QStringList paths = server.paths();
+        paths.sort();
+        QCOMPARE(paths.join(' '),
+                 "/4/0/3.png /4/0/4.png /4/1/3.png /4/2/3.png /4/3/3.png /4/4/3.png "
+                 "/4/5/3.png /4/8/3.png /4/9/3.png");
+        for (const TileKey& key : keys)
+            QVERIFY(source.tile(adapter, key.z, key.x, key.y).exact);
+    }
+    void hostileServers_data()
+    {
+        QTest::addColumn<TestTileServer::Response>("response");
+        QTest::addColumn<qint64>("maxBytes"); // -1: the default
+        QTest::addColumn<QString>("reason");  // empty: the tile is good
+        const QByteArray png = TestTileServer::tilePng(4, 1, 1);
+        TestTileServer::Response r;
+        r.body = png; // six megabytes announced
+        r.noLength = true;
+        r.stopAfter = 100;
+        r.headers << "Content-Length: 6291456";
+        QTest::newRow("6 MB") << r << qint64(-1) << "応答が 4 MB を超えました";
+        r = {};
+        r.body = QByteArray(3 * 1048576 / 2, 'x');
+        r.noLength = true;
+        QTest::newRow("no length") << r << qint64(1048576) << "応答が 1 MB を超えました";
+        r = {};
+        r.body = png + QByteArray(4096, '\0'); // bigger than the other tiles; still a picture
+        QTest::newRow("at the byte limit") << r << qint64(r.body.size()) << "";
+        QTest::newRow("a byte over")
+            << r << qint64(r.body.size() - 1)
+            << QStringLiteral("応答が %1 MB を超えました").arg((r.body.size() - 1) / 1048576.0);
+        r.body = pngOfSize(1024, 1025);
+        QTest::newRow("1025 high") << r << qint64(-1) << "画像が大きすぎます";
+        r.body = pngOfSize(1025, 1024);
+        QTest::newRow("1025 wide") << r << qint64(-1) << "画像が大きすぎます";
+        r.body = pngOfSize(1024, 1024);
+        QTest::newRow("1024 x 1024") << r << qint64(-1) << "";
+        r.body = png;
+        r.trickleMs = 20;
+        QTest::newRow("trickling") << r << qint64(-1) << "応答が 0.3 秒で終わりません";
+        r.trickleMs = 0;
+        r.stopAfter = 10;
+        QTest::newRow("stalled") << r << qint64(-1) << "応答が 0.15 秒止まりました";
+    }
+    // A server that sends too much, too big a picture, too slowly or nothing: the tile fails
+    // (told with its reason), is never kept, and the other tiles load all the same.
+    void hostileServers()
+    {
+        QFETCH(TestTileServer::Response, response);
+        QFETCH(qint64, maxBytes);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        TestTileServer server;
+        server.setResponse("/4/1/1.png", response);
+        TileSource source;
+        source.enablePersistentCache(std::chrono::minutes(0), QDir(dir.path()));
+        // Short limits only where the row is about them: a loaded machine may be slow.
+        source.setRequestDeadline(response.trickleMs ? 300ms : 10s);
+        source.setTransferTimeout(response.stopAfter >= 0 ? 150ms : 10s);
+        source.setRetryDelay(50ms);
+        if (maxBytes >= 0)
+            source.setMaxTileBytes(maxBytes);
+        QSignalSpy told(&source, &TileSource::tileLoadError);
+        const auto adapter = serverAdapter(server);
+        const QVector<TileKey> view{{4, 1, 1}, {4, 2, 1}, {4, 3, 1}};
+        source.setWanted(adapter, view);
+        QVERIFY(waitUntil([&] {
+            return source.tile(adapter, 4, 2, 1).exact && source.tile(adapter, 4, 3, 1).exact;
+        }));
+        QVERIFY(settle(source));
+        QCOMPARE(source.tile(adapter, 4, 1, 1).exact, reason.isEmpty());
+        QCOMPARE(QFileInfo::exists(dir.filePath(adapter->cacheName() + "/4/1/1")),
+                 reason.isEmpty());
+        QVERIFY(reason.isEmpty() ? told.isEmpty() : waitUntil([&] { return !told.isEmpty(); }));
+        if (reason.isEmpty())
+            return;
+        QCOMPARE(told.first().first().toString(), reason);
+        // Asked again after the back-off; once it loads, the note is taken back.
+        server.setResponse("/4/1/1.png", {200, "image/png", TestTileServer::tilePng(4, 1, 1), {}});
+        QVERIFY(waitUntil([&] { return source.tile(adapter, 4, 1, 1).exact; }));
+        QVERIFY(waitUntil([&] { return told.last().first().toString().isEmpty(); }));
+    }
+    void memoryCacheCountsBytes()
+    {
+        // 256 x 256 tiles take 256 KiB each: a 4 MB budget (the least, one 1024 x 1024 tile)
+        // holds sixteen of them.
+        TestTileServer server;
+        TileSource source;
+        source.setMemoryCacheBytes(1024);
+        QSignalSpy told(&source, &TileSource::tileLoadError);
+        const auto adapter = serverAdapter(server);
+        for (int x = 0; x < 18; ++x)
+            QVERIFY(waitUntil([&] { return source.tile(adapter, 5, x, 0).exact; }));
+        QCOMPARE(source.memoryCacheBytes(), qint64(16 * 256 * 1024));
+        QVERIFY(source.tile(adapter, 5, 17, 0).exact && !source.tile(adapter, 5, 1, 0).exact);
 
-void TestTiles::setWantedKeepsFewRequestsAndDropsOthers()
-{
-    TestTileServer server;
-    server.setHolding(true);
-    TileSource source;
-    const auto adapter = serverAdapter(server);
-    for (int x = 0; x < 10; ++x)
-        source.tile(adapter, 4, x, 3);
-    QTRY_COMPARE(server.heldCount(), TileSource::maxRequestsInFlight);
-    QCOMPARE(source.requestsQueued(), 10 - TileSource::maxRequestsInFlight);
-    // Keep two running (x 0, 1), two queued (x 8, 9), and one new tile.
-    const QVector<TileKey> keys{{4, 0, 3}, {4, 1, 3}, {4, 8, 3}, {4, 9, 3}, {4, 0, 4}};
-    source.setWanted(adapter, keys);
-    QTRY_COMPARE(server.abandonedCount(), 4);
-    QTRY_COMPARE(server.requestCount(), 9);
-    server.setHolding(false);
-    settle(source);
-    QStringList paths = server.paths();
-    paths.sort();
-    QCOMPARE(paths.join(' '), "/4/0/3.png /4/0/4.png /4/1/3.png /4/2/3.png /4/3/3.png /4/4/3.png "
-                              "/4/5/3.png /4/8/3.png /4/9/3.png");
-    for (const TileKey& key : keys)
-        QVERIFY(source.tile(adapter, key.z, key.x, key.y).exact);
-}
+        // A failing tile of the view is told; moving the view away from it takes the note back.
+        server.setResponse("/3/0/7.png", {404, "text/plain", "gone", {}});
+        source.setWanted(adapter, {{3, 0, 7}, {3, 1, 7}});
+        QVERIFY(waitUntil([&] { return told.count() == 1; }));
+        QCOMPARE(told.last().first().toString(), QStringLiteral("HTTP 404"));
+        source.setWanted(adapter, {{3, 1, 7}});
+        QVERIFY(waitUntil([&] { return told.count() == 2; }));
+        QCOMPARE(told.last().first().toString(), QString());
+    }
+};
 
 QTEST_MAIN(TestTiles)
 #include "tst_tiles.moc"
