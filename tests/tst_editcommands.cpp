@@ -186,7 +186,6 @@ private slots:
         QCOMPARE(asked().calls[1].title + asked().calls[1].text,
                  QString("一括置換選択された行が見つかりません"));
 
-        ui().le_layer->clear();
         ui().le_font->setText("11");
         mark({0, 1, 3});
         ui().le_level->setText("10");
@@ -201,33 +200,22 @@ private slots:
         QVERIFY(!w().undoMenuAction()->isEnabled());
 
         ui().le_level_2->setText("15");
+        ui().cmb_shape_2->setCurrentIndex(3);
+        ui().le_color_2->setText("7");
         QTest::mouseClick(ui().btnRefresh3, Qt::LeftButton);
-        QVERIFY(w().modified);
-        QCOMPARE(w().places[0]->level + w().places[1]->level + w().places[3]->level,
-                 QString("151010"));
-        QCOMPARE(w().places[0]->shape, QString("Image"));
-        QVERIFY(!QFile::exists(autosave));
+        QVERIFY(w().modified && !QFile::exists(autosave));
+        QCOMPARE(formatPlaceLine(*w().places[0]), "大坂城,135.5259,34.6873,7,1,Circle,11,15\n");
+        QCOMPARE(w().places[1]->level + w().places[1]->shape + w().places[3]->color,
+                 QString("10Scaled4"));
         // It no longer passes the level filter and leaves the table, keeping its mark.
         QCOMPARE(w().bulkTableModel()->rowCount(), 0);
         QVERIFY(w().places[0]->marked);
         const QByteArray after = saved();
-
-        ui().le_level->clear();
-        ui().le_layer->clear();
-        ui().cmb_shape_2->setCurrentIndex(3);
-        ui().le_color_2->setText("7");
-        ui().le_level_2->clear();
-        QTest::mouseClick(ui().btnRefresh3, Qt::LeftButton);
-        QCOMPARE(w().places[1]->shape, QString("Circle"));
-        QCOMPARE(w().places[3]->color + w().places[2]->color + w().places[0]->level,
-                 QString("7315"));
-        undo();
-        QCOMPARE(saved(), after);
         undo();
         QCOMPARE(saved(), before);
-        QVERIFY(!QFile::exists(autosave));
         redo();
         QCOMPARE(saved(), after);
+        QVERIFY(!QFile::exists(autosave));
     }
 
     void markToggle()
@@ -241,109 +229,70 @@ private slots:
         QCOMPARE(marks(), (QList<bool>{true, true, true, true, true}));
     }
 
-    void levelMenu()
-    {
-        asked().menuAnswers << QString() << "15";
-        rightClickCell(1, 7);
-        QCOMPARE(asked().kinds(), QStringList{"menu"});
-        QCOMPARE(asked().calls[0].text, QString("9\n10\n11\n12\n13\n14\n15\n16\n17"));
-        QVERIFY(!QFile::exists(autosave));
-        const QByteArray before = saved();
-        rightClickCell(1, 7);
-        QCOMPARE(w().places[1]->level, QString("15"));
-        QCOMPARE(w().searchPosition(), 1);
-        QCOMPARE(readAll(autosave), saved());
-        QCOMPARE(readAll(list), five);
-        // Name and text size cells do nothing.
-        rightClickCell(1, 0);
-        rightClickCell(1, 6);
-        QCOMPARE(asked().calls.size(), 2);
-        undo();
-        QCOMPARE(saved(), before);
-        QCOMPARE(readAll(autosave), before);
-    }
-
-    void pickersOnCells_data()
+    // A right click on each column of row 1 (富士山): a menu entry, a palette class or the
+    // clipboard as the answer; the record afterwards, or empty when nothing may change.
+    void cellClicks_data()
     {
         QTest::addColumn<int>("column");
-        QTest::addColumn<QString>("menuAnswer"); // empty: the palette, or dismissed
-        QTest::addColumn<int>("paletteClass");
-        QTest::addColumn<QString>("value");
-        QTest::newRow("class 12") << 3 << "" << 12 << "12";
-        QTest::newRow("palette left") << 3 << "" << 150 << "2";
-        QTest::newRow("layer 7") << 4 << "Layer7" << 0 << "7";
-        QTest::newRow("layer menu dismissed") << 4 << "" << 0 << "2";
-        QTest::newRow("Circle") << 5 << "Cricle" << 0 << "Circle";
-        QTest::newRow("shape menu dismissed") << 5 << "" << 0 << "Scaled";
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("after");
+        const auto row = [](const char* tag, int column, const char* answer, const char* after) {
+            QTest::newRow(tag) << column << QString(answer) << QString(after);
+        };
+        row("name", 0, "15", "");
+        row("text size", 6, "15", "");
+        row("level 15", 7, "15", "富士山,138.7274,35.3606,2,2,Scaled,11,15");
+        row("level menu dismissed", 7, "", "");
+        row("class 12", 3, "12", "富士山,138.7274,35.3606,12,2,Scaled,11,10");
+        row("palette left", 3, "150", "");
+        row("layer 7", 4, "Layer7", "富士山,138.7274,35.3606,2,7,Scaled,11,10");
+        row("layer menu dismissed", 4, "", "");
+        row("Circle", 5, "Cricle", "富士山,138.7274,35.3606,2,2,Circle,11,10");
+        row("shape menu dismissed", 5, "", "");
+        row("paste, latitude first", 1, "35.0, 135.5", "富士山,135.5,35.0,2,2,Scaled,11,10");
+        row("paste, longitude first", 2, "135.5,35.0", "富士山,135.5,35.0,2,2,Scaled,11,10");
+        row("paste abc", 1, "abc", "");
+        row("paste out of range", 2, "35.0,200.0", "");
     }
-    void pickersOnCells()
+    void cellClicks()
     {
         QFETCH(int, column);
-        QFETCH(QString, menuAnswer);
-        QFETCH(int, paletteClass);
-        QFETCH(QString, value);
+        QFETCH(QString, answer);
+        QFETCH(QString, after);
         const QByteArray before = saved();
-        asked().menuAnswers << menuAnswer;
-        asked().dialogAnswers << clickClassLabel(paletteClass);
+        QApplication::clipboard()->setText(answer);
+        asked().menuAnswers << answer;
+        asked().dialogAnswers << clickClassLabel(answer.toInt());
+        asked().buttonAnswers << QMessageBox::Yes;
         rightClickCell(1, column);
-        QCOMPARE(w().places[1]->field(column), value);
-        const bool changed = saved() != before;
-        QCOMPARE(QFile::exists(autosave), changed);
+        QCOMPARE(w().searchPosition(), 1);
+        if (column == 0 || column == 6)
+            QVERIFY(asked().calls.isEmpty());
+        if (column == 7)
+            QCOMPARE(asked().calls[0].text, QString("9\n10\n11\n12\n13\n14\n15\n16\n17"));
+        if (column == 1 || column == 2)
+            QCOMPARE(asked().calls[0].title, QString("座標ペースト"));
+        QCOMPARE(saved() == before, after.isEmpty());
+        QCOMPARE(QFile::exists(autosave), !after.isEmpty());
+        QCOMPARE(w().undoMenuAction()->isEnabled(), !after.isEmpty());
         QCOMPARE(readAll(list), five);
-        if (!changed)
+        if (after.isEmpty())
             return;
-        QCOMPARE(readAll(autosave), saved());
-        if (column == 3)
-            QCOMPARE(
-                w().dataTableModel()->data(w().dataTableModel()->index(1, 3), Qt::BackgroundRole),
-                QVariant(AppSettings::instance().classBack[12]));
-        if (column == 4)
-            QCOMPARE(markers(6), size_t(1));
+        QCOMPARE(formatPlaceLine(*w().places[1]), after + "\n");
+        const QByteArray changed = saved();
+        QCOMPARE(readAll(autosave), changed);
+        // The marker followed, and the class colour shows in the table.
+        const auto& drawn = w().markerLayers()[w().places[1]->layer.toInt() - 1]->geometries();
+        QVERIFY(drawn.size() == 1 && drawn.front()->metadata("name") == "富士山");
+        const QVariant back =
+            w().dataTableModel()->data(w().dataTableModel()->index(1, 3), Qt::BackgroundRole);
+        QCOMPARE(back, QVariant(AppSettings::instance().classBack[w().places[1]->color.toInt()]));
         undo();
         QCOMPARE(saved(), before);
         QCOMPARE(readAll(autosave), before);
         redo();
-        QCOMPARE(w().places[1]->field(column), value);
-    }
-
-    // The pair itself is read by editing::parseCoordinatePair.
-    void pasteCoordinates_data()
-    {
-        QTest::addColumn<QString>("clipboard");
-        QTest::addColumn<int>("column");
-        QTest::addColumn<QString>("x");
-        QTest::addColumn<QString>("y");
-        QTest::newRow("latitude first") << "35.0, 135.5" << 1 << " 135.5"
-                                        << "35.0";
-        QTest::newRow("longitude first") << "135.5,35.0" << 2 << "135.5"
-                                         << "35.0";
-        QTest::newRow("abc") << "abc" << 1 << "138.7274"
-                             << "35.3606";
-        QTest::newRow("out of range") << "35.0,200.0" << 2 << "138.7274"
-                                      << "35.3606";
-    }
-    void pasteCoordinates()
-    {
-        QFETCH(QString, clipboard);
-        QFETCH(int, column);
-        QFETCH(QString, x);
-        QApplication::clipboard()->setText(clipboard);
-        const QByteArray before = saved();
-        asked().buttonAnswers << QMessageBox::Yes;
-        rightClickCell(1, column);
-        QCOMPARE(asked().calls[0].title, QString("座標ペースト"));
-        QCOMPARE(w().places[1]->x, x);
-        QTEST(w().places[1]->y, "y");
-        const bool changed = x != "138.7274";
-        QCOMPARE(QFile::exists(autosave), changed);
-        QCOMPARE(w().undoMenuAction()->isEnabled(), changed);
-        if (changed) {
-            // The marker went with it.
-            const auto& marker = w().markerLayers()[1]->geometries().front();
-            QCOMPARE(marker->metadata("name").toString(), QString("富士山"));
-            undo();
-            QCOMPARE(saved(), before);
-        }
+        QCOMPARE(readAll(autosave), changed);
+        QCOMPARE(saved(), changed);
     }
 
     void markerClickFindsTheRecordDrawn()
