@@ -1,6 +1,4 @@
-// The editing commands on the assembled window: cell right clicks, the marker
-// click, a new place from the map, delete, bulk replace, and undo and redo of
-// each, compared by the bytes of the saved list.
+// The editing commands on one assembled window, compared by the bytes of the list.
 #include "../app/ui_mainwindow.h"
 #include "app/mivaromap.h"
 #include "records/placefile.h"
@@ -35,39 +33,24 @@ QStringList names(const TableModel* model)
 
 } // namespace
 
-class Window
+class TestEditCommands : public QObject
 {
-public:
-    explicit Window(const QByteArray& csv = five)
-    {
-        writeAll(dir.file("list.csv"), csv);
-        AppSettings::instance().load();
-        keepTilesLocal();
-        AppSettings& settings = AppSettings::instance();
-        settings.csv_filename = dir.file("list.csv");
-        // Twenty named classes for the palette.
-        for (int i = 0; i < 20; ++i) {
-            settings.className[i] = QStringLiteral("c%1").arg(i);
-            settings.classBack[i] = QColor(10 * i, 0, 0);
-        }
-        window = std::make_unique<MivaroMap>();
-        window->resize(1200, 800);
-        window->show();
-        if (!QTest::qWaitForWindowExposed(window.get()))
-            qWarning("window not exposed");
-        asked().calls.clear();
-    }
+    Q_OBJECT
+    ProgramDirScope dir;
+    PromptScope prompts;
+    std::unique_ptr<MivaroMap> window;
+    const QString list = dir.file("list.csv"), autosave = dir.file("list_autosave.csv");
 
     MivaroMap& w() { return *window; }
     Ui::MainWindow& ui() { return *window->form(); }
     ScriptedPrompts& asked() { return prompts.prompts(); }
-    QString autosaveFile() const { return dir.file("list_autosave.csv"); }
-    // The list as a save would write it.
+    // The list as a save writes it.
     QByteArray saved()
     {
-        const QString path = dir.file("probe.csv");
-        window->savePlaceFile(path, false, false);
-        return readAll(path);
+        QByteArray bytes("\xEF\xBB\xBF");
+        for (const auto& p : window->places)
+            bytes += formatPlaceLine(*p).toUtf8();
+        return bytes;
     }
     void mark(const QList<int>& indexes)
     {
@@ -83,313 +66,261 @@ public:
     }
     void rightClickCell(int row, int column)
     {
-        TableView* view = ui().tableView;
-        const QPoint at = view->visualRect(w().dataTableModel()->index(row, column)).center();
-        QTest::mouseClick(view->viewport(), Qt::RightButton, {}, at);
+        const QPoint at =
+            ui().tableView->visualRect(w().dataTableModel()->index(row, column)).center();
+        QTest::mouseClick(ui().tableView->viewport(), Qt::RightButton, {}, at);
     }
+    size_t markers(int layer) { return w().markerLayers()[layer]->geometries().size(); }
+    void undo() { w().undoMenuAction()->trigger(); }
+    void redo() { w().redoMenuAction()->trigger(); }
 
-    ProgramDirScope dir;
-    PromptScope prompts;
-    std::unique_ptr<MivaroMap> window;
-};
-
-class TestEditCommands : public QObject
-{
-    Q_OBJECT
 private slots:
-    void initTestCase() { initMivaroMapResources(); }
+    void initTestCase()
+    {
+        initMivaroMapResources();
+        writeAll(list, five);
+        AppSettings::instance().load();
+        keepTilesLocal();
+        AppSettings::instance().csv_filename = list;
+        window = std::make_unique<MivaroMap>();
+        window->resize(1200, 800);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    }
+    // The same list, fields and classes for each test, with nothing to undo.
+    void init()
+    {
+        AppSettings& settings = AppSettings::instance();
+        for (int i = 0; i < 20; ++i) {
+            settings.className[i] = QStringLiteral("c%1").arg(i);
+            settings.classBack[i] = QColor(10 * i, 0, 0);
+        }
+        for (QLineEdit* e : {ui().lineEdit, ui().le_layer, ui().le_level, ui().le_font,
+                             ui().le_color_2, ui().le_level_2, ui().le_layer_2, ui().le_font_2})
+            e->clear();
+        ui().cmb_shape_2->setCurrentIndex(0);
+        writeAll(list, five);
+        for (const QString& f : {autosave, autosave + ".bak1"})
+            QFile::remove(f);
+        w().modified = false;
+        QVERIFY(w().openFile(list));
+        asked() = ScriptedPrompts();
+    }
+    void cleanupTestCase() { window.reset(); }
 
     void deleteMarked()
     {
-        Window s;
-        writeAll(s.autosaveFile(), "old\n");
-        const QByteArray list = readAll(s.dir.file("list.csv"));
-        s.mark({1, 3});
-        s.asked().buttonAnswers << QMessageBox::No << QMessageBox::Yes;
-        QTest::mouseClick(s.ui().btnDelete, Qt::LeftButton);
-        QCOMPARE(s.w().places.size(), size_t(5));
-        QCOMPARE(readAll(s.autosaveFile()), QByteArray("old\n"));
-        const QByteArray before = s.saved();
+        writeAll(autosave, "old\n");
+        mark({1, 3});
+        asked().buttonAnswers << QMessageBox::No << QMessageBox::Yes;
+        const QByteArray before = saved();
+        QTest::mouseClick(ui().btnDelete, Qt::LeftButton);
+        QCOMPARE(saved(), before);
+        QCOMPARE(readAll(autosave), QByteArray("old\n"));
 
-        QTest::mouseClick(s.ui().btnDelete, Qt::LeftButton);
-        QCOMPARE(s.asked().calls[1].title, QString("データ削除"));
-        QCOMPARE(s.asked().calls[1].parent, nullptr);
-        QCOMPARE(names(s.w().dataTableModel()), (QStringList{"大坂城", "江戸城", "江戸城"}));
-        QCOMPARE(names(s.w().bulkTableModel()), (QStringList{"大坂城", "江戸城", "江戸城"}));
-        QCOMPARE(s.w().markerLayers()[1]->geometries().size(), size_t(0));
-        QVERIFY(s.w().modified);
-        const QByteArray after = s.saved();
-        QCOMPARE(readAll(s.autosaveFile()), after);
-        QCOMPARE(readAll(s.autosaveFile() + ".bak1"), QByteArray("old\n"));
-        QCOMPARE(readAll(s.dir.file("list.csv")), list);
+        QTest::mouseClick(ui().btnDelete, Qt::LeftButton);
+        QCOMPARE(asked().calls[1].title, QString("データ削除"));
+        QCOMPARE(asked().calls[1].parent, nullptr);
+        QCOMPARE(names(w().dataTableModel()) + names(w().bulkTableModel()),
+                 (QStringList{"大坂城", "江戸城", "江戸城", "大坂城", "江戸城", "江戸城"}));
+        QCOMPARE(markers(1), size_t(0));
+        QVERIFY(w().modified);
+        const QByteArray after = saved();
+        QCOMPARE(readAll(autosave), after);
+        QCOMPARE(readAll(autosave + ".bak1"), QByteArray("old\n"));
+        QCOMPARE(readAll(list), five);
 
-        s.w().modified = false;
+        w().modified = false;
         // From the search field, which has the focus and nothing of its own to undo.
-        s.w().activateWindow();
-        s.ui().lineEdit->setFocus();
-        QTest::keyClick(s.ui().lineEdit, Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(s.saved(), before);
-        QCOMPARE(readAll(s.autosaveFile()), before);
-        QVERIFY(s.w().modified);
-        QCOMPARE(s.w().markerLayers()[1]->geometries().size(), size_t(1));
-        QCOMPARE(s.w().dataTableModel()->rowCount(), 5);
-        QTest::keyClick(s.ui().lineEdit, Qt::Key_Y, Qt::ControlModifier);
-        QCOMPARE(s.saved(), after);
+        w().activateWindow();
+        ui().lineEdit->setFocus();
+        QTest::keyClick(ui().lineEdit, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(saved(), before);
+        QCOMPARE(readAll(autosave), before);
+        QVERIFY(w().modified);
+        QCOMPARE(markers(1), size_t(1));
+        QCOMPARE(w().dataTableModel()->rowCount(), 5);
+        QTest::keyClick(ui().lineEdit, Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(saved(), after);
         // Typed text is the field's own to take back first.
-        QTest::keyClicks(s.ui().lineEdit, "ab");
-        QTest::keyClick(s.ui().lineEdit, Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(s.saved(), after);
-        QVERIFY(s.ui().lineEdit->text().size() < 2);
-        QCOMPARE(readAll(s.autosaveFile()), after);
-        QCOMPARE(s.w().bulkTableModel()->rowCount(), 3);
+        QTest::keyClicks(ui().lineEdit, "ab");
+        QTest::keyClick(ui().lineEdit, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(saved(), after);
+        QVERIFY(ui().lineEdit->text().size() < 2);
+        QCOMPARE(readAll(autosave), after);
+        QCOMPARE(w().bulkTableModel()->rowCount(), 3);
     }
 
     void deleteUnderTheNameFilter()
     {
-        Window s;
-        s.ui().lineEdit->setText("江戸");
-        QTest::mouseClick(s.ui().btnSearch, Qt::LeftButton);
-        QCOMPARE(s.w().dataTableModel()->rowCount(), 2);
-        s.asked().buttonAnswers << QMessageBox::Yes << QMessageBox::Yes << QMessageBox::Yes;
+        ui().lineEdit->setText("江戸");
+        QTest::mouseClick(ui().btnSearch, Qt::LeftButton);
+        QCOMPARE(w().dataTableModel()->rowCount(), 2);
+        asked().buttonAnswers << QMessageBox::Yes << QMessageBox::Yes << QMessageBox::Yes;
         // Nothing marked: no autosave, nothing to undo, the table refreshed all the same.
-        QTest::mouseClick(s.ui().btnDelete, Qt::LeftButton);
-        QVERIFY(!QFile::exists(s.autosaveFile()));
-        QVERIFY(!s.w().modified);
-        QVERIFY(!s.w().undoMenuAction()->isEnabled());
-        QCOMPARE(s.w().dataTableModel()->rowCount(), 5);
-
-        // Earlier unsaved edits are autosaved with a backup.
-        s.w().modified = true;
-        QTest::mouseClick(s.ui().btnDelete, Qt::LeftButton);
-        QCOMPARE(readAll(s.autosaveFile()), s.saved());
-
+        QTest::mouseClick(ui().btnDelete, Qt::LeftButton);
+        QVERIFY(!QFile::exists(autosave) && !w().modified);
+        QVERIFY(!w().undoMenuAction()->isEnabled());
+        QCOMPARE(w().dataTableModel()->rowCount(), 5);
+        // Earlier unsaved edits are autosaved.
+        w().modified = true;
+        QTest::mouseClick(ui().btnDelete, Qt::LeftButton);
+        QCOMPARE(readAll(autosave), saved());
         // A marked row the filter hides is kept.
-        s.mark({0, 2});
-        s.ui().lineEdit->setText("江戸");
-        QTest::mouseClick(s.ui().btnSearch, Qt::LeftButton);
-        QTest::mouseClick(s.ui().btnDelete, Qt::LeftButton);
-        QCOMPARE(names(s.w().dataTableModel()),
+        mark({0, 2});
+        QTest::mouseClick(ui().btnSearch, Qt::LeftButton);
+        QTest::mouseClick(ui().btnDelete, Qt::LeftButton);
+        QCOMPARE(names(w().dataTableModel()),
                  (QStringList{"大坂城", "富士山", "名古屋城", "江戸城"}));
-        QVERIFY(s.w().places[0]->marked);
+        QVERIFY(w().places[0]->marked);
     }
 
     void bulkReplace()
     {
-        Window s;
-        s.ui().le_layer->setText("2");
-        QCOMPARE(names(s.w().bulkTableModel()), QStringList{"富士山"});
-        s.asked().calls.clear();
-        QTest::mouseClick(s.ui().btnRefresh3, Qt::LeftButton);
-        QCOMPARE(s.asked().kinds(), (QStringList{"beep", "information"}));
-        QCOMPARE(s.asked().calls[1].title, QString("一括置換"));
-        QCOMPARE(s.asked().calls[1].text, QString("選択された行が見つかりません"));
+        ui().le_layer->setText("2");
+        QCOMPARE(names(w().bulkTableModel()), QStringList{"富士山"});
+        QTest::mouseClick(ui().btnRefresh3, Qt::LeftButton);
+        QCOMPARE(asked().kinds(), (QStringList{"beep", "information"}));
+        QCOMPARE(asked().calls[1].title + asked().calls[1].text,
+                 QString("一括置換選択された行が見つかりません"));
 
-        s.ui().le_layer->clear();
-        s.ui().le_font->setText("11");
-        s.mark({0, 1, 3});
-        s.ui().le_level->setText("10");
-        s.ui().le_layer->setText("1");
-        // The bulk table shows 大坂城 only; 富士山 and 名古屋城 are marked but not shown.
-        QCOMPARE(names(s.w().bulkTableModel()), QStringList{"大坂城"});
-        // Every replacement field empty: nothing changes, modified stays as it was.
-        const QByteArray before = s.saved();
-        s.asked().calls.clear();
-        QTest::mouseClick(s.ui().btnRefresh3, Qt::LeftButton);
-        QVERIFY(s.asked().calls.isEmpty());
-        QVERIFY(!s.w().modified);
-        QCOMPARE(s.saved(), before);
-        QVERIFY(!s.w().undoMenuAction()->isEnabled());
+        ui().le_font->setText("11");
+        mark({0, 1, 3});
+        ui().le_level->setText("10");
+        ui().le_layer->setText("1");
+        // Only 大坂城 is shown; 富士山 and 名古屋城 are marked but hidden.
+        QCOMPARE(names(w().bulkTableModel()), QStringList{"大坂城"});
+        // Every replacement field empty: nothing changes.
+        const QByteArray before = saved();
+        asked().calls.clear();
+        QTest::mouseClick(ui().btnRefresh3, Qt::LeftButton);
+        QVERIFY(asked().calls.isEmpty() && !w().modified);
+        QVERIFY(!w().undoMenuAction()->isEnabled());
 
-        s.ui().le_level_2->setText("15");
-        QTest::mouseClick(s.ui().btnRefresh3, Qt::LeftButton);
-        QVERIFY(s.w().modified);
-        QCOMPARE(s.w().places[0]->level, QString("15"));
-        QCOMPARE(s.w().places[1]->level, QString("10"));
-        QCOMPARE(s.w().places[3]->level, QString("10"));
-        QCOMPARE(s.w().places[0]->shape, QString("Image"));
-        QVERIFY(!QFile::exists(s.autosaveFile()));
+        ui().le_level_2->setText("15");
+        ui().cmb_shape_2->setCurrentIndex(3);
+        ui().le_color_2->setText("7");
+        QTest::mouseClick(ui().btnRefresh3, Qt::LeftButton);
+        QVERIFY(w().modified && !QFile::exists(autosave));
+        QCOMPARE(formatPlaceLine(*w().places[0]), "大坂城,135.5259,34.6873,7,1,Circle,11,15\n");
+        QCOMPARE(w().places[1]->level + w().places[1]->shape + w().places[3]->color,
+                 QString("10Scaled4"));
         // It no longer passes the level filter and leaves the table, keeping its mark.
-        QCOMPARE(s.w().bulkTableModel()->rowCount(), 0);
-        QVERIFY(s.w().places[0]->marked);
-        const QByteArray after = s.saved();
-
-        s.ui().le_level->clear();
-        s.ui().le_layer->clear();
-        s.ui().cmb_shape_2->setCurrentIndex(3);
-        s.ui().le_color_2->setText("7");
-        s.ui().le_level_2->clear();
-        QTest::mouseClick(s.ui().btnRefresh3, Qt::LeftButton);
-        QCOMPARE(s.w().places[1]->shape, QString("Circle"));
-        QCOMPARE(s.w().places[3]->color, QString("7"));
-        QCOMPARE(s.w().places[2]->color, QString("3"));
-        QCOMPARE(s.w().places[0]->level, QString("15"));
-
-        s.w().undoMenuAction()->trigger();
-        QCOMPARE(s.saved(), after);
-        s.w().undoMenuAction()->trigger();
-        QCOMPARE(s.saved(), before);
-        QVERIFY(!QFile::exists(s.autosaveFile()));
-        s.w().redoMenuAction()->trigger();
-        QCOMPARE(s.saved(), after);
+        QCOMPARE(w().bulkTableModel()->rowCount(), 0);
+        QVERIFY(w().places[0]->marked);
+        const QByteArray after = saved();
+        undo();
+        QCOMPARE(saved(), before);
+        redo();
+        QCOMPARE(saved(), after);
+        QVERIFY(!QFile::exists(autosave));
     }
 
-    void markToggleOnFourRows()
+    void markToggle()
     {
-        Window s(five.left(five.lastIndexOf("江戸城")));
-        s.mark({2});
-        QTest::mouseClick(s.ui().btnMarkToggle, Qt::LeftButton);
-        QCOMPARE(s.marks(), (QList<bool>{true, true, false, true}));
-        QTest::mouseClick(s.ui().btnMarkClear_2, Qt::LeftButton);
-        QCOMPARE(s.marks(), (QList<bool>{false, false, false, false}));
-        QTest::mouseClick(s.ui().btnMarkToggle_2, Qt::LeftButton);
-        QCOMPARE(s.marks(), (QList<bool>{true, true, true, true}));
+        mark({2});
+        QTest::mouseClick(ui().btnMarkToggle, Qt::LeftButton);
+        QCOMPARE(marks(), (QList<bool>{true, true, false, true, true}));
+        QTest::mouseClick(ui().btnMarkClear_2, Qt::LeftButton);
+        QCOMPARE(marks(), (QList<bool>{false, false, false, false, false}));
+        QTest::mouseClick(ui().btnMarkToggle_2, Qt::LeftButton);
+        QCOMPARE(marks(), (QList<bool>{true, true, true, true, true}));
     }
 
-    void levelMenu()
-    {
-        Window s;
-        const QByteArray list = readAll(s.dir.file("list.csv"));
-        s.asked().menuAnswers << QString() << "15";
-        s.rightClickCell(1, 7);
-        QCOMPARE(s.asked().kinds(), QStringList{"menu"});
-        QCOMPARE(s.asked().calls[0].text, QString("9\n10\n11\n12\n13\n14\n15\n16\n17"));
-        QVERIFY(!QFile::exists(s.autosaveFile()));
-        const QByteArray before = s.saved();
-        s.rightClickCell(1, 7);
-        QCOMPARE(s.w().places[1]->level, QString("15"));
-        QCOMPARE(s.w().searchPosition(), 1);
-        QCOMPARE(readAll(s.autosaveFile()), s.saved());
-        QCOMPARE(readAll(s.dir.file("list.csv")), list);
-        // Name and text size cells do nothing.
-        s.rightClickCell(1, 0);
-        s.rightClickCell(1, 6);
-        QCOMPARE(s.asked().calls.size(), 2);
-        s.w().undoMenuAction()->trigger();
-        QCOMPARE(s.saved(), before);
-        QCOMPARE(readAll(s.autosaveFile()), before);
-    }
-
-    void pickersOnCells_data()
+    // A right click on each column of row 1 (富士山): a menu entry, a palette class or the
+    // clipboard as the answer; the record afterwards, or empty when nothing may change.
+    void cellClicks_data()
     {
         QTest::addColumn<int>("column");
-        QTest::addColumn<QString>("menuAnswer"); // empty: the palette, or dismissed
-        QTest::addColumn<int>("paletteClass");
-        QTest::addColumn<QString>("value");
-        QTest::newRow("class 12") << 3 << "" << 12 << "12";
-        QTest::newRow("palette left") << 3 << "" << 150 << "2";
-        QTest::newRow("layer 7") << 4 << "Layer7" << 0 << "7";
-        QTest::newRow("layer menu dismissed") << 4 << "" << 0 << "2";
-        QTest::newRow("Circle") << 5 << "Cricle" << 0 << "Circle";
-        QTest::newRow("shape menu dismissed") << 5 << "" << 0 << "Scaled";
-    }
-    void pickersOnCells()
-    {
-        QFETCH(int, column);
-        QFETCH(QString, menuAnswer);
-        QFETCH(int, paletteClass);
-        QFETCH(QString, value);
-        Window s;
-        const QByteArray list = readAll(s.dir.file("list.csv"));
-        const QByteArray before = s.saved();
-        s.asked().menuAnswers << menuAnswer;
-        s.asked().dialogAnswers << clickClassLabel(paletteClass);
-        s.rightClickCell(1, column);
-        QCOMPARE(s.w().places[1]->field(column), value);
-        const bool changed = s.saved() != before;
-        QCOMPARE(QFile::exists(s.autosaveFile()), changed);
-        QCOMPARE(readAll(s.dir.file("list.csv")), list);
-        if (!changed)
-            return;
-        QCOMPARE(readAll(s.autosaveFile()), s.saved());
-        if (column == 3)
-            QCOMPARE(s.w().dataTableModel()->data(s.w().dataTableModel()->index(1, 3),
-                                                  Qt::BackgroundRole),
-                     QVariant(AppSettings::instance().classBack[12]));
-        if (column == 4)
-            QCOMPARE(s.w().markerLayers()[6]->geometries().size(), size_t(1));
-        s.w().undoMenuAction()->trigger();
-        QCOMPARE(s.saved(), before);
-        QCOMPARE(readAll(s.autosaveFile()), before);
-        s.w().redoMenuAction()->trigger();
-        QCOMPARE(s.w().places[1]->field(column), value);
-    }
-
-    void pasteCoordinates_data()
-    {
-        QTest::addColumn<QString>("clipboard");
-        QTest::addColumn<int>("column");
-        QTest::addColumn<QString>("x");
-        QTest::addColumn<QString>("y");
-        auto row = [](const char* tag, QString clip, int column, QString x, QString y) {
-            QTest::addRow("%s", tag) << clip << column << x << y;
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("after");
+        const auto row = [](const char* tag, int column, const char* answer, const char* after) {
+            QTest::newRow(tag) << column << QString(answer) << QString(after);
         };
-        row("latitude first", "35.0, 135.5", 1, " 135.5", "35.0");
-        row("longitude first", "135.5,35.0", 2, "135.5", "35.0");
-        row("one blank", "135.5 35.0", 1, "135.5", "35.0");
-        row("abc", "abc", 1, "138.7274", "35.3606");
-        row("not a position", "東京 タワー", 2, "138.7274", "35.3606");
-        row("out of range", "35.0,200.0", 2, "138.7274", "35.3606");
+        row("name", 0, "15", "");
+        row("text size", 6, "15", "");
+        row("level 15", 7, "15", "富士山,138.7274,35.3606,2,2,Scaled,11,15");
+        row("level menu dismissed", 7, "", "");
+        row("class 12", 3, "12", "富士山,138.7274,35.3606,12,2,Scaled,11,10");
+        row("palette left", 3, "150", "");
+        row("layer 7", 4, "Layer7", "富士山,138.7274,35.3606,2,7,Scaled,11,10");
+        row("layer menu dismissed", 4, "", "");
+        row("Circle", 5, "Cricle", "富士山,138.7274,35.3606,2,2,Circle,11,10");
+        row("shape menu dismissed", 5, "", "");
+        row("paste, latitude first", 1, "35.0, 135.5", "富士山,135.5,35.0,2,2,Scaled,11,10");
+        row("paste, longitude first", 2, "135.5,35.0", "富士山,135.5,35.0,2,2,Scaled,11,10");
+        row("paste abc", 1, "abc", "");
+        row("paste out of range", 2, "35.0,200.0", "");
     }
-    void pasteCoordinates()
+    void cellClicks()
     {
-        QFETCH(QString, clipboard);
         QFETCH(int, column);
-        QFETCH(QString, x);
-        Window s;
-        QApplication::clipboard()->setText(clipboard);
-        const QByteArray before = s.saved();
-        s.asked().buttonAnswers << QMessageBox::Yes;
-        s.rightClickCell(1, column);
-        QCOMPARE(s.asked().calls[0].title, QString("座標ペースト"));
-        QCOMPARE(s.w().places[1]->x, x);
-        QTEST(s.w().places[1]->y, "y");
-        const bool changed = x != "138.7274";
-        QCOMPARE(QFile::exists(s.autosaveFile()), changed);
-        QCOMPARE(s.w().undoMenuAction()->isEnabled(), changed);
-        if (changed) {
-            // The marker went with it.
-            const auto& marker = s.w().markerLayers()[1]->geometries().front();
-            QCOMPARE(marker->metadata("name").toString(), QString("富士山"));
-            s.w().undoMenuAction()->trigger();
-            QCOMPARE(s.saved(), before);
-        }
+        QFETCH(QString, answer);
+        QFETCH(QString, after);
+        const QByteArray before = saved();
+        QApplication::clipboard()->setText(answer);
+        asked().menuAnswers << answer;
+        asked().dialogAnswers << clickClassLabel(answer.toInt());
+        asked().buttonAnswers << QMessageBox::Yes;
+        rightClickCell(1, column);
+        QCOMPARE(w().searchPosition(), 1);
+        if (column == 0 || column == 6)
+            QVERIFY(asked().calls.isEmpty());
+        if (column == 7)
+            QCOMPARE(asked().calls[0].text, QString("9\n10\n11\n12\n13\n14\n15\n16\n17"));
+        if (column == 1 || column == 2)
+            QCOMPARE(asked().calls[0].title, QString("座標ペースト"));
+        QCOMPARE(saved() == before, after.isEmpty());
+        QCOMPARE(QFile::exists(autosave), !after.isEmpty());
+        QCOMPARE(w().undoMenuAction()->isEnabled(), !after.isEmpty());
+        QCOMPARE(readAll(list), five);
+        if (after.isEmpty())
+            return;
+        QCOMPARE(formatPlaceLine(*w().places[1]), after + "\n");
+        const QByteArray changed = saved();
+        QCOMPARE(readAll(autosave), changed);
+        // The marker followed, and the class colour shows in the table.
+        const auto& drawn = w().markerLayers()[w().places[1]->layer.toInt() - 1]->geometries();
+        QVERIFY(drawn.size() == 1 && drawn.front()->metadata("name") == "富士山");
+        const QVariant back =
+            w().dataTableModel()->data(w().dataTableModel()->index(1, 3), Qt::BackgroundRole);
+        QCOMPARE(back, QVariant(AppSettings::instance().classBack[w().places[1]->color.toInt()]));
+        undo();
+        QCOMPARE(saved(), before);
+        QCOMPARE(readAll(autosave), before);
+        redo();
+        QCOMPARE(readAll(autosave), changed);
+        QCOMPARE(saved(), changed);
     }
 
     void markerClickFindsTheRecordDrawn()
     {
-        Window s;
-        const auto& layer = s.w().markerLayers()[4];
-        QCOMPARE(layer->geometries().size(), size_t(1));
+        const auto& layer = w().markerLayers()[4];
+        QCOMPARE(markers(4), size_t(1));
         emit layer->geometryClicked(layer->geometries().front().get());
-        QVERIFY(s.w().places[4]->marked);
-        QVERIFY(!s.w().places[2]->marked);
-        QCOMPARE(s.w().searchPosition(), 4);
-        QCOMPARE(s.ui().tableView->currentIndex().row(), 4);
-        QVERIFY(!QFile::exists(s.autosaveFile()));
-
+        QVERIFY(w().places[4]->marked && !w().places[2]->marked);
+        QCOMPARE(QPoint(w().searchPosition(), ui().tableView->currentIndex().row()), QPoint(4, 4));
+        QVERIFY(!QFile::exists(autosave));
         // The palette: the clicked place takes class 0, its namesake keeps its own.
-        const QByteArray before = s.saved();
-        s.asked().dialogAnswers << clickClassLabel(0);
+        const QByteArray before = saved();
+        asked().dialogAnswers << clickClassLabel(0);
         emit layer->geometryClicked(layer->geometries().front().get());
-        QCOMPARE(s.w().places[4]->color, QString("0"));
-        QCOMPARE(s.w().places[2]->color, QString("3"));
-        QCOMPARE(readAll(s.autosaveFile()), s.saved());
-        s.w().undoMenuAction()->trigger();
-        QCOMPARE(s.saved(), before);
-
+        QCOMPARE(w().places[4]->color + w().places[2]->color, QString("03"));
+        QCOMPARE(readAll(autosave), saved());
+        undo();
+        QCOMPARE(saved(), before);
         // Only a marker of a named place counts.
         qmapcontrol::GeometryPointImage unnamed(PointWorldCoord(1, 1), QPixmap(4, 4), 0, 17);
-        s.asked().calls.clear();
+        asked().calls.clear();
         emit layer->geometryClicked(&unnamed);
-        QVERIFY(s.asked().calls.isEmpty());
+        QVERIFY(asked().calls.isEmpty());
     }
 
     void newPlaceFromTheMap()
     {
-        Window s;
-        s.ui().lineEdit->setText("小田原城");
-        QTest::mouseClick(s.ui().btnNext, Qt::LeftButton);
-        const QByteArray before = s.saved();
+        ui().lineEdit->setText("小田原城");
+        QTest::mouseClick(ui().btnNext, Qt::LeftButton);
+        const QByteArray before = saved();
         QStringList started;
         auto answer = [&](int result) {
             return [&, result](QDialog* d) {
@@ -402,64 +333,59 @@ private slots:
                 return result;
             };
         };
-        s.asked().calls.clear();
-        s.asked().menuAnswers << "XY座標に新規で部品を作成する"
-                              << "XY座標に新規で部品を作成する";
-        s.asked().dialogAnswers << answer(QDialog::Rejected) << answer(QDialog::Accepted);
-        const auto& layer = s.w().markerLayers()[0];
+        asked().calls.clear();
+        asked().menuAnswers << "XY座標に新規で部品を作成する"
+                            << "XY座標に新規で部品を作成する";
+        asked().dialogAnswers << answer(QDialog::Rejected) << answer(QDialog::Accepted);
+        const auto& layer = w().markerLayers()[0];
         emit layer->mouseRightClicked(PointWorldCoord(139.15, 35.25));
-        QCOMPARE(s.asked().kinds(), (QStringList{"menu", "dialog"}));
-        QCOMPARE(s.asked().calls[1].title, QString("データ設定"));
-        QCOMPARE(s.asked().calls[1].parent, &s.w());
+        QCOMPARE(asked().kinds(), (QStringList{"menu", "dialog"}));
+        QCOMPARE(asked().calls[1].title, QString("データ設定"));
+        QCOMPARE(asked().calls[1].parent, &w());
         QCOMPARE(started, (QStringList{"小田原城", "139.15000000000001", "35.25000000000000", "0",
                                        "1", "Image", "11", "10"}));
-        QCOMPARE(s.w().places.size(), size_t(5));
-        QVERIFY(!QFile::exists(s.autosaveFile()));
+        QCOMPARE(saved(), before);
+        QVERIFY(!QFile::exists(autosave));
 
         emit layer->mouseRightClicked(PointWorldCoord(139.15, 35.25));
-        QCOMPARE(s.w().places.size(), size_t(6));
-        QCOMPARE(s.w().places.back()->name, QString("小田原城"));
-        QCOMPARE(s.w().places.back()->layer, QString("6"));
-        QVERIFY(!s.w().places.back()->marked);
-        QCOMPARE(s.w().markerLayers()[5]->geometries().size(), size_t(1));
-        const QByteArray after = s.saved();
-        QCOMPARE(readAll(s.autosaveFile()), after);
-        QCOMPARE(s.w().dataTableModel()->rowCount(), 6);
-
-        s.w().undoMenuAction()->trigger();
-        QCOMPARE(s.saved(), before);
-        QCOMPARE(s.w().markerLayers()[5]->geometries().size(), size_t(0));
-        s.w().redoMenuAction()->trigger();
-        QCOMPARE(s.saved(), after);
+        QVERIFY(w().places.size() == 6 && !w().places.back()->marked);
+        QCOMPARE(w().places.back()->name + w().places.back()->layer, QString("小田原城6"));
+        QCOMPARE(markers(5), size_t(1));
+        const QByteArray after = saved();
+        QCOMPARE(readAll(autosave), after);
+        QCOMPARE(w().dataTableModel()->rowCount(), 6);
+        undo();
+        QVERIFY(saved() == before && markers(5) == 0);
+        redo();
+        QCOMPARE(saved(), after);
     }
 
     void undoMenuAndLoad()
     {
-        Window s;
-        s.mark({0});
-        s.asked().buttonAnswers << QMessageBox::Yes;
-        QTest::mouseClick(s.ui().btnDelete, Qt::LeftButton);
-        QVERIFY(s.w().undoMenuAction()->isEnabled());
+        mark({0});
+        asked().buttonAnswers << QMessageBox::Yes;
+        QTest::mouseClick(ui().btnDelete, Qt::LeftButton);
+        QVERIFY(w().undoMenuAction()->isEnabled());
         // A class move renumbers places and saves: it cannot be taken back, nor what came before.
         QPushButton* down = nullptr;
-        for (QPushButton* b : s.w().findChildren<QPushButton*>())
+        for (QPushButton* b : w().findChildren<QPushButton*>())
             if (b->toolTip() == "down1")
                 down = b;
         QVERIFY(down);
         down->click();
-        QCOMPARE(s.w().places[0]->color, QString("1"));
-        QVERIFY(!s.w().undoMenuAction()->isEnabled());
+        QCOMPARE(w().places[0]->color, QString("1"));
+        QVERIFY(!w().undoMenuAction()->isEnabled());
 
-        s.asked().menuAnswers << "12";
-        s.rightClickCell(0, 7);
-        QVERIFY(s.w().undoMenuAction()->isEnabled());
-        writeAll(s.dir.file("other.csv"), "A,1,2,0,1,Image,11,10\n");
-        s.asked().fileAnswers << s.dir.file("other.csv");
-        s.asked().buttonAnswers << QMessageBox::No;
-        QTest::mouseClick(s.ui().btnLoad, Qt::LeftButton);
-        QCOMPARE(s.w().places.size(), size_t(1));
-        QVERIFY(!s.w().undoMenuAction()->isEnabled());
-        QCOMPARE(s.w().editHistory()->count(), 0);
+        asked().menuAnswers << "12";
+        rightClickCell(0, 7);
+        QVERIFY(w().undoMenuAction()->isEnabled());
+        writeAll(dir.file("other.csv"), "A,1,2,0,1,Image,11,10\n");
+        asked().fileAnswers << dir.file("other.csv");
+        asked().buttonAnswers << QMessageBox::No;
+        QTest::mouseClick(ui().btnLoad, Qt::LeftButton);
+        QCOMPARE(w().places.size(), size_t(1));
+        QVERIFY(!w().undoMenuAction()->isEnabled());
+        QCOMPARE(w().editHistory()->count(), 0);
     }
 };
 

@@ -1,21 +1,28 @@
+// Name search and the sort order of the list.
 #include "records/search.h"
+#include "records/sorting.h"
 #include "testsupport.h"
 
 #include <QtTest>
 
+namespace {
+
+PlaceList makeList(const QStringList& names, const QStringList& levels = {})
+{
+    PlaceList list;
+    for (int i = 0; i < names.size(); ++i) {
+        list.push_back(std::make_unique<PlaceRecord>());
+        list.back()->name = names[i];
+        list.back()->level = levels.value(i);
+    }
+    return list;
+}
+
+} // namespace
+
 class TestSearch : public QObject
 {
     Q_OBJECT
-    static PlaceList makeList(const QStringList& names)
-    {
-        PlaceList list;
-        for (const QString& name : names) {
-            list.push_back(std::make_unique<PlaceRecord>());
-            list.back()->name = name;
-        }
-        return list;
-    }
-
 private slots:
     // Presses as the window makes them: the cursor carried over, beeps and web search prompted.
     void walk()
@@ -77,12 +84,49 @@ private slots:
     }
     void webSearch()
     {
-        QCOMPARE(search::webSearchQuery(QStringLiteral("小田原城")), QStringLiteral("小田原城跡"));
-        QCOMPARE(search::webSearchQuery(QStringLiteral("小田原城跡")), QString("小田原城跡"));
-        QCOMPARE(search::webSearchQuery(QStringLiteral("城山")), QStringLiteral("城山"));
+        QCOMPARE(search::webSearchQuery("小田原城") + search::webSearchQuery("小田原城跡") +
+                     search::webSearchQuery("城山"),
+                 QStringLiteral("小田原城跡小田原城跡城山"));
         // The text is one path segment: separators, queries and fragments stay encoded.
         QCOMPARE(search::webSearchUrl(QStringLiteral("a/../b c?d#e")).toEncoded(),
                  QByteArray("https://www.google.com/maps/search/a%2F..%2Fb%20c%3Fd%23e/"));
+    }
+
+    void headerClicks()
+    {
+        int mode = 0;
+        QList<int> seen;
+        for (int column : {1, 1, 1, 0, 7, 7, 8, -1})
+            seen << (mode = sorting::nextSortMode(mode, column));
+        QCOMPARE(seen, (QList<int>{3, 4, 3, 1, 15, 16, 16, 16}));
+        QCOMPARE(sorting::nextSortMode(99, 2), 5); // a setting outside the range
+    }
+    // "a b": the sign of compareFields(a, b), and the opposite the other way round.
+    void compareFields()
+    {
+        for (const char* row :
+             {"2 10 -", "99.5 100.0 -", "1.0 1 =", "10 abc -", "0 _ -", "abc ABC +", "nan 1 +"}) {
+            const QStringList f = QString(row).replace('_', "").split(' ');
+            const int sign = QString("-=+").indexOf(f[2]) - 1;
+            const int forward = sorting::compareFields(f[0], f[1]);
+            const int backward = sorting::compareFields(f[1], f[0]);
+            QVERIFY2((forward > 0) - (forward < 0) == sign, row);
+            QVERIFY2((backward > 0) - (backward < 0) == -sign, row);
+        }
+    }
+    // Numbers by value before texts; equal keys keep their order in both directions.
+    void sortPlaces()
+    {
+        for (auto [mode, order] :
+             {std::pair{15, "13026457"}, {16, "57402613"}, {0, "01234567"}, {17, "01234567"}}) {
+            PlaceList list = makeList(QString("01234567").split("", Qt::SkipEmptyParts),
+                                      {"10", "9", "10.0", "9", "", "abc", "10", "abc"});
+            sorting::sortPlaces(list, mode);
+            QString names;
+            for (const auto& record : list)
+                names += record->name;
+            QCOMPARE(names, QString(order));
+        }
     }
 };
 
