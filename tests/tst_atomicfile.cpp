@@ -2,152 +2,85 @@
 #include "testsupport.h"
 
 #include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
-#include <sys/resource.h>
 #include <sys/stat.h>
+
+using fileio::Durability;
+
+static int modeOf(const QString& path)
+{
+    struct stat st;
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+}
 
 class TestAtomicFile : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void replacesWholeAndKeepsMode_data();
-    void replacesWholeAndKeepsMode();
-    void failureLeavesOldFileUntouched_data();
-    void failureLeavesOldFileUntouched();
-    void failedNewDrawnFileIsRemoved();
-    void reasonsInJapanese_data();
-    void reasonsInJapanese();
-};
-
-static QStringList leftovers(const QString& folder, const QString& keep)
-{
-    QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
-    names.removeAll(keep);
-    return names;
-}
-
-void TestAtomicFile::replacesWholeAndKeepsMode_data()
-{
-    QTest::addColumn<int>("durability");
-    QTest::newRow("synced") << int(fileio::Durability::Synced);
-    QTest::newRow("cache") << int(fileio::Durability::Cache);
-    QTest::newRow("drawn") << int(fileio::Durability::Drawn);
-}
-
-void TestAtomicFile::replacesWholeAndKeepsMode()
-{
-    QFETCH(int, durability);
-    QTemporaryDir dir;
-    const QString path = dir.filePath("list.csv");
-    writeAll(path, "old content that is longer than the new one\n");
-    QVERIFY(::chmod(QFile::encodeName(path).constData(), 0640) == 0);
-
-    const QByteArray bytes("new\n");
-    const auto result = fileio::writeFileAtomically(path, bytes, fileio::Durability(durability));
-    QVERIFY2(result.ok, qPrintable(result.error));
-    QVERIFY(result.error.isEmpty());
-    QCOMPARE(readAll(path), bytes);
-    struct stat st;
-    QVERIFY(::stat(QFile::encodeName(path).constData(), &st) == 0);
-    QCOMPARE(int(st.st_mode & 0777), 0640);
-    QCOMPARE(leftovers(dir.path(), "list.csv"), QStringList());
-
-    // A new file gets the ordinary permissions, not the temporary file's private ones.
-    const QString fresh = dir.filePath("fresh.ini");
-    QVERIFY(fileio::writeFileAtomically(fresh, "x", fileio::Durability(durability)).ok);
-    QCOMPARE(readAll(fresh), QByteArray("x"));
-    QVERIFY(::stat(QFile::encodeName(fresh).constData(), &st) == 0);
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    QCOMPARE(int(st.st_mode & 0777), int(0666 & ~mask));
-}
-
-void TestAtomicFile::failureLeavesOldFileUntouched_data()
-{
-    QTest::addColumn<QString>("how");
-    QTest::addColumn<QString>("reason");
-    // A file-size limit makes a real short write, as a full disk does.
-    QTest::newRow("file size limit") << "fsize"
-                                     << "ファイルが大きすぎます（File too large）";
-    QTest::newRow("target is a folder") << "folder"
-                                        << "Is a directory";
-    QTest::newRow("folder missing") << "missing"
-                                    << "フォルダがありません（No such file or directory）";
-}
-
-void TestAtomicFile::failureLeavesOldFileUntouched()
-{
-    QFETCH(QString, how);
-    QFETCH(QString, reason);
-    QTemporaryDir dir;
-    QString path = dir.filePath("list.csv");
-    const QByteArray old(300, 'o');
-    writeAll(path, old);
-    QByteArray bytes(200000, 'n');
-
-    fileio::WriteResult result;
-    if (how == "fsize") {
-        const FileSizeLimit full(4096);
-        result = fileio::writeFileAtomically(path, bytes);
-    } else if (how == "folder") {
-        path = dir.filePath("sub");
-        QVERIFY(QDir(dir.path()).mkdir("sub"));
-        result = fileio::writeFileAtomically(path, bytes);
-        QVERIFY(QFileInfo(path).isDir());
-    } else {
-        result = fileio::writeFileAtomically(dir.filePath("nowhere/list.csv"), bytes);
-    }
-    QVERIFY(!result.ok);
-    QCOMPARE(result.error, reason);
-    QCOMPARE(readAll(dir.filePath("list.csv")), old);
-    QCOMPARE(leftovers(dir.path(), "list.csv"), QStringList());
-}
-
-// A drawn file is written in place when new: a cut write must not stay behind.
-void TestAtomicFile::failedNewDrawnFileIsRemoved()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("picture.png");
-    fileio::WriteResult result;
+    void write_data()
     {
-        const FileSizeLimit full(4096);
-        result =
-            fileio::writeFileAtomically(path, QByteArray(20000, 'p'), fileio::Durability::Drawn);
+        QTest::addColumn<QString>("target"); // beside list.csv (mode 0640) and the folder sub
+        QTest::addColumn<int>("durability");
+        QTest::addColumn<QString>("reason"); // empty: written
+        const QString tooLarge = "ファイルが大きすぎます（File too large）";
+        const QString noFolder = "フォルダがありません（No such file or directory）";
+        const int synced = int(Durability::Synced), drawn = int(Durability::Drawn);
+        QTest::newRow("replaced") << "list.csv" << synced << "";
+        QTest::newRow("replaced, cache") << "list.csv" << int(Durability::Cache) << "";
+        QTest::newRow("replaced, drawn") << "list.csv" << drawn << "";
+        QTest::newRow("new") << "fresh.ini" << synced << "";
+        QTest::newRow("new, drawn") << "fresh.ini" << drawn << "";
+        // A file-size limit makes a real short write, as a full disk does.
+        QTest::newRow("file size limit") << "list.csv" << synced << tooLarge;
+        QTest::newRow("target is a folder") << "sub" << synced << "Is a directory";
+        QTest::newRow("folder missing") << "nowhere/list.csv" << synced << noFolder;
+        // A new drawn file is written in place: a cut write must not stay behind.
+        QTest::newRow("new drawn, size limit") << "picture.png" << drawn << tooLarge;
+        QTest::newRow("drawn, folder missing") << "none/picture.png" << drawn << noFolder;
     }
-    QVERIFY(!result.ok);
-    QCOMPARE(result.error, QStringLiteral("ファイルが大きすぎます（File too large）"));
-    QCOMPARE(leftovers(dir.path(), QString()), QStringList());
-
-    const auto nowhere = fileio::writeFileAtomically(dir.filePath("none/picture.png"), "p",
-                                                     fileio::Durability::Drawn);
-    QVERIFY(!nowhere.ok);
-    QCOMPARE(nowhere.error, QStringLiteral("フォルダがありません（No such file or directory）"));
-}
-
-void TestAtomicFile::reasonsInJapanese_data()
-{
-    QTest::addColumn<int>("errnum");
-    QTest::addColumn<QString>("japanese"); // empty: the system's text alone
-    QTest::newRow("disk full") << ENOSPC << "ディスクの空き容量が足りません";
-    QTest::newRow("read-only") << EROFS << "読み取り専用のファイルシステムです";
-    QTest::newRow("anything else") << EBUSY << "";
-}
-
-void TestAtomicFile::reasonsInJapanese()
-{
-    QFETCH(int, errnum);
-    QFETCH(QString, japanese);
-    const QString system = QString::fromLocal8Bit(std::strerror(errnum));
-    QCOMPARE(fileio::errorReason(errnum),
-             japanese.isEmpty() ? system : japanese + "（" + system + "）");
-}
+    // Whole or not at all; the old file's mode kept, a new file's the ordinary one.
+    void write()
+    {
+        QFETCH(QString, target);
+        QFETCH(int, durability);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const QString list = dir.filePath("list.csv"), path = dir.filePath(target);
+        const QByteArray old(300, 'o'), bytes(reason.isEmpty() ? 10 : 200000, 'n');
+        writeAll(list, old);
+        QVERIFY(::chmod(QFile::encodeName(list).constData(), 0640) == 0);
+        QVERIFY(QDir(dir.path()).mkdir("sub"));
+        auto full = reason.contains("too large") ? std::make_unique<FileSizeLimit>(4096) : nullptr;
+        const auto result = fileio::writeFileAtomically(path, bytes, Durability(durability));
+        full.reset();
+        QCOMPARE(result.error, reason);
+        QCOMPARE(result.ok, reason.isEmpty());
+        QCOMPARE(readAll(list), path == list && result.ok ? bytes : old);
+        QCOMPARE(modeOf(list), 0640);
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        QStringList names{"list.csv", "sub"};
+        if (result.ok && path != list) {
+            QVERIFY(readAll(path) == bytes && modeOf(path) == int(0666 & ~mask));
+            names.prepend(target);
+        }
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 names);
+    }
+    void reasonsInJapanese()
+    {
+        const auto system = [](int e) { return QString::fromLocal8Bit(std::strerror(e)); };
+        QCOMPARE(fileio::errorReason(ENOSPC),
+                 "ディスクの空き容量が足りません（" + system(ENOSPC) + "）");
+        QCOMPARE(fileio::errorReason(EROFS),
+                 "読み取り専用のファイルシステムです（" + system(EROFS) + "）");
+        QCOMPARE(fileio::errorReason(EBUSY), system(EBUSY)); // any other: the system's text alone
+    }
+};
 
 QTEST_GUILESS_MAIN(TestAtomicFile)
 #include "tst_atomicfile.moc"

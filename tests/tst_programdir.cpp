@@ -11,61 +11,29 @@ class TestProgramDir : public QObject
     Q_OBJECT
 
 private slots:
-    void choice_data()
-    {
-        QTest::addColumn<bool>("writable");
-        QTest::addColumn<bool>("installed");
-        QTest::addColumn<QString>("data");
-        QTest::addColumn<QString>("cache");
-        QTest::addColumn<QString>("dataLocation");
-        QTest::newRow("portable copy") << true << false << "/opt/mm"
-                                       << "/opt/mm/cache"
-                                       << "/home/u/.local/share/mivaromap";
-        QTest::newRow("read-only copy") << false << false << "/home/u/.local/share/mivaromap"
-                                        << "/home/u/.cache/mivaromap"
-                                        << "/home/u/.local/share/mivaromap";
-        QTest::newRow("installed") << false << true << "/home/u/.local/share/mivaromap"
-                                   << "/home/u/.cache/mivaromap"
-                                   << "/home/u/.local/share/mivaromap";
-        // Root can write to /usr/bin; an installation is still left alone.
-        QTest::newRow("installed, root") << true << true << "/home/u/.local/share/mivaromap"
-                                         << "/home/u/.cache/mivaromap"
-                                         << "/home/u/.local/share/mivaromap";
-        QTest::newRow("no data location") << false << true << "/opt/mm"
-                                          << "/opt/mm/cache"
-                                          << "";
-    }
-
+    // Beside the program only when it is a writable copy that is not installed (root can
+    // write to /usr/bin), or when the user has no data folder.
     void choice()
     {
-        QFETCH(bool, writable);
-        QFETCH(bool, installed);
-        QFETCH(QString, data);
-        QFETCH(QString, cache);
-        QFETCH(QString, dataLocation);
-        const ProgramDirs dirs = chooseProgramDirs("/opt/mm/", writable, installed, dataLocation,
-                                                   "/home/u/.cache/mivaromap");
-        QCOMPARE(dirs.data, data);
-        QCOMPARE(dirs.cache, cache);
-        QCOMPARE(dirs.portable, data == "/opt/mm");
+        const QString home = "/home/u/.local/share/mivaromap", cache = "/home/u/.cache/mivaromap";
+        for (const auto& [writable, installed, data, portable] :
+             {std::tuple(true, false, home, true), std::tuple(false, false, home, false),
+              std::tuple(false, true, home, false), std::tuple(true, true, home, false),
+              std::tuple(false, true, QString(), true)}) {
+            const ProgramDirs dirs =
+                chooseProgramDirs("/opt/mm/", writable, installed, data, cache);
+            QCOMPARE(dirs.data + ' ' + dirs.cache + ' ' + QString::number(dirs.portable),
+                     portable ? "/opt/mm /opt/mm/cache 1" : home + ' ' + cache + " 0");
+        }
         QCOMPARE(shippedDefaultsDir("/usr/bin"), QStringLiteral("/usr/share/mivaromap"));
     }
-
-    void writability()
+    // Probed without a trace; on a first start filled from the shipped files, the user's kept.
+    void folders()
     {
-        QTemporaryDir dir;
-        QVERIFY(isWritableDir(dir.path()));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-                 QStringList());
-        QVERIFY(!isWritableDir(dir.filePath("missing")));
-        // A file system that refuses even root.
-        QVERIFY(!isWritableDir("/proc"));
-    }
-
-    void firstStartFillsFromDefaults()
-    {
-        QTemporaryDir shipped;
-        QTemporaryDir home;
+        QTemporaryDir shipped, home;
+        QVERIFY(isWritableDir(home.path()) &&
+                QDir(home.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+        QVERIFY(!isWritableDir(home.filePath("missing")) && !isWritableDir("/proc")); // even root
         writeAll(shipped.filePath("castlelist.csv"), "shipped list");
         writeAll(shipped.filePath("mivaromap.ini"), "shipped settings");
         QDir(shipped.path()).mkpath("help");
@@ -73,11 +41,10 @@ private slots:
         const QString data = home.filePath("share/mivaromap");
         QDir().mkpath(data);
         writeAll(data + "/mivaromap.ini", "the user's own");
-
         QCOMPARE(fillFromDefaults(shipped.path(), data), QStringList());
-        QCOMPARE(readAll(data + "/castlelist.csv"), QByteArray("shipped list"));
-        QCOMPARE(readAll(data + "/mivaromap.ini"), QByteArray("the user's own"));
-
+        QCOMPARE(readAll(data + "/castlelist.csv") + readAll(data + "/mivaromap.ini") +
+                     readAll(data + "/help/a.help"),
+                 QByteArray("shipped listthe user's ownshipped help"));
         // A folder that cannot be made is reported, not passed over.
         writeAll(home.filePath("blocked"), "a file where the folder should go");
         QCOMPARE(fillFromDefaults(shipped.path(), home.filePath("blocked/data")).size(), 1);
