@@ -30,7 +30,6 @@ private slots:
         const QString noFolder = "フォルダがありません（No such file or directory）";
         const int synced = int(Durability::Synced), drawn = int(Durability::Drawn);
         QTest::newRow("replaced") << "list.csv" << synced << "";
-        QTest::newRow("replaced, cache") << "list.csv" << int(Durability::Cache) << "";
         QTest::newRow("replaced, drawn") << "list.csv" << drawn << "";
         QTest::newRow("new") << "fresh.ini" << synced << "";
         QTest::newRow("new, drawn") << "fresh.ini" << drawn << "";

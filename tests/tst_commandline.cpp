@@ -70,7 +70,7 @@ private slots:
             "o.png|false|0|0|true|0|1600|1000|1|-1||true|");
         row("unknown option", "--bogus", A::Error, "--bogus");
         row("zoom 18", "--render o --zoom 18", A::Error, "--zoom");
-        row("scale 9", "--render o --scale 9", A::Error, "--scale");
+        row("scale 9", "--render o --size 100x100 --scale 9", A::Error, "--scale");
         row("size 0x0", "--render o --size 0x0", A::Error, "--size");
         row("print too large", "--render o --size 3000x1000 --scale 4", A::Error, "8192");
         row("center 200,100", "--render o --center 200,100", A::Error, "--center");
