@@ -15,10 +15,12 @@
 #include <QtTest>
 
 using A = CommandLine::Action;
+Q_DECLARE_METATYPE(A)
 
-static void row(const char* name, const QString& args, A action, const QString& expected)
+// A row whose arguments are given as one line.
+template <typename... Rest> static void row(const char* name, const QString& args, Rest... rest)
 {
-    QTest::newRow(name) << args.split(' ', Qt::SkipEmptyParts) << int(action) << expected;
+    (QTest::newRow(name) << args.split(' ', Qt::SkipEmptyParts) << ... << rest);
 }
 
 class TestCommandLine : public QObject
@@ -47,7 +49,7 @@ private slots:
     void options_data()
     {
         QTest::addColumn<QStringList>("args");
-        QTest::addColumn<int>("action");
+        QTest::addColumn<A>("action");
         // Run, Version: the file or text; Convert, Render: their fields; Help, Error: pieces.
         QTest::addColumn<QString>("expected");
         row("window", "", A::Run, "");
@@ -80,7 +82,7 @@ private slots:
     void options()
     {
         QFETCH(QStringList, args);
-        QFETCH(int, action);
+        QFETCH(A, action);
         QFETCH(QString, expected);
         const CommandLine c = parseCommandLine(QStringList{"mivaromap"} + args);
         const RenderOptions& r = c.render;
@@ -94,13 +96,12 @@ private slots:
                                        r.zoom, r.size.width(), r.size.height(), r.scale, r.provider,
                                        r.offline, r.noTiles, r.list)
                                 : c.text;
-        QCOMPARE(int(c.action), action);
+        QCOMPARE(c.action, action);
         if (c.action != A::Error && c.action != A::Help)
             QCOMPARE(got, expected);
         for (const QString& piece : expected.split('|')) // in Japanese; an error in one line
             QVERIFY2(got.contains(piece), qPrintable(got));
-        QVERIFY(got.contains(QRegularExpression("[\\x{3040}-\\x{30ff}]")) ||
-                action != int(A::Error));
+        QVERIFY(got.contains(QRegularExpression("[\\x{3040}-\\x{30ff}]")) || action != A::Error);
         QVERIFY(c.action != A::Error || !got.contains('\n'));
     }
 
@@ -110,17 +111,13 @@ private slots:
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("asked"); // of the server
         QTest::addColumn<QString>("reason");
-        const auto add = [](const char* name, const QString& args, int code, const char* asked,
-                            const QString& reason) {
-            QTest::newRow(name) << args.split(' ') << code << QString(asked) << reason;
-        };
-        add("offline folder", "o.png --provider @tiles --center -100,40 --zoom 2 --size 64x48", 0,
+        row("offline folder", "o.png --provider @tiles --center -100,40 --zoom 2 --size 64x48", 0,
             "", "");
-        add("tiles never come", "o.png --size 300x200", 0, "/gsi/9/",
+        row("tiles never come", "o.png --size 300x200", 0, "/gsi/9/",
             "枚を取得できなかったため、その部分は空白です");
-        add("missing folder", "gone/x.png --no-tiles", 1, "", "No such file");
-        add("missing list", "x.png --no-tiles @nothing.csv", 1, "", "一覧ファイルを開けません");
-        add("folder is no map", "x.png --provider @.", 1, "", "オフライン地図を開けません");
+        row("missing folder", "gone/x.png --no-tiles", 1, "", "No such file");
+        row("missing list", "x.png --no-tiles @nothing.csv", 1, "", "一覧ファイルを開けません");
+        row("folder is no map", "x.png --provider @.", 1, "", "オフライン地図を開けません");
     }
     // Against a server that never answers: nothing waits past its time.
     void render()
@@ -164,11 +161,9 @@ private slots:
         // What the program says, or how it ended when not with the code expected.
         const auto run = [&](const QStringList& args, int code) {
             QProcess program;
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.remove("DISPLAY");
-            env.remove("WAYLAND_DISPLAY");
-            env.insert("QT_QPA_PLATFORM", "xcb");
-            program.setProcessEnvironment(env);
+            program.setEnvironment(QProcess::systemEnvironment().filter(QRegularExpression(
+                                       "^(?!DISPLAY=|WAYLAND_DISPLAY=|QT_QPA_PLATFORM=)"))
+                                   << "QT_QPA_PLATFORM=xcb");
             program.setWorkingDirectory(dir.path());
             program.start(MIVAROMAP_EXE, QStringList{"--convert"} + args);
             const bool ended = program.waitForFinished(60000) && program.exitCode() == code &&

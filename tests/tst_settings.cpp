@@ -1,4 +1,6 @@
+// The settings files, their backups, and the folders the program's files live in.
 #include "settings/appsettings.h"
+#include "settings/programdir.h"
 #include "testsupport.h"
 
 #include <QtTest>
@@ -19,8 +21,6 @@ private slots:
         s.splitter = {1, 2}; // nothing stale survives a load
         s.load();
         QVERIFY(s.geometry == QByteArray(1, '\0') && s.splitter.isEmpty() && s.cache && s.siroIcon);
-        QCOMPARE(QList<int>({s.backupcnt, s.provider, s.radius, s.timeout}),
-                 QList<int>({3, 1, 50, 25}));
         QCOMPARE(s.textFont.family() + s.inpFont.family() + s.csv_filename,
                  QString("IPAゴシックMS UI Gothiccastlelist.csv"));
     }
@@ -137,7 +137,42 @@ private slots:
                      "backupcnt=" + count + "\n" + QByteArray::number(deepest - 1));
             QVERIFY(!QFileInfo::exists(bak(deepest + 1)) && !QFileInfo::exists(bak(deepest - 1)));
         }
-        QCOMPARE(s.backupcnt, count.toInt()); // the user's value stays as written
+    }
+    // Beside the program only when it is a writable copy that is not installed (root can
+    // write to /usr/bin), or when the user has no data folder.
+    void choice()
+    {
+        const QString home = "/home/u/.local/share/mivaromap", cache = "/home/u/.cache/mivaromap";
+        for (const auto& [writable, installed, data, portable] :
+             {std::tuple(true, false, home, true), std::tuple(false, false, home, false),
+              std::tuple(false, true, home, false), std::tuple(true, true, home, false),
+              std::tuple(false, true, QString(), true)}) {
+            const auto dirs = chooseProgramDirs("/opt/mm/", writable, installed, data, cache);
+            QCOMPARE(dirs.data + ' ' + dirs.cache + ' ' + QString::number(dirs.portable),
+                     portable ? "/opt/mm /opt/mm/cache 1" : home + ' ' + cache + " 0");
+        }
+        QCOMPARE(shippedDefaultsDir("/usr/bin"), QStringLiteral("/usr/share/mivaromap"));
+    }
+    // Probed without a trace; on a first start filled from the shipped files, the user's kept.
+    void folders()
+    {
+        QTemporaryDir shipped, home;
+        QVERIFY(isWritableDir(home.path()) &&
+                QDir(home.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+        QVERIFY(!isWritableDir(home.filePath("missing")) && !isWritableDir("/proc")); // even root
+        writeAll(shipped.filePath("castlelist.csv"), "shipped list");
+        writeAll(shipped.filePath("mivaromap.ini"), "shipped settings");
+        QDir(shipped.path()).mkpath("help");
+        writeAll(shipped.filePath("help/a.help"), "shipped help");
+        writeAll(home.filePath("mivaromap.ini"), "the user's own");
+        QCOMPARE(fillFromDefaults(shipped.path(), home.path()), QStringList());
+        QCOMPARE(readAll(home.filePath("castlelist.csv")) +
+                     readAll(home.filePath("mivaromap.ini")) +
+                     readAll(home.filePath("help/a.help")),
+                 QByteArray("shipped listthe user's ownshipped help"));
+        // A folder that cannot be made is reported, not passed over.
+        writeAll(home.filePath("blocked"), "a file where the folder should go");
+        QCOMPARE(fillFromDefaults(shipped.path(), home.filePath("blocked/data")).size(), 1);
     }
 };
 
