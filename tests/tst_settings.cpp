@@ -1,4 +1,6 @@
+// The settings files, their backups, and the folders the program's files live in.
 #include "settings/appsettings.h"
+#include "settings/programdir.h"
 #include "testsupport.h"
 
 #include <QtTest>
@@ -8,6 +10,7 @@ class TestSettings : public QObject
     Q_OBJECT
     const QByteArray bom = "\xEF\xBB\xBF";
     std::unique_ptr<ProgramDirScope> dir;
+    QString ini() const { return dir->file("mivaromap.ini"); }
 
 private slots:
     void init() { dir = std::make_unique<ProgramDirScope>(); }
@@ -18,15 +21,8 @@ private slots:
         s.splitter = {1, 2}; // nothing stale survives a load
         s.load();
         QVERIFY(s.geometry == QByteArray(1, '\0') && s.splitter.isEmpty() && s.cache && s.siroIcon);
-        QCOMPARE(s.csv_filename, QStringLiteral("castlelist.csv"));
-        QCOMPARE(QList<double>({s.coordX, s.coordY}), QList<double>({139.949, 35.7153}));
-        QCOMPARE(QList<int>({s.backupcnt, s.zoomLevel, s.provider, s.radius, s.timeout, s.sort}),
-                 QList<int>({3, 9, 1, 50, 25, 0}));
-        QCOMPARE(s.columnWidth, QVector<int>(8, 40).toList());
-        QVERIFY(s.className.count("") == 200 && s.classBack.count(QColor(128, 128, 128)) == 200);
-        QCOMPARE(s.textFont.family() + s.inpFont.family(), QString("IPAゴシックMS UI Gothic"));
-        QCOMPARE(QList<int>({s.textFont.pointSize(), s.inpFont.pointSize()}), QList<int>({14, 9}));
-        QCOMPARE(s.backcolor.name() + s.fnamecolor.name(), QStringLiteral("#0a1b34#ffff00"));
+        QCOMPARE(s.textFont.family() + s.inpFont.family() + s.csv_filename,
+                 QString("IPAゴシックMS UI Gothiccastlelist.csv"));
     }
     void columnWidth_data()
     {
@@ -38,206 +34,145 @@ private slots:
         QTest::newRow("9") << QByteArray("1,2,3,4,5,6,7,8,9") << QList<int>{1, 2, 3, 4, 5, 6, 7, 8};
         QTest::newRow("blanks") << QByteArray("\"   \"") << QVector<int>(8, 40).toList();
     }
-    // Written back by save in the form it is read: every round gives the same widths.
+    // Saved as one quoted text, read back the same at every start.
     void columnWidth()
     {
         QFETCH(QByteArray, value);
         QFETCH(QList<int>, widths);
-        writeAll(dir->file("mivaromap.ini"), "columnWidth=" + value + "\n");
-        for (int round = 0; round < 3; ++round) {
+        writeAll(ini(), "columnWidth=" + value + "\n");
+        for (int round = 0; round < 2; ++round) {
             AppSettings s;
             s.load();
             QCOMPARE(s.columnWidth, widths);
             QVERIFY(s.save());
-        }
-    }
-    // Widths changed while running come back at the next start.
-    void columnWidthSaved()
-    {
-        AppSettings s;
-        s.load();
-        s.columnWidth = {120, 0, 75, 40, 41, 42, 43, 300};
-        QVERIFY(s.save());
-        QVERIFY(readAll(dir->file("mivaromap.ini"))
-                    .contains("columnWidth=\"120,0,75,40,41,42,43,300\""));
-        AppSettings again;
-        again.load();
-        QCOMPARE(again.columnWidth, s.columnWidth);
-    }
-    void boldWeights()
-    {
-        AppSettings s;
-        s.load();
-        for (auto [weight, bold] : {std::pair{75, true}, {63, true}, {57, false}}) {
-            s.textFont.setWeight(weight);
-            QVERIFY(s.save());
-            QCOMPARE(readAll(dir->file("mivaromap.ini")).contains("text_bold=true"), bold);
-            s.load();
-            QCOMPARE(s.textFont.weight(), bold ? 75 : 50);
+            QVERIFY(readAll(ini()).contains("columnWidth=\""));
         }
     }
     // Every key save writes comes back from load as it was; the keys it never writes (a
     // hand-edited file with a mark, keys before any section, unquoted commas) stay untouched.
     void saveLoadRoundTrip()
     {
-        writeAll(dir->file("mivaromap.ini"),
-                 "\xEF\xBB\xBFtimeout=60\r\nradius=70\r\nsiroIcon=false\r\nbackupcnt=5\r\n"
-                 "cache_path=/srv/tiles\r\ncolumnWidth=\"1,2,3\"\r\nmine=kept\r\n"
-                 "assistWinBorderColor=#010101\r\nassistWinBackColor=#020202\r\n"
-                 "assistWinTextColor=#030303\r\n[font]\r\nassit_family=Foo\r\n"
-                 "assit_pointSize=1\r\nassist_bold=true\r\n[tiles]\r\ngsi=http://h/{z},{x}\r\n"
-                 "[geocoder]\r\nnominatim=http://h/s?a=1&q={q}\r\n");
+        writeAll(ini(), "\xEF\xBB\xBFtimeout=60\r\nradius=70\r\nsiroIcon=false\r\nbackupcnt=5\r\n"
+                        "cache_path=/srv/tiles\r\nmine=kept\r\nassistWinBorderColor=red\r\n"
+                        "assistWinBackColor=lime\r\nassistWinTextColor=blue\r\n[font]\r\n"
+                        "assit_family=Foo\r\nassit_pointSize=1\r\nassist_bold=true\r\n[tiles]\r\n"
+                        "gsi=http://h/{z},{x}\r\n[geocoder]\r\nnominatim=http://h/s?a=1&q={q}\r\n");
         writeAll(dir->file("classsetting.ini"), "[class]\nname005=A,B\n");
-        const QList<QColor AppSettings::*> colours{&AppSettings::backcolor,
-                                                   &AppSettings::forecolor,
-                                                   &AppSettings::hlbackcolor,
-                                                   &AppSettings::hlforecolor,
-                                                   &AppSettings::cursorcolor,
-                                                   &AppSettings::findcolor,
-                                                   &AppSettings::reteralcolor,
-                                                   &AppSettings::reservecolor,
-                                                   &AppSettings::valuecolor,
-                                                   &AppSettings::ctrlcolor,
-                                                   &AppSettings::funccolor,
-                                                   &AppSettings::classcolor,
-                                                   &AppSettings::fnamecolor,
-                                                   &AppSettings::commentcolor,
-                                                   &AppSettings::header_backcolor,
-                                                   &AppSettings::lnumbackcolor,
-                                                   &AppSettings::lnumforecolor,
-                                                   &AppSettings::paletteWindow,
-                                                   &AppSettings::paletteWindowText,
-                                                   &AppSettings::paletteBase,
-                                                   &AppSettings::paletteAlternateBase,
-                                                   &AppSettings::paletteToolTipBase,
-                                                   &AppSettings::paletteToolTipText,
-                                                   &AppSettings::paletteText,
-                                                   &AppSettings::paletteButton,
-                                                   &AppSettings::paletteButtonText,
-                                                   &AppSettings::paletteBrightText,
-                                                   &AppSettings::paletteLink,
-                                                   &AppSettings::paletteHighlight,
-                                                   &AppSettings::paletteHighlightedText};
+        // Written by save: each differs from its default.
+        const auto saved = [](AppSettings& a) {
+            return std::tie(a.csv_filename, a.coordX, a.coordY, a.zoomLevel, a.provider, a.cache,
+                            a.sort, a.tabWidgetIndex, a.geometry, a.splitter, a.classFore[199]);
+        };
         AppSettings s;
+        std::tie(s.className[9], s.classBack[9]) = std::tuple("stale", Qt::red); // not in the file
         s.load();
-        s.csv_filename = QStringLiteral("D:/a,b/l.csv");
-        s.coordX = 135.12345678901234;
-        s.coordY = -34.5;
-        s.zoomLevel = 13;
-        s.provider = 3;
-        s.cache = false;
-        s.sort = 16;
-        s.tabWidgetIndex = 4;
-        s.geometry = QByteArray("\x01\xd0\0geo", 6);
-        s.splitter = {300, 0, 700};
-        s.textFont = QFont(QStringLiteral("Bar"), 21, QFont::Bold);
-        s.inpFont = QFont(QStringLiteral("Baz"), 8);
-        for (int i = 0; i < colours.size(); ++i)
-            s.*colours[i] = QColor(i, 100 + i, 250 - i);
+        QCOMPARE(s.className[9] + s.classBack[9].name(), "#808080");
+        saved(s) =
+            std::tuple(QStringLiteral("D:/a,b/l.csv"), 135.12345678901234, -34.5, 13, 3, false, 16,
+                       4, QByteArray("\x01\xd0\0geo", 6), QList<int>{300, 0, 700}, QColor(1, 2, 3));
+        s.textFont = QFont(QStringLiteral("Bar"), 21, 63); // bold from 58 up
+        s.inpFont = QFont(QStringLiteral("Baz"), 8, 57);
         s.className[0] = QStringLiteral("first");
-        s.classFore[199] = QColor(1, 2, 3);
         // Not written: whatever the program holds, the file keeps the user's values.
-        s.timeout = s.radius = 1;
-        s.siroIcon = true;
-        s.cache_path = QStringLiteral("elsewhere");
+        std::tie(s.timeout, s.radius, s.siroIcon, s.cache_path) = std::tuple(1, 1, true, "else");
         QVERIFY(s.save());
         for (const char* name : {"mivaromap.ini", "classsetting.ini"}) {
             const QByteArray bytes = readAll(dir->file(name));
-            QVERIFY2(bytes.startsWith(bom) && bytes.count(bom) == 1 && !bytes.contains("\r\r"),
+            QVERIFY2(bytes.startsWith(bom) && bytes.count(bom) == 1 && !bytes.contains("\r\r") &&
+                         bytes.count('\n') == bytes.count("\r\n"),
                      name);
-            QCOMPARE(bytes.count('\n'), bytes.count("\r\n"));
         }
-        QVERIFY(readAll(dir->file("mivaromap.ini")).contains("\r\nmine=kept\r\n"));
+        QVERIFY(readAll(ini()).contains("\r\nmine=kept\r\n"));
+        // Each colour made unlike the others, to come back under its own key.
+        QStringList lines = QString::fromUtf8(readAll(ini())).split("\r\n");
+        int colours = 0;
+        for (QString& line : lines) {
+            if (line.contains(QRegularExpression("=#[0-9a-f]{6}$")))
+                line = line.chopped(6) + QString::number(0x100000 + colours++, 16);
+        }
+        QCOMPARE(colours, 30);
+        const QByteArray edited = bom + lines.join("\r\n").toUtf8(); // the mark dropped by fromUtf8
+        writeAll(ini(), edited);
 
         AppSettings t;
         t.load();
-        QCOMPARE(t.csv_filename, s.csv_filename);
-        QCOMPARE(QList<double>({t.coordX, t.coordY}), QList<double>({s.coordX, s.coordY}));
-        QCOMPARE(QList<int>({t.zoomLevel, t.provider, t.cache, t.sort, t.tabWidgetIndex}),
-                 QList<int>({13, 3, false, 16, 4}));
-        QCOMPARE(t.geometry, s.geometry);
-        QCOMPARE(t.splitter, s.splitter);
-        const auto font = [](const QFont& f) {
-            return QStringLiteral("%1 %2 %3").arg(f.family()).arg(f.pointSize()).arg(f.weight());
-        };
-        QCOMPARE(font(t.textFont) + '/' + font(t.inpFont) + '/' + font(t.assistFont),
-                 QStringLiteral("Bar 21 75/Baz 8 50/Foo 1 75"));
-        for (int i = 0; i < colours.size(); ++i)
-            QCOMPARE(t.*colours[i], s.*colours[i]);
+        QVERIFY(saved(t) == saved(s));
+        QStringList fonts;
+        for (const QFont& f : {t.textFont, t.inpFont, t.assistFont})
+            fonts << QStringLiteral("%1 %2 %3").arg(f.family()).arg(f.pointSize()).arg(f.weight());
+        QCOMPARE(fonts.join('/'), QStringLiteral("Bar 21 75/Baz 8 50/Foo 1 75"));
         QCOMPARE(t.className[0] + t.className[5], QStringLiteral("firstA,B"));
-        QCOMPARE(t.classFore[199], QColor(1, 2, 3));
-        QCOMPARE(QList<int>({t.timeout, t.radius, t.siroIcon, t.backupcnt}),
-                 QList<int>({60, 70, false, 5}));
-        QCOMPARE(t.cache_path, QStringLiteral("/srv/tiles"));
-        QCOMPARE(t.columnWidth, QList<int>({1, 2, 3, 40, 40, 40, 40, 40}));
-        QCOMPARE(t.assistWinBorderColor.name() + t.assistWinBackColor.name() +
-                     t.assistWinTextColor.name(),
-                 QStringLiteral("#010101#020202#030303"));
-        QCOMPARE(t.tilesGsi, QStringLiteral("http://h/{z},{x}"));
-        QCOMPARE(t.geocoderNominatim + t.geocoderGsi, QStringLiteral("http://h/s?a=1&q={q}"));
+        QVERIFY(std::tie(t.timeout, t.radius, t.siroIcon, t.backupcnt) ==
+                std::tuple(60, 70, false, 5));
+        QCOMPARE(
+            t.cache_path + t.tilesGsi + t.geocoderNominatim + t.geocoderGsi +
+                t.assistWinBorderColor.name() + t.assistWinBackColor.name() +
+                t.assistWinTextColor.name(),
+            QStringLiteral("/srv/tileshttp://h/{z},{x}http://h/s?a=1&q={q}#ff0000#00ff00#0000ff"));
+        QVERIFY(t.save());
+        QCOMPARE(readAll(ini()), edited);
     }
-    void backupsDailyThreeDeep()
+    // Once a day, as deep as the count says but never past 99.
+    void backups_data()
     {
-        const QString ini = dir->file("mivaromap.ini");
-        const QDateTime twoDaysAgo = QDateTime::currentDateTime().addDays(-2);
-        for (int i = 0; i <= 3; ++i) {
-            const QString name = i ? ini + ".bak" + QString::number(i) : ini;
-            writeAll(name, i ? QByteArray::number(i) : "backupcnt=3\n");
-            setModified(name, twoDaysAgo.addDays(-i));
-        }
+        QTest::addColumn<QByteArray>("count");
+        QTest::addColumn<int>("deepest");
+        QTest::newRow("3") << QByteArray("3") << 3;
+        QTest::newRow("a billion") << QByteArray("1000000000") << 99;
+    }
+    void backups()
+    {
+        QFETCH(QByteArray, count);
+        QFETCH(int, deepest);
+        const auto bak = [&](int n) { return ini() + ".bak" + QString::number(n); };
+        writeAll(ini(), "backupcnt=" + count + "\n");
+        setModified(ini(), QDateTime::currentDateTime().addDays(-2));
+        for (int n : {deepest - 1, deepest})
+            writeAll(bak(n), QByteArray::number(n));
         AppSettings s;
         s.load();
         for (int round = 0; round < 2; ++round) { // the second save of the day backs up nothing
-            s.zoomLevel = round;
             QVERIFY(s.save());
-            QCOMPARE(readAll(ini + ".bak1") + readAll(ini + ".bak2") + readAll(ini + ".bak3"),
-                     QByteArray("backupcnt=3\n12"));
-            QVERIFY(!QFileInfo::exists(ini + ".bak4"));
+            QCOMPARE(readAll(bak(1)) + readAll(bak(deepest)),
+                     "backupcnt=" + count + "\n" + QByteArray::number(deepest - 1));
+            QVERIFY(!QFileInfo::exists(bak(deepest + 1)) && !QFileInfo::exists(bak(deepest - 1)));
         }
-        QCOMPARE(QFileInfo(ini + ".bak1").lastModified().date(), twoDaysAgo.date());
     }
-    void hugeBackupCountKeeps99()
+    // Beside the program only when it is a writable copy that is not installed (root can
+    // write to /usr/bin), or when the user has no data folder.
+    void choice()
     {
-        const QString ini = dir->file("mivaromap.ini");
-        writeAll(ini, "backupcnt=1000000000\n");
-        setModified(ini, QDateTime::currentDateTime().addDays(-2));
-        for (int n : {98, 99})
-            writeAll(ini + ".bak" + QString::number(n), QByteArray::number(n));
-        AppSettings s;
-        s.load();
-        QVERIFY(s.save()); // returns at once instead of turning a billion times
-        QCOMPARE(readAll(ini + ".bak99") + readAll(ini + ".bak1"),
-                 QByteArray("98backupcnt=1000000000\n"));
-        QVERIFY(!QFileInfo::exists(ini + ".bak100") && !QFileInfo::exists(ini + ".bak98"));
-        AppSettings again;
-        again.load();
-        QCOMPARE(again.backupcnt, 1000000000); // the user's value stays as written
+        const QString home = "/home/u/.local/share/mivaromap", cache = "/home/u/.cache/mivaromap";
+        for (const auto& [writable, installed, data, portable] :
+             {std::tuple(true, false, home, true), std::tuple(false, false, home, false),
+              std::tuple(false, true, home, false), std::tuple(true, true, home, false),
+              std::tuple(false, true, QString(), true)}) {
+            const auto dirs = chooseProgramDirs("/opt/mm/", writable, installed, data, cache);
+            QCOMPARE(dirs.data + ' ' + dirs.cache + ' ' + QString::number(dirs.portable),
+                     portable ? "/opt/mm /opt/mm/cache 1" : home + ' ' + cache + " 0");
+        }
+        QCOMPARE(shippedDefaultsDir("/usr/bin"), QStringLiteral("/usr/share/mivaromap"));
     }
-    void rewriteWithBomLeavesUnreadableAlone()
+    // Probed without a trace; on a first start filled from the shipped files, the user's kept.
+    void folders()
     {
-        QVERIFY(!rewriteWithBom(dir->file("m.ini")) && !QFile::exists(dir->file("m.ini")));
-        const QString file = dir->file("a.ini");
-        writeAll(file, "a=1\nb=日本\n");
-        QVERIFY(rewriteWithBom(file) && rewriteWithBom(file));
-        QCOMPARE(readAll(file), bom + "a=1\r\nb=日本\r\n");
-    }
-    void classFile()
-    {
-        writeAll(dir->file("only5.ini"), "[class]\nname005=Castle\n");
-        AppSettings s;
-        s.className[9] = QStringLiteral("stale");
-        s.classBack[9] = Qt::red;
-        s.loadClasses(dir->file("only5.ini"));
-        QCOMPARE(s.className[5] + s.className[9], QStringLiteral("Castle"));
-        QCOMPARE(s.classBack[9], QColor(128, 128, 128));
-        s.classBack[7] = QColor(1, 2, 3);
-        const QString saved = dir->file("new.ini");
-        QVERIFY(s.saveClasses(saved) && !QFileInfo::exists(saved + ".bak1"));
-        QSettings raw(saved, QSettings::IniFormat);
-        QCOMPARE(raw.allKeys().size(), 600);
-        QCOMPARE(raw.value("color/back007").toString(), QStringLiteral("#010203"));
-        QDir(dir->path()).mkdir("blocked.ini");
-        QVERIFY(!s.saveClasses(dir->file("blocked.ini")));
+        QTemporaryDir shipped, home;
+        QVERIFY(isWritableDir(home.path()) &&
+                QDir(home.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+        QVERIFY(!isWritableDir(home.filePath("missing")) && !isWritableDir("/proc")); // even root
+        writeAll(shipped.filePath("castlelist.csv"), "shipped list");
+        writeAll(shipped.filePath("mivaromap.ini"), "shipped settings");
+        QDir(shipped.path()).mkpath("help");
+        writeAll(shipped.filePath("help/a.help"), "shipped help");
+        writeAll(home.filePath("mivaromap.ini"), "the user's own");
+        QCOMPARE(fillFromDefaults(shipped.path(), home.path()), QStringList());
+        QCOMPARE(readAll(home.filePath("castlelist.csv")) +
+                     readAll(home.filePath("mivaromap.ini")) +
+                     readAll(home.filePath("help/a.help")),
+                 QByteArray("shipped listthe user's ownshipped help"));
+        // A folder that cannot be made is reported, not passed over.
+        writeAll(home.filePath("blocked"), "a file where the folder should go");
+        QCOMPARE(fillFromDefaults(shipped.path(), home.filePath("blocked/data")).size(), 1);
     }
 };
 
