@@ -334,12 +334,42 @@ private slots:
         QCOMPARE(ui().btnNext->toolTip() + ui().btnPrev->toolTip(),
                  QStringLiteral("次へ (F3)前へ (Shift+F3)"));
         QVERIFY(ui().btnLoad->toolTip().endsWith("(Ctrl+O)"));
+        // F1 presses the help button of the page in sight only.
+        QSignalSpy spies[] = {{ui().btnHelp1, &QAbstractButton::pressed},
+                              {ui().btnHelp2, &QAbstractButton::pressed},
+                              {ui().btnHelp3, &QAbstractButton::pressed}};
+        for (int page = 0; page < 3; ++page) {
+            ui().tabWidget->setCurrentIndex(page);
+            QTest::keyClick(&w(), Qt::Key_F1);
+            for (int other = 0; other < 3; ++other)
+                QCOMPARE(spies[other].count(), other <= page ? 1 : 0);
+        }
     }
 
+    // The pointer's position, a box drawn with Shift, the right-click menu, presses.
     void mapMouse()
     {
         start();
         QVERIFY(show());
+        // Longitude and latitude to five decimals while the pointer is over the map.
+        QLabel* pointer = w().pointerStatusLabel();
+        QVERIFY(pointer->text().isEmpty() && !pointer->isVisible());
+        const QPoint at = map()->rect().center() + QPoint(31, -17);
+        const PointWorldCoord c = map()->toPointWorldCoord(at);
+        QMouseEvent move(QEvent::MouseMove, at, map()->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         {});
+        QApplication::sendEvent(map(), &move);
+        QCOMPARE(pointer->text(), QString::number(c.longitude(), 'f', 5) + ", " +
+                                      QString::number(c.latitude(), 'f', 5));
+        QVERIFY(pointer->isVisible());
+        emit map()->mouseEventMoveCoordinate(&move, PointWorldCoord(135.5259, 34.6873));
+        QCOMPARE(pointer->text(), QStringLiteral("135.52590, 34.68730"));
+        QVERIFY(pointer->width() >=
+                pointer->fontMetrics().horizontalAdvance("-179.99999, -85.05113"));
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(map(), &leave);
+        QVERIFY(pointer->text().isEmpty() && !pointer->isVisible()); // its room goes back
+
         QLineEdit* const fields[] = {ui().le_startX, ui().le_startY, ui().le_endX, ui().le_endY};
         // Shift and a drag of 40 pixels around 江戸城: the bulk page with it alone.
         map()->setMapFocusPoint(PointWorldCoord(139.7528, 35.6852));
@@ -359,12 +389,10 @@ private slots:
 
         const QString copy = QStringLiteral("XY座標をクリップボードにコピー");
         asked().menuAnswers << copy << copy;
-        const QPoint at = map()->rect().center() + QPoint(-23, 11);
-        const PointWorldCoord c = map()->toPointWorldCoord(at);
         QTest::mouseClick(map(), Qt::RightButton, {}, at);
         QCOMPARE(asked().calls.value(0).text,
                  copy + QStringLiteral("\nXY座標に新規で部品を作成する"));
-        QCOMPARE(QApplication::clipboard()->text(), xy(c, ", "));
+        QCOMPARE(QApplication::clipboard()->text(), xy(map()->toPointWorldCoord(at), ", "));
 
         // No pixel lands exactly on these, so the map's and a place layer's signals carry them.
         const PointWorldCoord point(139.949, 35.7153);
@@ -375,30 +403,6 @@ private slots:
         const QString text = QStringLiteral("139.94900000000001, 35.71530000000000");
         QCOMPARE(QApplication::clipboard()->text(), text);
         QCOMPARE(status(), text + QStringLiteral("をクリップボードにコピーしました"));
-    }
-
-    // Longitude and latitude to five decimals while the pointer is over the map.
-    void pointerPosition()
-    {
-        start();
-        QVERIFY(show());
-        QLabel* pointer = w().pointerStatusLabel();
-        QVERIFY(pointer->text().isEmpty() && !pointer->isVisible());
-        const QPoint at = map()->rect().center() + QPoint(31, -17);
-        const PointWorldCoord c = map()->toPointWorldCoord(at);
-        QMouseEvent move(QEvent::MouseMove, at, map()->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
-                         {});
-        QApplication::sendEvent(map(), &move);
-        QCOMPARE(pointer->text(), QString::number(c.longitude(), 'f', 5) + ", " +
-                                      QString::number(c.latitude(), 'f', 5));
-        QVERIFY(pointer->isVisible());
-        emit map()->mouseEventMoveCoordinate(&move, PointWorldCoord(135.5259, 34.6873));
-        QCOMPARE(pointer->text(), QStringLiteral("135.52590, 34.68730"));
-        QVERIFY(pointer->width() >=
-                pointer->fontMetrics().horizontalAdvance("-179.99999, -85.05113"));
-        QEvent leave(QEvent::Leave);
-        QApplication::sendEvent(map(), &leave);
-        QVERIFY(pointer->text().isEmpty() && !pointer->isVisible()); // its room goes back
     }
 
     // A double click in either table flies the map to that row's place; one press does not.
@@ -551,21 +555,6 @@ private slots:
         window.reset();                       // writes and asks nothing more
         QCOMPARE(asked().calls.size(), 1);
         QCOMPARE(edited(), answer != QMessageBox::Discard);
-    }
-
-    void f1PressesOnlyTheVisibleHelp()
-    {
-        start();
-        QVERIFY(show(QSize(1200, 800), true));
-        QSignalSpy spies[] = {{ui().btnHelp1, &QAbstractButton::pressed},
-                              {ui().btnHelp2, &QAbstractButton::pressed},
-                              {ui().btnHelp3, &QAbstractButton::pressed}};
-        for (int page = 0; page < 3; ++page) {
-            ui().tabWidget->setCurrentIndex(page);
-            QTest::keyClick(&w(), Qt::Key_F1);
-            for (int other = 0; other < 3; ++other)
-                QCOMPARE(spies[other].count(), other <= page ? 1 : 0);
-        }
     }
 
     // Below the markers' zooms every place is a dot of its class colour (or in a disc);
