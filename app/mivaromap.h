@@ -15,6 +15,7 @@
 #include <QRectF>
 
 #include <array>
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -120,6 +121,8 @@ public:
     Geocoder* placeSearch();
     QAction* newPlaceHereMenuAction() const { return newPlaceHereAction; }
     CoordinateFill* runningFill() const { return fillBatch; }
+    // The pause between the steps of a glide to a place; tests shorten it.
+    std::chrono::milliseconds glideStepInterval{50};
 
 protected:
     void closeEvent(QCloseEvent* event) override;

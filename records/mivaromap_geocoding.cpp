@@ -95,7 +95,7 @@ void MivaroMap::searchPlace()
     const PointWorldCoord point(foundPlace->longitude, foundPlace->latitude);
     if (mapControl->getCurrentZoom() < 15)
         mapControl->setZoom(15);
-    mapControl->setMapFocusPointAnimated(point, 25, std::chrono::milliseconds(50));
+    mapControl->setMapFocusPointAnimated(point, 25, glideStepInterval);
     newPlaceHereAction->setEnabled(true);
     newPlaceHereAction->setStatusTip(foundPlace->name);
     statusBar()->showMessage(

@@ -127,7 +127,7 @@ void MivaroMap::flyToRow(TableModel* model, const QModelIndex& index)
         return;
     const PlaceRecord& r = *places[listIndex];
     mapControl->setMapFocusPointAnimated(PointWorldCoord(toDoubleOrZero(r.x), toDoubleOrZero(r.y)),
-                                         25, std::chrono::milliseconds(50));
+                                         25, glideStepInterval);
 }
 
 void MivaroMap::slotHeaderClicked(int column)

@@ -1,5 +1,4 @@
-// What a new user sees first: the window's place and size with nothing saved,
-// and table columns that show the list.
+// What a new user sees first: the window's place and size, and columns that show the list.
 
 #include "../app/ui_mainwindow.h"
 #include "app/mivaromap.h"
@@ -44,8 +43,7 @@ private slots:
         QCOMPARE(windowlayout::keptOnScreen(shifted, available), shifted.translated(30, 0));
     }
 
-    // On the real (offscreen) screen: no settings give the first-start window and
-    // columns fitted to the list; the user's own widths are kept.
+    // On the offscreen screen: columns fitted to the list, or the user's own widths.
     void window_data()
     {
         QTest::addColumn<QString>("widths");

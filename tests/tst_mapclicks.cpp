@@ -26,26 +26,15 @@ const QByteArray list = "とても長い名前の城跡,139.2000,36.0000,1,1,Ima
 
 } // namespace
 
-class Window
+class TestMapClicks : public QObject
 {
-public:
-    Window()
-    {
-        writeAll(dir.file("list.csv"), list);
-        AppSettings::instance().load();
-        keepTilesLocal();
-        AppSettings::instance().csv_filename = dir.file("list.csv");
-        AppSettings::instance().markerFiles = false;
-        window = std::make_unique<MivaroMap>();
-        window->resize(1200, 800);
-        window->show();
-        if (!QTest::qWaitForWindowExposed(window.get()))
-            qWarning("window not exposed");
-        asked().calls.clear();
-    }
+    Q_OBJECT
+    std::unique_ptr<ProgramDirScope> dir;
+    std::unique_ptr<PromptScope> prompts;
+    std::unique_ptr<MivaroMap> window;
 
     qmapcontrol::QMapControl& map() { return *window->map(); }
-    ScriptedPrompts& asked() { return prompts.prompts(); }
+    ScriptedPrompts& asked() { return prompts->prompts(); }
     void show(const PointWorldCoord& at, int zoom)
     {
         map().setZoom(zoom);
@@ -57,71 +46,81 @@ public:
         QTest::mouseClick(&map(), Qt::LeftButton, {}, map().toWidgetPoint(at).toPoint());
     }
 
-    ProgramDirScope dir;
-    PromptScope prompts;
-    std::unique_ptr<MivaroMap> window;
-};
-
-class TestMapClicks : public QObject
-{
-    Q_OBJECT
 private slots:
     void initTestCase() { initMivaroMapResources(); }
+    void init()
+    {
+        dir = std::make_unique<ProgramDirScope>();
+        prompts = std::make_unique<PromptScope>();
+        writeAll(dir->file("list.csv"), list);
+        AppSettings::instance().load();
+        keepTilesLocal();
+        AppSettings::instance().csv_filename = dir->file("list.csv");
+        AppSettings::instance().markerFiles = false;
+        window = std::make_unique<MivaroMap>();
+        window->resize(1200, 800);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        asked().calls.clear();
+    }
+    void cleanup()
+    {
+        window.reset();
+        prompts.reset();
+        dir.reset();
+    }
 
     void aDotActsAsItsPlace()
     {
-        Window w;
         const PointWorldCoord second(139.351, 36.0);
-        w.show(second, 10);
-        LayerOverview* overview = w.window->overview();
-        const auto& layer = w.window->markerLayers()[0];
+        show(second, 10);
+        LayerOverview* overview = window->overview();
+        const auto& layer = window->markerLayers()[0];
         QCOMPARE(overview->formAt(layer->geometries()[0].get(), 10), LayerOverview::Form::Picture);
         QCOMPARE(overview->formAt(layer->geometries()[1].get(), 10), LayerOverview::Form::Dot);
         // Its name under the pointer, and a click picks it, not the picture beside it.
-        const QPointF at = w.map().toWidgetPoint(second);
-        QCOMPARE(overview->dotAt(at, w.map().view()), layer->geometries()[1].get());
-        w.click(second);
-        QCOMPARE(w.window->searchPosition(), 1);
-        QVERIFY(w.window->places[1]->marked);
-        QVERIFY(!w.window->places[0]->marked);
+        const QPointF at = map().toWidgetPoint(second);
+        QCOMPARE(overview->dotAt(at, map().view()), layer->geometries()[1].get());
+        click(second);
+        QCOMPARE(window->searchPosition(), 1);
+        QVERIFY(window->places[1]->marked);
+        QVERIFY(!window->places[0]->marked);
     }
 
     void aClusterOpensWhereItSplits()
     {
-        Window w;
         const PointWorldCoord osaka(135.5, 34.65);
-        w.show(osaka, 5);
-        const auto& shown = w.window->overview()->clusters(5);
+        show(osaka, 5);
+        const auto& shown = window->overview()->clusters(5);
         auto disc = std::find_if(shown.begin(), shown.end(),
                                  [](const LayerOverview::Cluster& c) { return c.count == 3; });
         QVERIFY(disc != shown.end());
         const LayerOverview::Cluster cluster = *disc;
-        w.click(qmapcontrol::projection::fromNormalized(cluster.centre));
+        click(qmapcontrol::projection::fromNormalized(cluster.centre));
         // The three castles are 0.25 degrees apart: one disc up to zoom 6,
         // parted at 7.
-        QCOMPARE(w.map().getCurrentZoom(), 7);
+        QCOMPARE(map().getCurrentZoom(), 7);
         const QPointF centre =
-            w.map().toWidgetPoint(qmapcontrol::projection::fromNormalized(cluster.centre));
-        QVERIFY((centre - QPointF(w.map().rect().center())).manhattanLength() < 3.0);
-        QVERIFY(!w.window->places[2]->marked);
+            map().toWidgetPoint(qmapcontrol::projection::fromNormalized(cluster.centre));
+        QVERIFY((centre - QPointF(map().rect().center())).manhattanLength() < 3.0);
+        QVERIFY(!window->places[2]->marked);
     }
 
     void stackedPlacesAskWhichOne()
     {
-        Window w;
         const PointWorldCoord tokyo(139.7, 35.7);
-        w.show(tokyo, 17);
-        w.asked().menuAnswers << "乙";
-        w.click(tokyo);
-        QCOMPARE(w.asked().kinds(), QStringList({"menu", "dialog"}));
-        QCOMPARE(w.asked().calls[0].text, QStringLiteral("甲\n乙\n丙"));
-        QCOMPARE(w.window->searchPosition(), 6);
-        QVERIFY(w.window->places[6]->marked && !w.window->places[5]->marked);
+        show(tokyo, 17);
+        asked().menuAnswers << "乙";
+        click(tokyo);
+        QCOMPARE(asked().kinds(), QStringList({"menu", "dialog"}));
+        QCOMPARE(asked().calls[0].text, QStringLiteral("甲\n乙\n丙"));
+        QCOMPARE(window->searchPosition(), 6);
+        QVERIFY(window->places[6]->marked && !window->places[5]->marked);
         // One zoom out they are not asked for.
-        w.show(tokyo, 16);
-        w.asked().calls.clear();
-        w.click(tokyo);
-        QVERIFY(!w.asked().kinds().contains("menu"));
+        show(tokyo, 16);
+        asked().calls.clear();
+        click(tokyo);
+        QVERIFY(!asked().kinds().contains("menu"));
     }
 };
 

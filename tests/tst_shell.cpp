@@ -8,24 +8,37 @@
 #include <QStatusBar>
 #include <QtTest>
 
-struct Shell
-{
-    Shell()
-    {
-        AppSettings::instance().load();
-        keepTilesLocal();
-    }
-    ProgramDirScope dir;
-    PromptScope prompts;
-};
-
 class TestShell : public QObject
 {
     Q_OBJECT
     const QByteArray listA = "A,1,2,0,1,Image,11,10\n";
     const QByteArray listB = "\357\273\277B,1,2,0,1,Image,11,10\n"; // BOM first, as saved
+    std::unique_ptr<ProgramDirScope> dir;
+    std::unique_ptr<PromptScope> prompts;
+
+    QList<ScriptedPrompts::Call> asked() const
+    {
+        QList<ScriptedPrompts::Call> calls;
+        for (const ScriptedPrompts::Call& c : prompts->prompts().calls)
+            if (c.kind != "beep")
+                calls << c;
+        return calls;
+    }
 
 private slots:
+    void init()
+    {
+        dir = std::make_unique<ProgramDirScope>();
+        prompts = std::make_unique<PromptScope>();
+        AppSettings::instance().load();
+        keepTilesLocal();
+    }
+    void cleanup()
+    {
+        prompts.reset();
+        dir.reset();
+    }
+
     void styleSheetRewrite()
     {
         QCOMPARE(styleSheetFromBytes("a { image: url(icons/a.png); } url(y) URL(z)", "/opt/mm/"),
@@ -34,23 +47,7 @@ private slots:
         QCOMPARE(styleSheetFromBytes("/* \xe9 */", "/"), QString::fromLatin1("/* \xe9 */"));
     }
 
-    void paletteFromSettings()
-    {
-        AppSettings s;
-        s.paletteWindow = QColor(1, 2, 3);
-        s.paletteHighlight = QColor(4, 5, 6);
-        s.paletteText = QColor(7, 8, 9);
-        const QPalette p = buildAppPalette(s);
-        for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-            QCOMPARE(p.color(group, QPalette::Window).name() +
-                         p.color(group, QPalette::Highlight).name(),
-                     "#010203#040506");
-        QCOMPARE(p.color(QPalette::Active, QPalette::Text), QColor(7, 8, 9));
-        QCOMPARE(p.color(QPalette::Disabled, QPalette::Text), QColor(Qt::darkGreen));
-        QCOMPARE(p.color(QPalette::Disabled, QPalette::ButtonText), QColor(Qt::darkGreen));
-    }
-
-    void toolTipColours_data()
+    void palette_data()
     {
         QTest::addColumn<QString>("base");
         QTest::addColumn<QString>("text");
@@ -72,22 +69,30 @@ private slots:
                                      << "#ffffff"
                                      << "#ffffff";
     }
-    // From the settings file as the user has it; the stored colours stay.
-    void toolTipColours()
+    // Every group takes the settings' colours; a tool tip's text is made readable, the
+    // stored colour stays; disabled text is dark green.
+    void palette()
     {
         QFETCH(QString, base);
         QFETCH(QString, text);
-        Shell s;
-        writeAll(s.dir.file("mivaromap.ini"),
-                 ("[palette]\nToolTipBase=" + base + "\nToolTipText=" + text + "\n").toUtf8());
-        AppSettings::instance().load();
-        const QPalette p = buildAppPalette(AppSettings::instance());
+        AppSettings s;
+        s.paletteWindow = QColor(1, 2, 3);
+        s.paletteAlternateBase = QColor(4, 5, 6);
+        s.paletteText = QColor(7, 8, 9);
+        s.paletteToolTipBase = QColor(base);
+        s.paletteToolTipText = QColor(text);
+        const QPalette p = buildAppPalette(s);
         for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+            QCOMPARE(p.color(group, QPalette::Window).name() +
+                         p.color(group, QPalette::AlternateBase).name() +
+                         p.color(group, QPalette::ToolTipBase).name(),
+                     "#010203#040506" + base);
             QTEST(p.color(group, QPalette::ToolTipText).name(), "shown");
-            QCOMPARE(p.color(group, QPalette::ToolTipBase).name(), base);
         }
-        QVERIFY(AppSettings::instance().save());
-        QVERIFY(readAll(s.dir.file("mivaromap.ini")).contains("ToolTipText=" + text.toUtf8()));
+        QCOMPARE(s.paletteToolTipText.name(), text);
+        QCOMPARE(p.color(QPalette::Active, QPalette::Text), QColor(7, 8, 9));
+        QCOMPARE(p.color(QPalette::Disabled, QPalette::Text), QColor(Qt::darkGreen));
+        QCOMPARE(p.color(QPalette::Disabled, QPalette::ButtonText), QColor(Qt::darkGreen));
     }
 
     // Qt's own dialogs speak Japanese when the system has the translation.
@@ -116,63 +121,55 @@ private slots:
         QTest::newRow("failed save: stays open")
             << true << true << false << q + "|warning:保存エラー" << QByteArray();
     }
-
     void close()
     {
         QFETCH(bool, edited);
         QFETCH(bool, yes);
         QFETCH(bool, writable);
-        Shell s;
-        AppSettings::instance().csv_filename = s.dir.file("list.csv");
-        writeAll(s.dir.file("list.csv"), listA);
-        s.prompts.prompts().buttonAnswers << (yes ? QMessageBox::Yes : QMessageBox::No)
-                                          << QMessageBox::Ok << QMessageBox::No;
+        AppSettings::instance().csv_filename = dir->file("list.csv");
+        writeAll(dir->file("list.csv"), listA);
+        prompts->prompts().buttonAnswers << (yes ? QMessageBox::Yes : QMessageBox::No)
+                                         << QMessageBox::Ok << QMessageBox::No;
         {
             MivaroMap w;
             w.show();
             w.places.front()->name = QStringLiteral("B");
             w.modified = edited;
             if (!writable) // a folder where the list should be: nothing can be written there
-                QVERIFY(QFile::remove(s.dir.file("list.csv")) &&
-                        QDir(s.dir.path()).mkdir("list.csv"));
+                QVERIFY(QFile::remove(dir->file("list.csv")) &&
+                        QDir(dir->path()).mkdir("list.csv"));
             QCOMPARE(w.close(), writable); // no Cancel: only a failed save keeps the window open
             QCOMPARE(w.modified, edited && !(yes && writable));
             QStringList asked; // the question in full, the warning by its title
-            for (const ScriptedPrompts::Call& c : s.prompts.prompts().calls)
-                if (c.kind != "beep")
-                    asked << c.kind + ":" + c.title + (c.kind == "question" ? c.text : QString());
+            for (const ScriptedPrompts::Call& c : this->asked())
+                asked << c.kind + ":" + c.title + (c.kind == "question" ? c.text : QString());
             QTEST(asked.join('|'), "asked");
             QVERIFY(!w.isVisible() || w.close()); // declining the save then closes
         }
-        QTEST(readAll(s.dir.file("list.csv")), "list");
-        QVERIFY(readAll(s.dir.file("mivaromap.ini")).contains("list.csv"));
-        QVERIFY(QFile::exists(s.dir.file("classsetting.ini")));
+        QTEST(readAll(dir->file("list.csv")), "list");
+        QVERIFY(readAll(dir->file("mivaromap.ini")).contains("list.csv"));
+        QVERIFY(QFile::exists(dir->file("classsetting.ini")));
     }
 
     void unsavedSettingsAreToldAtExit()
     {
-        Shell s;
         {
             MivaroMap w;
             // A folder where the settings file should be: it cannot be replaced.
-            QVERIFY(QDir(s.dir.path()).mkdir("mivaromap.ini"));
+            QVERIFY(QDir(dir->path()).mkdir("mivaromap.ini"));
         }
-        QList<ScriptedPrompts::Call> calls;
-        for (const ScriptedPrompts::Call& c : s.prompts.prompts().calls)
-            if (c.kind != "beep")
-                calls << c;
+        const QList<ScriptedPrompts::Call> calls = asked();
         QCOMPARE(calls.size(), 1);
         QCOMPARE(calls[0].kind + calls[0].title, QStringLiteral("warning保存エラー"));
-        const QString head = s.dir.file("mivaromap.ini") + " に保存できませんでした。\n";
+        const QString head = dir->file("mivaromap.ini") + " に保存できませんでした。\n";
         QVERIFY2(calls[0].text.startsWith(head) && calls[0].text.size() > head.size() + 2,
                  qPrintable(calls[0].text));
-        QVERIFY(QFile::exists(s.dir.file("classsetting.ini"))); // the rest is saved all the same
+        QVERIFY(QFile::exists(dir->file("classsetting.ini"))); // the rest is saved all the same
     }
 
     void relativeListNameLiesBesideTheProgram()
     {
-        Shell s;
-        writeAll(s.dir.file("castlelist.csv"), listA);
+        writeAll(dir->file("castlelist.csv"), listA);
         {
             MivaroMap w;
             QCOMPARE(w.windowTitle() + w.statusBar()->currentMessage(),
@@ -181,8 +178,8 @@ private slots:
             QVERIFY(w.savePlaceFile(w.currentFile, true, true));
             QVERIFY(w.autosave(false));
         }
-        QCOMPARE(readAll(s.dir.file("castlelist.csv")), listB);
-        QVERIFY(QFile::exists(s.dir.file("castlelist_autosave.csv")));
+        QCOMPARE(readAll(dir->file("castlelist.csv")), listB);
+        QVERIFY(QFile::exists(dir->file("castlelist_autosave.csv")));
         QVERIFY(!QFile::exists(QDir::current().filePath("castlelist_autosave.csv")));
         QCOMPARE(AppSettings::instance().csv_filename, QStringLiteral("castlelist.csv"));
     }
