@@ -148,3 +148,33 @@ FileSizeLimit::~FileSizeLimit()
     ::setrlimit(RLIMIT_FSIZE, &limit);
     std::signal(SIGXFSZ, m_previous);
 }
+
+void textColumns(std::initializer_list<const char*> names)
+{
+    for (const char* name : names)
+        QTest::addColumn<QString>(name);
+}
+
+void textRow(const char* tag, std::initializer_list<QString> values)
+{
+    QTestData& row = QTest::newRow(tag);
+    for (const QString& value : values)
+        row << value;
+}
+
+QString cell(const char* column)
+{
+    return *static_cast<QString*>(QTest::qData(column, qMetaTypeId<QString>()));
+}
+
+QStringList focusOrder(QWidget* from, const QStringList& names)
+{
+    QStringList order;
+    QWidget* widget = from;
+    do {
+        if (names.contains(widget->objectName()) && !order.contains(widget->objectName()))
+            order << widget->objectName();
+        widget = widget->nextInFocusChain();
+    } while (widget && widget != from);
+    return order;
+}

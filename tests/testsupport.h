@@ -152,3 +152,11 @@ QByteArray readAll(const QString& path);
 void writeAll(const QString& path, const QByteArray& bytes);
 // Sets a file's last-modified time (to fake "an earlier day").
 void setModified(const QString& path, const QDateTime& when);
+
+// Data tables of text columns, a row a line: textColumns declares them, textRow adds a
+// row, and cell reads a column of the current row (numbers and flags are texts too).
+void textColumns(std::initializer_list<const char*> names);
+void textRow(const char* tag, std::initializer_list<QString> values);
+QString cell(const char* column);
+// The widgets of `names` in the order of the focus chain, walked once round from `from`.
+QStringList focusOrder(QWidget* from, const QStringList& names);

@@ -4,6 +4,7 @@
 // The relative path lets the build find the form compiled from app/mainwindow.ui.
 #include "../app/ui_mainwindow.h"
 #include "resources/resources.h"
+#include "testsupport.h"
 
 #include <QtTest>
 
@@ -94,14 +95,7 @@ private slots:
                 "btnMarkToggle_2 le_color_2 le_layer_2 cmb_shape_2 le_font_2 le_level_2 "
                 "btnRefresh3")
                 .split(' ');
-        QStringList order;
-        QWidget* widget = ui.tabWidget;
-        do {
-            if (expected.contains(widget->objectName()) && !order.contains(widget->objectName()))
-                order << widget->objectName();
-            widget = widget->nextInFocusChain();
-        } while (widget && widget != ui.tabWidget);
-        QCOMPARE(order, expected);
+        QCOMPARE(focusOrder(ui.tabWidget, expected), expected);
     }
 
     void pictures()
