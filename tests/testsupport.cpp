@@ -116,17 +116,19 @@ std::function<int(QDialog*)> clickClassLabel(int n)
     };
 }
 
-void screenClick(QWidget* widget, const QPoint& pos)
+void screenClick(QWidget* widget, const QPoint& pos, int later)
 {
     static QElapsedTimer clock;
+    static qint64 skipped = 0;
     if (!clock.isValid())
         clock.start();
+    skipped += later;
     QWidget* top = widget->window();
     const QPoint local = widget->mapTo(top, pos);
     for (auto [type, held] : {std::pair{QEvent::MouseButtonPress, Qt::LeftButton},
                               {QEvent::MouseButtonRelease, Qt::NoButton}})
         qt_handleMouseEvent(top->windowHandle(), local, widget->mapToGlobal(pos), held,
-                            Qt::LeftButton, type, {}, int(100000000 + clock.elapsed()));
+                            Qt::LeftButton, type, {}, int(100000000 + clock.elapsed() + skipped));
     QCoreApplication::processEvents();
 }
 

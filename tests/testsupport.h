@@ -129,8 +129,9 @@ void keepTilesLocal();
 
 // A left click as a screen sends it: press and release through the window system's entry
 // point, stamped with the real clock (kept above QTest's own stamps), so that two of them
-// within the system's interval make its double click.
-void screenClick(QWidget* widget, const QPoint& pos);
+// within the system's interval make its double click. `later`: milliseconds the stamps move
+// on first, as if the test had waited so long.
+void screenClick(QWidget* widget, const QPoint& pos, int later = 0);
 
 // Small file helpers for tests.
 // A real short write, as on a full disk: while it lives, the kernel stops
