@@ -15,9 +15,9 @@
 
 namespace {
 
-QRect rect(const char* xywh) // "x y w h"; "" is the null rectangle
+QRect rect(const QString& xywh) // "x y w h"; "" is the null rectangle
 {
-    const QStringList n = QString(xywh).split(' ', Qt::SkipEmptyParts);
+    const QStringList n = xywh.split(' ', Qt::SkipEmptyParts);
     return n.isEmpty() ? QRect() : QRect(n[0].toInt(), n[1].toInt(), n[2].toInt(), n[3].toInt());
 }
 
@@ -81,77 +81,67 @@ class TestAssist : public QObject
 private slots:
     void initTestCase() { AppSettings::instance().load(); }
 
+    // Rectangles as "x y w h"; no box: no line needed; "\\" a falling line, "/" a rising one.
     void leaderLine_data()
     {
-        QTest::addColumn<QRect>("window");
-        QTest::addColumn<QRect>("target");
-        QTest::addColumn<QRect>("box"); // null: no line
-        QTest::addColumn<bool>("falling");
-        const auto row = [](const char* tag, const char* window, const char* target,
-                            const char* box, bool falling) {
-            QTest::newRow(tag) << rect(window) << rect(target) << rect(box) << falling;
-        };
+        textColumns({"window", "target", "box", "line"});
         const char* win = "100 100 50 50";
-        row("overlap", win, "120 120 10 10", "", false);
-        row("touching left", win, "40 100 60 20", "", false);
-        row("touching top", win, "100 80 50 20", "", false);
-        row("one pixel left of touching", win, "40 100 59 20", "99 110 1 15", true);
-        row("one pixel above touching", win, "100 79 50 20", "135 99 2 1", false);
-        row("touching right still joined", win, "150 100 20 20", "145 100 7 50", false);
-        row("below right part", "100 100 200 60", "250 300 40 20", "258 160 2 140", false);
-        row("right at another height", "100 100 100 50", "300 200 40 20", "200 125 100 85", true);
-        row("horizontal, 2-pixel box", "100 100 100 50", "300 115 40 20", "200 125 100 2", true);
-        row("vertical, 2-pixel box", "100 100 100 50", "186 300 40 20", "190 150 2 150", true);
-        row("earlier pair wins a tie", "100 100 8 50", "90 300 40 20", "106 150 2 150", false);
-        row("best pair further along", "100 100 100 50", "120 300 100 20", "170 150 2 150", true);
-        row("left and above", "300 300 100 50", "100 100 40 20", "140 110 160 215", true);
-        row("above, window on the right", "100 300 100 50", "90 100 40 20", "120 120 2 180", false);
-        row("above, window on the left", "100 300 100 50", "150 100 100 20", "180 120 2 180",
-            false);
-        row("no widget: the screen corner", win, "0 0 0 0", "0 0 100 125", true);
+        textRow("overlap", {win, "120 120 10 10", "", ""});
+        textRow("touching left", {win, "40 100 60 20", "", ""});
+        textRow("touching top", {win, "100 80 50 20", "", ""});
+        textRow("one pixel left of touching", {win, "40 100 59 20", "99 110 1 15", "\\"});
+        textRow("one pixel above touching", {win, "100 79 50 20", "135 99 2 1", "/"});
+        textRow("touching right still joined", {win, "150 100 20 20", "145 100 7 50", "/"});
+        textRow("below right part", {"100 100 200 60", "250 300 40 20", "258 160 2 140", "/"});
+        textRow("right, other height", {"100 100 100 50", "300 200 40 20", "200 125 100 85", "\\"});
+        textRow("horizontal, 2-pixel box",
+                {"100 100 100 50", "300 115 40 20", "200 125 100 2", "\\"});
+        textRow("vertical, 2-pixel box",
+                {"100 100 100 50", "186 300 40 20", "190 150 2 150", "\\"});
+        textRow("earlier pair wins a tie", {"100 100 8 50", "90 300 40 20", "106 150 2 150", "/"});
+        textRow("best pair further along",
+                {"100 100 100 50", "120 300 100 20", "170 150 2 150", "\\"});
+        textRow("left and above", {"300 300 100 50", "100 100 40 20", "140 110 160 215", "\\"});
+        textRow("above, window right", {"100 300 100 50", "90 100 40 20", "120 120 2 180", "/"});
+        textRow("above, window left", {"100 300 100 50", "150 100 100 20", "180 120 2 180", "/"});
+        textRow("no widget: the screen corner", {win, "0 0 0 0", "0 0 100 125", "\\"});
     }
     void leaderLine()
     {
-        QFETCH(QRect, box);
-        QFETCH(bool, falling);
-        QFETCH(QRect, window);
-        QFETCH(QRect, target);
-        const assist::LeaderLine line = assist::layoutLeaderLine(window, target);
+        const QRect box = rect(cell("box"));
+        const assist::LeaderLine line =
+            assist::layoutLeaderLine(rect(cell("window")), rect(cell("target")));
         QCOMPARE(line.needed, !box.isNull());
         if (line.needed)
             QVERIFY(line.box == box &&
-                    line.line == (falling ? QLine(0, 0, box.width(), box.height())
-                                          : QLine(0, box.height(), box.width(), 0)));
+                    line.line == (cell("line") == "\\" ? QLine(0, 0, box.width(), box.height())
+                                                       : QLine(0, box.height(), box.width(), 0)));
     }
 
+    // Group names read; "!" when reading stopped at a group without a usable window.
     void readFile_data()
     {
-        QTest::addColumn<QByteArray>("text"); // null: no file
-        QTest::addColumn<QString>("names");
-        QTest::addColumn<bool>("missing");
-        const auto row = [](const char* tag, const char* text, const char* names, bool missing) {
-            QTest::newRow(tag) << QByteArray(text) << QString(names) << missing;
-        };
-        row("groups by name", "[b]\nwindow=1,2,3,4\n[a]\nwindow=1,2,3,4\n", "a b", false);
-        row("stops at a group without window",
-            "[a]\nwindow=1,2,3,4\n[b]\nx=1\n[c]\nwindow=1,2,3,4\n", "a", true);
-        row("three numbers are not enough", "[a]\nwindow=1,2,3\n", "", true);
-        row("a single number is not a list", "[a]\nwindow=1\n", "", true);
-        row("missing file", nullptr, "", false);
+        textColumns({"text", "names"});
+        textRow("groups by name", {"[b]\nwindow=1,2,3,4\n[a]\nwindow=1,2,3,4\n", "a b"});
+        textRow("stops at a group without window",
+                {"[a]\nwindow=1,2,3,4\n[b]\nx=1\n[c]\nwindow=1,2,3,4\n", "a !"});
+        textRow("three numbers are not enough", {"[a]\nwindow=1,2,3\n", "!"});
+        textRow("a single number is not a list", {"[a]\nwindow=1\n", "!"});
+        textRow("missing file", {"", ""});
     }
     void readFile()
     {
-        QFETCH(QByteArray, text);
         QTemporaryDir dir;
         const QString path = dir.filePath("t.help");
-        if (!text.isNull())
-            writeAll(path, text);
+        if (!cell("text").isEmpty())
+            writeAll(path, cell("text").toUtf8());
         const assist::AssistFile file = assist::readAssistFile(" " + path + "\n");
         QStringList names;
         for (const AssistWindowSpec& spec : file.specs)
             names << spec.name;
-        QTEST(names.join(' '), "names");
-        QTEST(file.missingWindow, "missing");
+        if (file.missingWindow)
+            names << "!";
+        QCOMPARE(names.join(' '), cell("names"));
     }
 
     void specPieces()
@@ -176,27 +166,23 @@ private slots:
     // "%" in the text after stands for the value written.
     void iniValue_data()
     {
-        QTest::addColumn<QByteArray>("before");
-        QTest::addColumn<QByteArray>("after");
-        const auto row = [](const char* tag, const char* before, const char* after) {
-            QTest::newRow(tag) << QByteArray(before)
-                               << QByteArray(after).replace("%", "9, 8, 7, 6");
-        };
-        row("only the group's key changes",
-            "[a]\nwindow=1, 2, 3, 4\n[b]\nx=1\nwindow=1,2,3,4\ny=2\n",
-            "[a]\nwindow=1, 2, 3, 4\n[b]\nx=1\nwindow=%\ny=2\n");
-        row("crlf and a byte-order mark kept", "\xEF\xBB\xBF[b]\r\nwindow = 0,0,1,1\r\n",
-            "\xEF\xBB\xBF[b]\r\nwindow =%\r\n");
-        row("the last of a repeated key", "[b]\nwindow=1\n[b]\nwindow=2\n",
-            "[b]\nwindow=1\n[b]\nwindow=%\n");
-        row("similar names untouched", "[bb]\nwindow=1\n[b]\nwindows=2\n; window=3\n",
-            "[bb]\nwindow=1\n[b]\nwindow=%\nwindows=2\n; window=3\n");
-        row("missing group appended", "[a]\nx=1", "[a]\nx=1\n[b]\nwindow=%\n");
+        textColumns({"before", "after"});
+        textRow("only the group's key changes",
+                {"[a]\nwindow=1, 2, 3, 4\n[b]\nx=1\nwindow=1,2,3,4\ny=2\n",
+                 "[a]\nwindow=1, 2, 3, 4\n[b]\nx=1\nwindow=%\ny=2\n"});
+        textRow("crlf and a byte-order mark kept",
+                {"\uFEFF[b]\r\nwindow = 0,0,1,1\r\n", "\uFEFF[b]\r\nwindow =%\r\n"});
+        textRow("the last of a repeated key",
+                {"[b]\nwindow=1\n[b]\nwindow=2\n", "[b]\nwindow=1\n[b]\nwindow=%\n"});
+        textRow("similar names untouched",
+                {"[bb]\nwindow=1\n[b]\nwindows=2\n; window=3\n",
+                 "[bb]\nwindow=1\n[b]\nwindow=%\nwindows=2\n; window=3\n"});
+        textRow("missing group appended", {"[a]\nx=1", "[a]\nx=1\n[b]\nwindow=%\n"});
     }
     void iniValue()
     {
-        QFETCH(QByteArray, before);
-        QTEST(assist::withIniValue(before, "b", "window", "9, 8, 7, 6"), "after");
+        QCOMPARE(assist::withIniValue(cell("before").toUtf8(), "b", "window", "9, 8, 7, 6"),
+                 cell("after").replace("%", "9, 8, 7, 6").toUtf8());
     }
 
     void helpFolderOnly()
