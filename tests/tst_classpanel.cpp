@@ -121,46 +121,36 @@ private slots:
     // settings become, what was asked, and whether the class file and the list were saved.
     void classButtons_data()
     {
-        for (const char* column : {"button", "colours", "names", "after", "rows", "asked"})
-            QTest::addColumn<QString>(column);
-        const auto row = [](const char* tag, const char* button, const char* colours,
-                            const char* names, const char* after, const char* rows,
-                            const char* asked) {
-            QTest::addRow("%s", tag) << button << colours << names << after << rows << asked;
-        };
-        row("insert 3", "insert3", "2|3|7", "2=two|3=three|198=last but one", "2|4|8",
-            "3=|4=three|199=last but one", "question");
-        row("erase 5", "erase5", "6|10|4|250", "5=five|6=six|199=last", "5|9|4|250",
-            "5=six|198=last|199=", "question");
-        row("insert, 199 named", "insert3", "3", "3=three|199=last", "3",
-            "3=three|4=", "information");
+        textColumns({"button", "colours", "names", "after", "rows", "asked"});
+        textRow("insert 3", {"insert3", "2|3|7", "2=two|3=three|198=last but one", "2|4|8",
+                             "3=|4=three|199=last but one", "question"});
+        textRow("erase 5", {"erase5", "6|10|4|250", "5=five|6=six|199=last", "5|9|4|250",
+                            "5=six|198=last|199=", "question"});
+        textRow("insert, 199 named",
+                {"insert3", "3", "3=three|199=last", "3", "3=three|4=", "information"});
         // "05" is class 5 too, but the bulk page's filter compares texts.
-        row("erase in use", "erase5", "1|5|6", "5=five|6=six", "1|5|6", "5=five",
-            "beep information");
-        row("erase 05 in use", "erase5", "1|05|6", "5=five", "1|05|6", "5=five",
-            "beep information beep beep");
-        row("insert declined", "insert3", "3", "3=three", "3", "3=three", "question");
-        row("erase declined", "erase2", "3", "3=three", "3", "2=|3=three", "question");
+        textRow("erase in use",
+                {"erase5", "1|5|6", "5=five|6=six", "1|5|6", "5=five", "beep information"});
+        textRow("erase 05 in use",
+                {"erase5", "1|05|6", "5=five", "1|05|6", "5=five", "beep information beep beep"});
+        textRow("insert declined", {"insert3", "3", "3=three", "3", "3=three", "question"});
+        textRow("erase declined", {"erase2", "3", "3=three", "3", "2=|3=three", "question"});
         const char* names = "1=one|2=two|3=three|199=z";
-        row("up 2", "up2", "1|2|3", names, "2|1|3", "1=two|2=one|3=three", "");
-        row("down 1", "down1", "1|2|3", names, "2|1|3", "1=two|2=one|3=three", "");
-        row("down 3 to a free class", "down3", "1|2|3", names, "1|2|3", "3=three|4=", "");
-        row("up from 0", "up0", "1|2|3", names, "1|2|3", "0=|1=one", "");
-        row("down from 199", "down199", "1|2|3", names, "1|2|3", "198=|199=z", "");
+        textRow("up 2", {"up2", "1|2|3", names, "2|1|3", "1=two|2=one|3=three", ""});
+        textRow("down 1", {"down1", "1|2|3", names, "2|1|3", "1=two|2=one|3=three", ""});
+        textRow("down 3 to a free class", {"down3", "1|2|3", names, "1|2|3", "3=three|4=", ""});
+        textRow("up from 0", {"up0", "1|2|3", names, "1|2|3", "0=|1=one", ""});
+        textRow("down from 199", {"down199", "1|2|3", names, "1|2|3", "198=|199=z", ""});
     }
     void classButtons()
     {
-        QFETCH(QString, colours);
-        QFETCH(QString, after);
-        QFETCH(QString, rows);
-        QFETCH(QString, names);
-        QFETCH(QString, button);
+        const QString colours = cell("colours"), after = cell("after");
         const bool saved = after != colours;
-        load(colours, names);
+        load(colours, cell("names"));
         w().modified = true;
         asked().buttonAnswers << (saved ? QMessageBox::Yes : QMessageBox::No);
-        press(button);
-        QTEST(asked().kinds().join(' '), "asked");
+        press(cell("button"));
+        QCOMPARE(asked().kinds().join(' '), cell("asked"));
         const QMap<QString, QString> why{
             {"色挿入", "分類クラス199が使われているため挿入できません。"},
             {"色削除", "まだ色データが残っています。一括置換してください。"}};
@@ -176,7 +166,7 @@ private slots:
         QCOMPARE(classFileSaved(), saved);
         QCOMPARE(w().modified, !saved);
         const QByteArray ini = readAll(dir.file("classsetting.ini"));
-        for (const QString& pair : rows.split('|')) {
+        for (const QString& pair : cell("rows").split('|')) {
             const int n = pair.section('=', 0, 0).toInt();
             const QString name = pair.section('=', 1);
             QCOMPARE(rowEdit(n)->text(), name);
@@ -233,17 +223,15 @@ private slots:
 
     void failedSavesSayWhy_data()
     {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<bool>("viaMove");
-        QTest::addRow("folder in its place, move") << "classsetting.ini" << true;
-        QTest::addRow("missing folder, Class Save") << "gone/classes.ini" << false;
+        textColumns({"file", "via"});
+        textRow("folder in its place, move", {"classsetting.ini", "up2"});
+        textRow("missing folder, Class Save", {"gone/classes.ini", "save"});
     }
     void failedSavesSayWhy()
     {
-        QFETCH(QString, file);
-        QFETCH(bool, viaMove);
+        const bool viaMove = cell("via") == "up2";
         load("1|2", "1=one|2=two");
-        const QString target = dir.file(file);
+        const QString target = dir.file(cell("file"));
         QVERIFY(QDir(dir.path()).mkdir("classsetting.ini"));
         asked().fileAnswers << target;
         if (viaMove)
@@ -263,15 +251,14 @@ private slots:
             QVERIFY(w().modified && placeColours() == "2|1");
     }
 
-    // Rows are the field names.
+    // Rows are the field names; the bulk table's rows after.
     void bulkPageRightClicks_data()
     {
-        QTest::addColumn<QString>("expected");
-        QTest::addColumn<int>("rows");
-        QTest::addRow("le_color") << QString("12") << 1;
-        QTest::addRow("le_layer") << QString("3") << 1;
-        QTest::addRow("le_color_2") << QString("12") << 3;
-        QTest::addRow("le_layer_2") << QString("3") << 3;
+        textColumns({"expected", "rows"});
+        textRow("le_color", {"12", "1"});
+        textRow("le_layer", {"3", "1"});
+        textRow("le_color_2", {"12", "3"});
+        textRow("le_layer_2", {"3", "3"});
     }
     void bulkPageRightClicks()
     {
@@ -284,12 +271,12 @@ private slots:
         auto* edit = w().findChild<QLineEdit*>(QTest::currentDataTag());
         QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(3, 3));
         QApplication::sendEvent(edit, &event);
-        QTEST(edit->text(), "expected");
-        QTEST(w().bulkTableModel()->rowCount(), "rows");
+        QCOMPARE(edit->text(), cell("expected"));
+        QCOMPARE(QString::number(w().bulkTableModel()->rowCount()), cell("rows"));
         QVERIFY(!w().modified);
         // A dismissed picker leaves the field as it was.
         QApplication::sendEvent(edit, &event);
-        QTEST(edit->text(), "expected");
+        QCOMPARE(edit->text(), cell("expected"));
     }
 };
 
