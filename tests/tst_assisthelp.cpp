@@ -80,22 +80,20 @@ private slots:
     // Every topic shipped with the program opens without error at the form's default size.
     void shippedHelp_data()
     {
-        QTest::addColumn<int>("page");
-        QTest::addColumn<QString>("title");
+        textColumns({"page", "title"});
         for (int page = 0; page < 3; ++page) {
             const QList<assist::HelpEntry> entries = assist::readHelpIndex(
                 QStringLiteral(SOURCE_DIST_DIR "/help/maintab%1.ini").arg(page + 1));
             QVERIFY(entries.size() >= 2);
             for (const assist::HelpEntry& entry : entries)
-                QTest::addRow("%d %s", page + 1, qPrintable(entry.file)) << page << entry.title;
+                textRow(qPrintable(entry.file), {QString::number(page), entry.title});
         }
     }
     void shippedHelp()
     {
-        QFETCH(int, page);
-        QFETCH(QString, title);
+        const int page = cell("page").toInt();
         ui().tabWidget->setCurrentIndex(page);
-        asked().menuAnswers << title;
+        asked().menuAnswers << cell("title");
         QAbstractButton* help[] = {ui().btnHelp1, ui().btnHelp2, ui().btnHelp3};
         help[page]->click();
         QCOMPARE(asked().kinds(), QStringList{"menu"});
@@ -147,28 +145,26 @@ private slots:
 
     void menuEntries_data()
     {
-        QTest::addColumn<QString>("choice");
-        QTest::addColumn<bool>("opens");
-        QTest::newRow("help file") << "トピック" << true;
-        QTest::newRow("other suffix does nothing") << "テキスト" << false;
-        QTest::newRow("outside the help folder does nothing") << "外" << false;
-        QTest::newRow("dismissed") << "" << false;
+        textColumns({"choice", "opens"});
+        textRow("help file", {"トピック", "yes"});
+        textRow("other suffix does nothing", {"テキスト", ""});
+        textRow("outside the help folder does nothing", {"外", ""});
+        textRow("dismissed", {"", ""});
     }
     void menuEntries()
     {
-        QFETCH(QString, choice);
         write("help/maintab1.ini", "[a]\ntitle=トピック\nfile=/help/t.help\n"
                                    "[b]\ntitle=テキスト\nfile=/help/t.txt\n"
                                    "[c]\ntitle=外\nfile=/help/../t.help\n");
         write("help/t.help", topic);
         write("help/t.txt", topic);
         write("t.help", topic);
-        asked().menuAnswers << choice;
+        asked().menuAnswers << cell("choice");
         ui().tabWidget->setCurrentIndex(0);
         ui().btnHelp1->click();
         QCOMPARE(asked().kinds(), QStringList{"menu"});
         QCOMPARE(asked().calls.at(0).text, "トピック\nテキスト\n外");
-        QTEST(assist() != nullptr, "opens");
+        QCOMPARE(assist() != nullptr, cell("opens") == "yes");
     }
 
     void missingWindowLeavesAnEmptySet()
