@@ -116,17 +116,19 @@ std::function<int(QDialog*)> clickClassLabel(int n)
     };
 }
 
-void screenClick(QWidget* widget, const QPoint& pos)
+void screenClick(QWidget* widget, const QPoint& pos, int later)
 {
     static QElapsedTimer clock;
+    static qint64 skipped = 0;
     if (!clock.isValid())
         clock.start();
+    skipped += later;
     QWidget* top = widget->window();
     const QPoint local = widget->mapTo(top, pos);
     for (auto [type, held] : {std::pair{QEvent::MouseButtonPress, Qt::LeftButton},
                               {QEvent::MouseButtonRelease, Qt::NoButton}})
         qt_handleMouseEvent(top->windowHandle(), local, widget->mapToGlobal(pos), held,
-                            Qt::LeftButton, type, {}, int(100000000 + clock.elapsed()));
+                            Qt::LeftButton, type, {}, int(100000000 + clock.elapsed() + skipped));
     QCoreApplication::processEvents();
 }
 
@@ -147,4 +149,34 @@ FileSizeLimit::~FileSizeLimit()
     limit.rlim_cur = m_savedCurrent;
     ::setrlimit(RLIMIT_FSIZE, &limit);
     std::signal(SIGXFSZ, m_previous);
+}
+
+void textColumns(std::initializer_list<const char*> names)
+{
+    for (const char* name : names)
+        QTest::addColumn<QString>(name);
+}
+
+void textRow(const char* tag, std::initializer_list<QString> values)
+{
+    QTestData& row = QTest::newRow(tag);
+    for (const QString& value : values)
+        row << value;
+}
+
+QString cell(const char* column)
+{
+    return *static_cast<QString*>(QTest::qData(column, qMetaTypeId<QString>()));
+}
+
+QStringList focusOrder(QWidget* from, const QStringList& names)
+{
+    QStringList order;
+    QWidget* widget = from;
+    do {
+        if (names.contains(widget->objectName()) && !order.contains(widget->objectName()))
+            order << widget->objectName();
+        widget = widget->nextInFocusChain();
+    } while (widget && widget != from);
+    return order;
 }

@@ -129,8 +129,9 @@ void keepTilesLocal();
 
 // A left click as a screen sends it: press and release through the window system's entry
 // point, stamped with the real clock (kept above QTest's own stamps), so that two of them
-// within the system's interval make its double click.
-void screenClick(QWidget* widget, const QPoint& pos);
+// within the system's interval make its double click. `later`: milliseconds the stamps move
+// on first, as if the test had waited so long.
+void screenClick(QWidget* widget, const QPoint& pos, int later = 0);
 
 // Small file helpers for tests.
 // A real short write, as on a full disk: while it lives, the kernel stops
@@ -152,3 +153,11 @@ QByteArray readAll(const QString& path);
 void writeAll(const QString& path, const QByteArray& bytes);
 // Sets a file's last-modified time (to fake "an earlier day").
 void setModified(const QString& path, const QDateTime& when);
+
+// Data tables of text columns, a row a line: textColumns declares them, textRow adds a
+// row, and cell reads a column of the current row (numbers and flags are texts too).
+void textColumns(std::initializer_list<const char*> names);
+void textRow(const char* tag, std::initializer_list<QString> values);
+QString cell(const char* column);
+// The widgets of `names` in the order of the focus chain, walked once round from `from`.
+QStringList focusOrder(QWidget* from, const QStringList& names);

@@ -6,66 +6,32 @@
 #include "resources/resources.h"
 #include "settings/appsettings.h"
 #include "testsupport.h"
-#include "widgets/clicklabel.h"
 
 #include <QContextMenuEvent>
-#include <QDialog>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QtTest>
 
-namespace {
-
-QByteArray listWith(const QStringList& colours)
-{
-    QByteArray out;
-    int i = 0;
-    for (const QString& c : colours)
-        out += QStringLiteral("p%1,135.5,34.6,%2,1,Image,11,10\n").arg(i++).arg(c).toUtf8();
-    return out;
-}
-
-QStringList coloursInFile(const QString& path)
-{
-    QStringList out;
-    for (const QByteArray& line : readAll(path).split('\n'))
-        if (!line.trimmed().isEmpty())
-            out << QString::fromUtf8(line.split(',').value(3));
-    return out;
-}
-
-QString style(const char* fore, const char* back)
+static QString style(const QString& fore, const QString& back)
 {
     return QStringLiteral("QLineEdit { color: %1 ; background-color: %2;}").arg(fore, back);
 }
 
-} // namespace
-
-class Session
+// One window for the whole run: each test loads its list and classes as the user would.
+class TestClassPanel : public QObject
 {
-public:
-    Session(const QStringList& colours, const QMap<int, QString>& names = {})
-    {
-        writeAll(dir.file("list.csv"), listWith(colours));
-        QStringList ini{"[General]", "csv_filename=" + dir.file("list.csv"), "cache=false",
-                        "[tiles]"};
-        for (const QString provider : {"google", "osm", "stamen", "gsi"})
-            ini << provider + "=http://127.0.0.1:9/{z}/{x}/{y}.png";
-        writeAll(dir.file("mivaromap.ini"), ini.join('\n').toUtf8());
-        QStringList classes{"[class]"};
-        for (auto it = names.begin(); it != names.end(); ++it)
-            classes << QStringLiteral("name%1=%2").arg(it.key(), 3, 10, QChar('0')).arg(*it);
-        writeAll(dir.file("classes.ini"), classes.join('\n').toUtf8());
-        AppSettings::instance().load();
-        AppSettings::instance().loadClasses(dir.file("classes.ini"));
-        window = std::make_unique<MivaroMap>();
-        messages = std::make_unique<QSignalSpy>(window->statusBar(), &QStatusBar::messageChanged);
-    }
+    Q_OBJECT
+    ProgramDirScope dir;
+    PromptScope prompts;
+    std::unique_ptr<MivaroMap> window;
+    std::unique_ptr<QSignalSpy> messages;
 
     MivaroMap& w() { return *window; }
     Ui::MainWindow& ui() { return *window->form(); }
     ScriptedPrompts& asked() { return prompts.prompts(); }
-    QString status() const { return window->statusBar()->currentMessage(); }
+    AppSettings& settings() { return AppSettings::instance(); }
+    QString listPath() const { return dir.file("list.csv"); }
+    bool classFileSaved() const { return QFileInfo::exists(dir.file("classsetting.ini")); }
     QStringList shown() const
     {
         QStringList out;
@@ -83,281 +49,234 @@ public:
     void press(const QString& tip)
     {
         for (QPushButton* b : window->findChildren<QPushButton*>())
-            if (b->toolTip() == tip) {
-                b->click();
-                return;
-            }
+            if (b->toolTip() == tip)
+                return b->click();
         QFAIL(qPrintable("no button " + tip));
     }
-    QStringList listFile() const { return coloursInFile(dir.file("list.csv")); }
-    QStringList placeColours() const
+    // Colour fields of the list file, or of the places, joined with '|'.
+    QString listFile() const
+    {
+        QStringList out;
+        for (const QByteArray& line : readAll(listPath()).split('\n'))
+            if (!line.isEmpty())
+                out << QString::fromUtf8(line.split(',').value(3));
+        return out.join('|');
+    }
+    QString placeColours() const
     {
         QStringList out;
         for (const auto& p : window->places)
             out << p->color;
-        return out;
+        return out.join('|');
     }
-
-    ProgramDirScope dir;
-    PromptScope prompts;
-    std::unique_ptr<MivaroMap> window;
-    std::unique_ptr<QSignalSpy> messages;
-};
-
-class TestClassPanel : public QObject
-{
-    Q_OBJECT
+    // Colours joined with '|', classes as "n=name" pairs joined with '|'.
+    void load(const QString& colours, const QString& names)
+    {
+        QByteArray list;
+        const QStringList fields = colours.split('|');
+        for (int i = 0; i < fields.size(); ++i)
+            list +=
+                QStringLiteral("p%1,135.5,34.6,%2,1,Image,11,10\n").arg(i).arg(fields[i]).toUtf8();
+        writeAll(listPath(), list);
+        QStringList classes{"[class]"};
+        for (const QString& pair : names.split('|'))
+            classes << QStringLiteral("name%1=%2")
+                           .arg(pair.section('=', 0, 0).toInt(), 3, 10, QChar('0'))
+                           .arg(pair.section('=', 1));
+        writeAll(dir.file("classes.ini"), classes.join('\n').toUtf8());
+        w().modified = false;
+        QVERIFY(w().openFile(listPath()));
+        asked().fileAnswers << dir.file("classes.ini");
+        ui().btnClassLoad->click();
+        asked().calls.clear();
+        messages->clear();
+    }
 
 private slots:
-    void initTestCase() { initMivaroMapResources(); }
-
-    void insertRenumbersAndSaves()
+    void initTestCase()
     {
-        Session s({"2", "3", "7"}, {{2, "two"}, {3, "three"}, {198, "last but one"}});
-        s.messages->clear();
-        s.press("insert3");
-        QCOMPARE(s.placeColours(), QStringList({"2", "4", "8"}));
-        QCOMPARE(s.listFile(), QStringList({"2", "4", "8"}));
-        QCOMPARE(s.rowEdit(3)->text(), QString());
-        QCOMPARE(s.rowEdit(3)->styleSheet(), style("#ffffff", "#555555"));
-        QCOMPARE(s.rowEdit(4)->text(), "three");
-        QCOMPARE(s.rowEdit(199)->text(), "last but one");
-        const QByteArray ini = readAll(s.dir.file("classsetting.ini"));
-        QVERIFY(ini.contains("name004=three"));
-        QVERIFY(ini.contains("back003=#555555"));
-        QCOMPARE(s.shown().value(0), "保存しました");
-        QVERIFY(s.shown().size() == 2 && s.status() != "保存しました");
-        QVERIFY(!s.w().modified);
+        initMivaroMapResources();
+        writeAll(listPath(), "");
+        writeAll(dir.file("mivaromap.ini"), "[General]\ncsv_filename=" + listPath().toUtf8());
+        settings().load();
+        keepTilesLocal();
+        window = std::make_unique<MivaroMap>();
+        messages = std::make_unique<QSignalSpy>(window->statusBar(), &QStatusBar::messageChanged);
     }
-
-    // Refused or declined: places, names, files and the unsaved state stay as they were.
-    void insertOrEraseChangesNothing_data()
+    void init()
     {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("colour");
-        QTest::addColumn<QString>("name199");
-        QTest::addColumn<QString>("kind");
-        auto row = [](const char* tag, QString button, QString colour, QString name, QString kind) {
-            QTest::addRow("%s", tag) << button << colour << name << kind;
-        };
-        row("insert, 199 named", "insert3", "3", "last", "information");
-        row("insert, 199 in use", "insert3", "0199", "", "information");
-        row("insert declined", "insert3", "3", "", "question");
-        row("erase declined", "erase2", "3", "", "question");
+        QDir(dir.path()).rmdir("classsetting.ini");
+        QFile::remove(dir.file("classsetting.ini"));
+        ui().tabWidget->setCurrentIndex(0);
+        for (QLineEdit* e : {ui().le_color, ui().le_layer, ui().le_color_2, ui().le_layer_2})
+            e->clear();
+        asked().buttonAnswers.clear();
+        asked().fileAnswers.clear();
+        asked().menuAnswers.clear();
+        asked().dialogAnswers.clear();
     }
-    void insertOrEraseChangesNothing()
+    void cleanupTestCase() { window.reset(); }
+
+    // A button pressed on a list with unsaved edits: what the places, the rows and the
+    // settings become, what was asked, and whether the class file and the list were saved.
+    void classButtons_data()
     {
-        QFETCH(QString, button);
-        QFETCH(QString, colour);
-        QFETCH(QString, name199);
-        QFETCH(QString, kind);
-        Session s({colour}, {{3, "three"}, {199, name199}});
-        const QByteArray list = readAll(s.dir.file("list.csv"));
-        s.w().modified = true;
-        s.asked().buttonAnswers << QMessageBox::No;
-        s.press(button);
-        QCOMPARE(s.asked().kinds(), QStringList{kind});
-        if (kind == "information") {
-            QCOMPARE(s.asked().calls[0].title, "色挿入");
-            QCOMPARE(s.asked().calls[0].text, "分類クラス199が使われているため挿入できません。");
+        textColumns({"button", "colours", "names", "after", "rows", "asked"});
+        textRow("insert 3", {"insert3", "2|3|7", "2=two|3=three|198=last but one", "2|4|8",
+                             "3=|4=three|199=last but one", "question"});
+        textRow("erase 5", {"erase5", "6|10|4|250", "5=five|6=six|199=last", "5|9|4|250",
+                            "5=six|198=last|199=", "question"});
+        textRow("insert, 199 named",
+                {"insert3", "3", "3=three|199=last", "3", "3=three|4=", "information"});
+        // "05" is class 5 too, but the bulk page's filter compares texts.
+        textRow("erase in use",
+                {"erase5", "1|5|6", "5=five|6=six", "1|5|6", "5=five", "beep information"});
+        textRow("erase 05 in use",
+                {"erase5", "1|05|6", "5=five", "1|05|6", "5=five", "beep information beep beep"});
+        textRow("insert declined", {"insert3", "3", "3=three", "3", "3=three", "question"});
+        textRow("erase declined", {"erase2", "3", "3=three", "3", "2=|3=three", "question"});
+        const char* names = "1=one|2=two|3=three|199=z";
+        textRow("up 2", {"up2", "1|2|3", names, "2|1|3", "1=two|2=one|3=three", ""});
+        textRow("down 1", {"down1", "1|2|3", names, "2|1|3", "1=two|2=one|3=three", ""});
+        textRow("down 3 to a free class", {"down3", "1|2|3", names, "1|2|3", "3=three|4=", ""});
+        textRow("up from 0", {"up0", "1|2|3", names, "1|2|3", "0=|1=one", ""});
+        textRow("down from 199", {"down199", "1|2|3", names, "1|2|3", "198=|199=z", ""});
+    }
+    void classButtons()
+    {
+        const QString colours = cell("colours"), after = cell("after");
+        const bool saved = after != colours;
+        load(colours, cell("names"));
+        w().modified = true;
+        asked().buttonAnswers << (saved ? QMessageBox::Yes : QMessageBox::No);
+        press(cell("button"));
+        QCOMPARE(asked().kinds().join(' '), cell("asked"));
+        const QMap<QString, QString> why{
+            {"色挿入", "分類クラス199が使われているため挿入できません。"},
+            {"色削除", "まだ色データが残っています。一括置換してください。"}};
+        for (const ScriptedPrompts::Call& call : asked().calls)
+            if (call.kind == "information")
+                QCOMPARE(call.text, why.value(call.title));
+        if (asked().kinds().contains("beep")) { // the bulk page shows who is on the class
+            QVERIFY(ui().le_color->text() == "5" && ui().tabWidget->currentIndex() == 2);
+            QCOMPARE(w().bulkTableModel()->rowCount(), colours.split('|').count("5"));
         }
-        QCOMPARE(s.placeColours(), QStringList{colour});
-        QCOMPARE(AppSettings::instance().className[3], "three");
-        QCOMPARE(s.rowEdit(3)->text(), "three");
-        QCOMPARE(readAll(s.dir.file("list.csv")), list);
-        QVERIFY(!QFileInfo::exists(s.dir.file("classsetting.ini")));
-        QVERIFY(s.w().modified);
-    }
-
-    void eraseRefusedWhileInUse_data()
-    {
-        QTest::addColumn<QString>("colour");
-        QTest::addRow("exact") << "5";
-        QTest::addRow("leading zero") << "05";
-        QTest::addRow("leading blank") << " 5";
-    }
-    void eraseRefusedWhileInUse()
-    {
-        QFETCH(QString, colour);
-        Session s({"1", colour, "6"}, {{5, "five"}, {6, "six"}});
-        s.press("erase5");
-        // The filter below compares texts: "05" makes it beep once more.
-        QCOMPARE(s.asked().kinds().mid(0, 2), QStringList({"beep", "information"}));
-        QCOMPARE(s.asked().calls[1].title, "色削除");
-        QCOMPARE(s.asked().calls[1].text, "まだ色データが残っています。一括置換してください。");
-        QCOMPARE(s.ui().le_color->text(), "5");
-        QCOMPARE(s.ui().tabWidget->currentIndex(), 2);
-        QCOMPARE(s.w().bulkTableModel()->rowCount(), colour == "5" ? 1 : 0);
-        QCOMPARE(s.placeColours(), QStringList({"1", colour, "6"}));
-        QCOMPARE(AppSettings::instance().className[5], "five");
-        QVERIFY(!QFileInfo::exists(s.dir.file("classsetting.ini")));
-    }
-
-    void eraseShiftsDown()
-    {
-        Session s({"6", "10", "4", "250"}, {{5, "five"}, {6, "six"}, {199, "last"}});
-        s.press("erase5");
-        QCOMPARE(s.placeColours(), QStringList({"5", "9", "4", "250"}));
-        QCOMPARE(s.listFile(), QStringList({"5", "9", "4", "250"}));
-        QCOMPARE(s.rowEdit(5)->text(), "six");
-        QCOMPARE(s.rowEdit(198)->text(), "last");
-        QCOMPARE(s.rowEdit(199)->text(), QString());
-        QCOMPARE(s.rowEdit(199)->styleSheet(), style("#ffffff", "#555555"));
-        QCOMPARE(s.shown().value(s.shown().indexOf("保存しました") + 1).isEmpty(), false);
-    }
-
-    // A move swaps two classes only when both exist; the swap is saved at once.
-    void moves_data()
-    {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<bool>("saved");
-        QTest::addRow("up 2") << "up2" << true;
-        QTest::addRow("down 1") << "down1" << true;
-        QTest::addRow("up 1 to a free class") << "up1" << false;
-        QTest::addRow("down 3 to a free class") << "down3" << false;
-        QTest::addRow("up from 0") << "up0" << false;
-        QTest::addRow("down from 199") << "down199" << false;
-    }
-    void moves()
-    {
-        QFETCH(QString, button);
-        QFETCH(bool, saved);
-        Session s({"1", "2", "3"}, {{1, "one"}, {2, "two"}, {3, "three"}, {199, "z"}});
-        s.w().modified = true;
-        s.press(button);
-        const QStringList names =
-            saved ? QStringList{"", "two", "one", "three"} : QStringList{"", "one", "two", "three"};
-        QCOMPARE(s.placeColours(),
-                 saved ? QStringList({"2", "1", "3"}) : QStringList({"1", "2", "3"}));
-        for (int i = 0; i < 4; ++i) {
-            QCOMPARE(AppSettings::instance().className[i], names[i]);
-            QCOMPARE(s.rowEdit(i)->text(), names[i]);
+        QCOMPARE(placeColours(), after);
+        QCOMPARE(listFile(), saved ? after : colours);
+        QCOMPARE(classFileSaved(), saved);
+        QCOMPARE(w().modified, !saved);
+        const QByteArray ini = readAll(dir.file("classsetting.ini"));
+        for (const QString& pair : cell("rows").split('|')) {
+            const int n = pair.section('=', 0, 0).toInt();
+            const QString name = pair.section('=', 1);
+            QCOMPARE(rowEdit(n)->text(), name);
+            QCOMPARE(settings().className[n], name);
+            if (name.isEmpty() && saved) // freshly blanked
+                QCOMPARE(rowEdit(n)->styleSheet(), style("#ffffff", "#555555"));
+            else if (saved)
+                QVERIFY(ini.contains(QStringLiteral("name%1=").arg(n, 3, 10, QChar('0')).toUtf8() +
+                                     name.toUtf8()));
         }
-        QCOMPARE(QFileInfo::exists(s.dir.file("classsetting.ini")), saved);
-        QCOMPARE(s.w().modified, !saved);
         if (saved)
-            QCOMPARE(s.listFile(), s.placeColours());
+            QVERIFY(shown().value(shown().indexOf("保存しました") + 1) != "");
     }
 
-    void colourAndNameEdits()
+    void colourNameAndRandomEdits()
     {
-        Session s({"1"}, {{1, "one"}});
-        s.asked().colorAnswers << QColor(10, 20, 30) << QColor();
-        s.press("back1");
-        s.press("fore1");
-        QCOMPARE(s.asked().calls[0].extra, "#808080");
-        QCOMPARE(s.asked().calls[1].extra, "#ffffff");
-        QCOMPARE(AppSettings::instance().classBack[1], QColor(10, 20, 30));
-        QCOMPARE(AppSettings::instance().classFore[1], QColor(Qt::white));
-        QCOMPARE(s.rowEdit(1)->styleSheet(), style("#ffffff", "#0a141e"));
+        load("1", "1=one|2=two");
+        asked().colorAnswers << QColor(10, 20, 30) << QColor();
+        press("back1");
+        press("fore1");
+        QCOMPARE(asked().calls[0].extra, "#808080");
+        QCOMPARE(asked().calls[1].extra, "#ffffff");
+        QCOMPARE(settings().classBack[1], QColor(10, 20, 30));
+        QCOMPARE(settings().classFore[1], QColor(Qt::white));
+        QCOMPARE(rowEdit(1)->styleSheet(), style("#ffffff", "#0a141e"));
 
-        s.rowEdit(7)->setText("seven");
-        emit s.rowEdit(7)->editingFinished();
-        QCOMPARE(AppSettings::instance().className[7], "seven");
-        QVERIFY(!QFileInfo::exists(s.dir.file("classsetting.ini")));
-    }
+        rowEdit(7)->setText("seven");
+        emit rowEdit(7)->editingFinished();
+        QCOMPARE(settings().className[7], "seven");
+        QVERIFY(!classFileSaved());
 
-    void randomColoursRestyleRows()
-    {
-        Session s({"1"}, {{1, "one"}, {2, "two"}, {30, "thirty"}});
-        s.ui().btnColorRandum->click();
-        QCOMPARE(s.rowEdit(0)->styleSheet(), style("#ffffff", "#000000"));
-        QCOMPARE(s.rowEdit(1)->styleSheet(), style("#ffffff", "#ff0000"));
-        QCOMPARE(s.rowEdit(2)->styleSheet(), style("#000000", "#00ff00"));
-        const QColor varied = AppSettings::instance().classBack[30];
-        QVERIFY(varied.red() == 0 && varied.green() == 0);
-        QVERIFY(varied.blue() >= 80 && varied.blue() <= 240);
-        QCOMPARE(s.rowEdit(3)->styleSheet(), style("#ffffff", "#555555"));
+        ui().btnColorRandum->click();
+        QCOMPARE(settings().classBack[1], QColor(Qt::red));
+        for (int i = 0; i < AppSettings::ClassCount; ++i)
+            QCOMPARE(rowEdit(i)->styleSheet(),
+                     style(settings().classFore[i].name(), settings().classBack[i].name()));
     }
 
     void classFileButtons()
     {
-        Session s({"5"});
-        writeAll(s.dir.file("other.ini"), "[class]\nname005=Castle\n");
-        s.asked().fileAnswers << s.dir.file("other.ini") << s.dir.file("out.ini") << "";
-        s.ui().btnClassLoad->click();
-        QCOMPARE(s.rowEdit(5)->text(), "Castle");
-        QCOMPARE(s.w().dataTableModel()->rowCount(), 1);
-        s.ui().btnClassSave->click();
-        QCOMPARE(s.status(), s.dir.file("out.ini") + " に保存しました");
-        QVERIFY(readAll(s.dir.file("out.ini")).contains("name005=Castle"));
-        s.messages->clear();
-        s.ui().btnClassSave->click();
-        QVERIFY(s.shown().isEmpty());
+        load("5", "");
+        writeAll(dir.file("other.ini"), "[class]\nname005=Castle\n");
+        asked().fileAnswers << dir.file("other.ini") << dir.file("out.ini") << "";
+        ui().btnClassLoad->click();
+        QCOMPARE(rowEdit(5)->text(), "Castle");
+        QCOMPARE(w().dataTableModel()->rowCount(), 1);
+        ui().btnClassSave->click();
+        QCOMPARE(w().statusBar()->currentMessage(), dir.file("out.ini") + " に保存しました");
+        QVERIFY(readAll(dir.file("out.ini")).contains("name005=Castle"));
+        messages->clear();
+        ui().btnClassSave->click();
+        QVERIFY(shown().isEmpty());
     }
 
     void failedSavesSayWhy_data()
     {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<bool>("viaMove");
-        QTest::addRow("folder in its place, move") << "classsetting.ini" << true;
-        QTest::addRow("folder in its place, Class Save") << "classsetting.ini" << false;
-        QTest::addRow("missing folder, Class Save") << "gone/classes.ini" << false;
+        textColumns({"file", "via"});
+        textRow("folder in its place, move", {"classsetting.ini", "up2"});
+        textRow("missing folder, Class Save", {"gone/classes.ini", "save"});
     }
     void failedSavesSayWhy()
     {
-        QFETCH(QString, file);
-        QFETCH(bool, viaMove);
-        Session s({"1", "2"}, {{1, "one"}, {2, "two"}});
-        const QString target = s.dir.file(file);
-        QVERIFY(QDir(s.dir.path()).mkdir("classsetting.ini"));
-        const QByteArray list = readAll(s.dir.file("list.csv"));
-        s.asked().fileAnswers << target;
-        s.messages->clear();
+        const bool viaMove = cell("via") == "up2";
+        load("1|2", "1=one|2=two");
+        const QString target = dir.file(cell("file"));
+        QVERIFY(QDir(dir.path()).mkdir("classsetting.ini"));
+        asked().fileAnswers << target;
         if (viaMove)
-            s.press("up2");
+            press("up2");
         else
-            s.ui().btnClassSave->click();
-
-        const ScriptedPrompts::Call warning = s.asked().calls.value(viaMove ? 0 : 1);
+            ui().btnClassSave->click();
+        const ScriptedPrompts::Call warning = asked().calls.value(viaMove ? 0 : 1);
         QCOMPARE(warning.kind, "warning");
         QCOMPARE(warning.title, "保存エラー");
         QVERIFY2(warning.text.startsWith(target + " に保存できませんでした。\n"),
                  qPrintable(warning.text));
         QVERIFY(!warning.text.section('\n', 1).isEmpty());
-        for (const QString& m : s.shown())
+        for (const QString& m : shown())
             QVERIFY(!m.contains("保存しました"));
-        QCOMPARE(readAll(s.dir.file("list.csv")), list);
-        if (viaMove) {
-            QVERIFY(s.w().modified);
-            QCOMPARE(s.placeColours(), QStringList({"2", "1"}));
-        }
+        QCOMPARE(listFile(), "1|2");
+        if (viaMove)
+            QVERIFY(w().modified && placeColours() == "2|1");
     }
 
-    // Rows are the field names.
+    // Rows are the field names; the bulk table's rows after.
     void bulkPageRightClicks_data()
     {
-        QTest::addColumn<QString>("expected");
-        QTest::addColumn<int>("rows");
-        QTest::addRow("le_color") << QString("12") << 1;
-        QTest::addRow("le_layer") << QString("3") << 1;
-        QTest::addRow("le_color_2") << QString("12") << 3;
-        QTest::addRow("le_layer_2") << QString("3") << 3;
+        textColumns({"expected", "rows"});
+        textRow("le_color", {"12", "1"});
+        textRow("le_layer", {"3", "1"});
+        textRow("le_color_2", {"12", "3"});
+        textRow("le_layer_2", {"3", "3"});
     }
     void bulkPageRightClicks()
     {
-        const QString field = QTest::currentDataTag();
-        Session s({"12", "1", "2"}, {{1, "one"}, {12, "twelve"}});
-        for (auto& p : s.w().places)
+        load("12|1|2", "1=one|12=twelve");
+        for (auto& p : w().places)
             p->layer = p->color == "12" ? "3" : "1";
-        s.w().rebuildBulkTable();
-        s.asked().menuAnswers << "Layer3";
-        s.asked().dialogAnswers << [](QDialog* d) {
-            for (ClickLabel* l : d->findChildren<ClickLabel*>())
-                if (l->text() == "twelve")
-                    QTest::mouseClick(l, Qt::LeftButton);
-            return d->result();
-        };
-        auto* edit = s.w().findChild<QLineEdit*>(field);
+        w().rebuildBulkTable();
+        asked().menuAnswers << "Layer3";
+        asked().dialogAnswers << clickClassLabel(12);
+        auto* edit = w().findChild<QLineEdit*>(QTest::currentDataTag());
         QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(3, 3));
         QApplication::sendEvent(edit, &event);
-        QTEST(edit->text(), "expected");
-        QTEST(s.w().bulkTableModel()->rowCount(), "rows");
-        QVERIFY(!s.w().modified);
-
+        QCOMPARE(edit->text(), cell("expected"));
+        QCOMPARE(QString::number(w().bulkTableModel()->rowCount()), cell("rows"));
+        QVERIFY(!w().modified);
         // A dismissed picker leaves the field as it was.
         QApplication::sendEvent(edit, &event);
-        QTEST(edit->text(), "expected");
+        QCOMPARE(edit->text(), cell("expected"));
     }
 };
 

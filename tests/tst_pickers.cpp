@@ -9,186 +9,145 @@
 #include <QTabWidget>
 #include <QtTest>
 
-using Pages = QList<QPair<QString, QList<int>>>; // title, classes
-Q_DECLARE_METATYPE(Pages)
-
-static QList<int> range(int from, int to)
+// Names classes "a-b" and "n" (the list separated by ',') with "名n".
+static void nameClasses(const QString& list)
 {
-    QList<int> out;
-    for (int i = from; i <= to; ++i)
-        out << i;
-    return out;
-}
-
-static QVector<QString> namesFor(const QList<int>& named)
-{
-    QVector<QString> names(AppSettings::ClassCount);
-    for (int i : named)
-        names[i] = QStringLiteral("c%1").arg(i);
-    return names;
-}
-
-static bool endsInSpacer(QWidget* page)
-{
-    QLayout* layout = page->layout();
-    return layout->count() > 0 && layout->itemAt(layout->count() - 1)->spacerItem();
-}
-
-static QList<ClickLabel*> labelsOf(QWidget* page)
-{
-    return page->findChildren<ClickLabel*>();
+    AppSettings& s = AppSettings::instance();
+    s.className.fill(QString());
+    for (const QString& part : list.split(',', Qt::SkipEmptyParts))
+        for (int i = part.section('-', 0, 0).toInt(); i <= part.section('-', -1).toInt(); ++i)
+            s.className[i] = QStringLiteral("名%1").arg(i);
 }
 
 class TestPickers : public QObject
 {
     Q_OBJECT
+    PromptScope prompts;
+    MivaroMapUtil util;
+    QList<std::function<int(QDialog*)>>& answers() { return prompts.prompts().dialogAnswers; }
+
 private slots:
     void init()
     {
         AppSettings& s = AppSettings::instance();
-        s.className.fill(QString());
         s.classBack.fill(QColor(128, 128, 128));
         s.classFore.fill(Qt::white);
         s.tabWidgetIndex = 0;
+        prompts.prompts().calls.clear();
     }
 
+    // Each page: its title, its first and last class and how many, "+" when it ends in a spacer.
     void pages_data()
     {
-        QTest::addColumn<QList<int>>("named");
-        QTest::addColumn<Pages>("pages");
-        QTest::addColumn<QList<bool>>("spacers");
-        QTest::addRow("none") << QList<int>() << Pages{{"0-19", {}}} << QList<bool>{true};
-        QTest::addRow("0-24") << range(0, 24)
-                              << Pages{{"0-19", range(0, 19)}, {"20-39", range(20, 24)}}
-                              << QList<bool>{false, true};
-        QTest::addRow("0-5 and 50")
-            << (range(0, 5) << 50) << Pages{{"0-19", range(0, 5)}, {"40-59", {50}}}
-            << QList<bool>{true, true};
-        QTest::addRow("0-10 and 199")
-            << (range(0, 10) << 199) << Pages{{"0-19", range(0, 10)}, {"180-199", {199}}}
-            << QList<bool>{true, true};
-        QTest::addRow("0-39") << range(0, 39)
-                              << Pages{{"0-19", range(0, 19)}, {"20-39", range(20, 39)}}
-                              << QList<bool>{false, false};
-        QTest::addRow("198 alone")
-            << QList<int>{198, 199} << Pages{{"0-19", {}}, {"180-199", {198, 199}}}
-            << QList<bool>{true, true};
-        QTest::addRow("20 and 41")
-            << QList<int>{20, 41} << Pages{{"0-19", {}}, {"20-39", {20}}, {"40-59", {41}}}
-            << QList<bool>{true, true, true};
+        textColumns({"named", "pages"});
+        textRow("none", {"", "0-19: 0+"});
+        textRow("0-24", {"0-24", "0-19:0-19 20 20-39:20-24 5+"});
+        textRow("0-5 and 50", {"0-5,50", "0-19:0-5 6+ 40-59:50-50 1+"});
+        textRow("0-10 and 199", {"0-10,199", "0-19:0-10 11+ 180-199:199-199 1+"});
+        textRow("0-39", {"0-39", "0-19:0-19 20 20-39:20-39 20"});
+        textRow("198 alone", {"198-199", "0-19: 0+ 180-199:198-199 2+"});
+        textRow("20 and 41", {"20,41", "0-19: 0+ 20-39:20-20 1+ 40-59:41-41 1+"});
     }
     void pages()
     {
-        QFETCH(QList<int>, named);
-        QFETCH(Pages, pages);
-        QFETCH(QList<bool>, spacers);
-        const QVector<palette::Page> got = palette::pages(namesFor(named));
-        QCOMPARE(got.size(), pages.size());
-        for (int p = 0; p < got.size(); ++p) {
-            QCOMPARE(got[p].title, pages[p].first);
-            QCOMPARE(got[p].classes.toList(), pages[p].second);
-            QCOMPARE(got[p].spacer, spacers[p]);
-        }
+        nameClasses(cell("named"));
+        QStringList got;
+        for (const palette::Page& p : palette::pages(AppSettings::instance().className))
+            got << QStringLiteral("%1:%2 %3%4")
+                       .arg(p.title, p.classes.isEmpty() ? QString()
+                                                         : QStringLiteral("%1-%2")
+                                                               .arg(p.classes.first())
+                                                               .arg(p.classes.last()))
+                       .arg(p.classes.size())
+                       .arg(p.spacer ? "+" : "");
+        QCOMPARE(got.join(' '), cell("pages"));
     }
 
+    // A popup of 200 x 300 on a screen of 1600 x 1000.
     void position_data()
     {
-        QTest::addColumn<QPoint>("cursor");
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<int>("bottom");
-        QTest::addColumn<QPoint>("expected");
-        const QSize size(200, 300);
-        QTest::addRow("room below") << QPoint(100, 100) << size << 900 << QPoint(105, 100);
-        QTest::addRow("pushed up to the bottom edge")
-            << QPoint(100, 800) << size << 900 << QPoint(105, 601);
-        QTest::addRow("pushed up, one short of room")
-            << QPoint(100, 602) << size << 900 << QPoint(105, 601);
-        QTest::addRow("never above 10") << QPoint(100, 200) << size << 200 << QPoint(105, 10);
-        QTest::addRow("9 becomes 10") << QPoint(100, 250) << size << 308 << QPoint(105, 10);
-        QTest::addRow("11 stays") << QPoint(100, 250) << size << 310 << QPoint(105, 11);
-        QTest::addRow("kept inside the right edge")
-            << QPoint(1550, 100) << size << 900 << QPoint(1400, 100);
-        QTest::addRow("just fits") << QPoint(1395, 100) << size << 900 << QPoint(1400, 100);
+        textColumns({"cursor", "bottom", "expected"});
+        textRow("room below", {"100 100", "900", "105 100"});
+        textRow("pushed up to the bottom edge", {"100 800", "900", "105 601"});
+        textRow("pushed up, one short of room", {"100 602", "900", "105 601"});
+        textRow("never above 10", {"100 200", "200", "105 10"});
+        textRow("9 becomes 10", {"100 250", "308", "105 10"});
+        textRow("11 stays", {"100 250", "310", "105 11"});
+        textRow("kept inside the right edge", {"1550 100", "900", "1400 100"});
+        textRow("just fits", {"1395 100", "900", "1400 100"});
     }
     void position()
     {
-        QFETCH(QPoint, cursor);
-        QFETCH(QSize, size);
-        QFETCH(int, bottom);
-        QFETCH(QPoint, expected);
-        QCOMPARE(palette::position(cursor, size, bottom, QRect(0, 0, 1600, 1000)), expected);
+        const QStringList c = cell("cursor").split(' ');
+        const QPoint at = palette::position(QPoint(c[0].toInt(), c[1].toInt()), QSize(200, 300),
+                                            cell("bottom").toInt(), QRect(0, 0, 1600, 1000));
+        QCOMPARE(QStringLiteral("%1 %2").arg(at.x()).arg(at.y()), cell("expected"));
     }
 
     // The popup shows the pages' labels in their classes' colours, opens on the
-    // remembered page and remembers the one shown last.
+    // remembered page, remembers the one shown last and sits above the reference bottom.
     void paletteShowsNamedClasses()
     {
         AppSettings& s = AppSettings::instance();
-        for (int i : range(0, 24))
-            s.className[i] = QStringLiteral("名%1").arg(i);
+        nameClasses("0-24");
         s.classBack[22] = QColor(1, 2, 3);
         s.classFore[22] = QColor(250, 251, 252);
         s.tabWidgetIndex = 1;
-        PromptScope scope;
         QStringList seen;
-        int openedOn = -1;
-        scope.prompts().dialogAnswers << [&](QDialog* d) {
+        QPoint at;
+        int height = 0;
+        answers() << [&](QDialog* d) {
+            at = d->pos();
+            height = d->frameGeometry().height();
             auto* tabs = d->findChild<QTabWidget*>();
-            openedOn = tabs->currentIndex();
-            for (int p = 0; p < tabs->count(); ++p)
-                seen << tabs->tabText(p) + (endsInSpacer(tabs->widget(p)) ? "+" : "");
-            const QList<ClickLabel*> labels = labelsOf(tabs->widget(1));
+            seen << QString::number(tabs->currentIndex());
+            for (int p = 0; p < tabs->count(); ++p) {
+                QLayout* layout = tabs->widget(p)->layout();
+                seen << tabs->tabText(p) +
+                            (layout->itemAt(layout->count() - 1)->spacerItem() ? "+" : "");
+            }
+            const QList<ClickLabel*> labels = tabs->widget(1)->findChildren<ClickLabel*>();
             for (ClickLabel* l : labels)
                 seen << l->toolTip() + "=" + l->text();
             seen << labels.at(2)->styleSheet();
-            QLabel* number = tabs->widget(1)->findChildren<QLabel*>().first();
-            seen << number->text();
+            seen << tabs->widget(1)->findChildren<QLabel*>().first()->text();
             tabs->setCurrentIndex(0);
             QTest::mouseClick(labels.at(2), Qt::RightButton);
             return d->result();
         };
-        MivaroMapUtil util;
-        QCOMPARE(util.pickColorClass(0, 0, 800, 600), 22);
-        QCOMPARE(openedOn, 1);
-        QCOMPARE(seen, QStringList(
-                           {"0-19", "20-39+", "20=名20", "21=名21", "22=名22", "23=名23", "24=名24",
-                            "QLabel { color: #fafbfc ; background-color: #010203;}", "20:"}));
+        QCursor::setPos(120, 400);
+        QCOMPARE(util.pickColorClass(0, 0, 800, 420), 22);
+        QCOMPARE(seen,
+                 QStringList({"1", "0-19", "20-39+", "20=名20", "21=名21", "22=名22", "23=名23",
+                              "24=名24", "QLabel { color: #fafbfc ; background-color: #010203;}",
+                              "20:"}));
         QCOMPARE(s.tabWidgetIndex, 0);
+        QVERIFY(height > 30);
+        QCOMPARE(at, QPoint(125, std::max(10, 421 - height)));
     }
 
+    // -1: closed without a choice, -2: escape, -3: a click outside, -4: asked while open.
     void paletteAnswers_data()
     {
-        QTest::addColumn<QString>("action");
-        QTest::addColumn<int>("expected");
-        QTest::addRow("label of class 12") << "click 12" << 12;
-        QTest::addRow("escape") << "escape" << -2;
-        QTest::addRow("other key") << "key A" << -1;
-        QTest::addRow("click outside") << "deactivate" << -3;
-        QTest::addRow("chosen, then deactivated") << "click 3, deactivate" << 3;
-        QTest::addRow("closed otherwise") << "close" << -1;
-        QTest::addRow("asked again while open") << "nested" << -4;
+        textColumns({"action", "expected"});
+        textRow("label of class 12", {"click 12", "12"});
+        textRow("escape", {"escape", "-2"});
+        textRow("other key", {"key A", "-1"});
+        textRow("click outside", {"deactivate", "-3"});
+        textRow("chosen, then deactivated", {"click 3, deactivate", "3"});
+        textRow("closed otherwise", {"close", "-1"});
+        textRow("asked again while open", {"nested", "-4"});
     }
     void paletteAnswers()
     {
-        QFETCH(QString, action);
-        QFETCH(int, expected);
-        for (int i : range(0, 14))
-            AppSettings::instance().className[i] = QStringLiteral("n%1").arg(i);
-        PromptScope scope;
-        MivaroMapUtil util;
+        const QString action = cell("action");
+        nameClasses("0-14");
         int nested = 0;
-        scope.prompts().dialogAnswers << [&](QDialog* d) {
-            const QList<ClickLabel*> labels = d->findChildren<ClickLabel*>();
-            if (action.startsWith("click ")) {
-                const int n = action.section(' ', 1, 1).section(',', 0, 0).toInt();
-                for (ClickLabel* l : labels)
-                    if (l->toolTip() == QString::number(n))
-                        QTest::mouseClick(l, Qt::LeftButton);
-            }
-            if (action == "escape")
-                QTest::keyClick(d, Qt::Key_Escape);
-            if (action == "key A")
-                QTest::keyClick(d, Qt::Key_A);
+        answers() << [&](QDialog* d) {
+            if (action.startsWith("click "))
+                clickClassLabel(action.section(' ', 1, 1).section(',', 0, 0).toInt())(d);
+            if (action == "escape" || action == "key A")
+                QTest::keyClick(d, action == "escape" ? Qt::Key_Escape : Qt::Key_A);
             if (action.endsWith("deactivate")) {
                 QEvent deactivate(QEvent::WindowDeactivate);
                 QCoreApplication::sendEvent(d, &deactivate);
@@ -199,64 +158,28 @@ private slots:
                 nested = util.pickColorClass(0, 0, 800, 600);
             return d->result();
         };
-        QCOMPARE(util.pickColorClass(0, 0, 800, 600), expected);
-        if (action == "nested")
-            QCOMPARE(nested, -4);
+        QCOMPARE(util.pickColorClass(0, 0, 800, 600), cell("expected").toInt());
+        QCOMPARE(nested, action == "nested" ? -4 : 0);
         // The popup is gone: the next palette opens normally.
-        scope.prompts().dialogAnswers << [](QDialog* d) { return d->result(); };
+        answers() << [](QDialog* d) { return d->result(); };
         QCOMPARE(util.pickColorClass(0, 0, 800, 600), -1);
     }
 
-    void paletteIsPlacedAboveTheBottomEdge()
+    // The menus' entries; a dismissed menu is -1 or "". Layer 9 and "Cricle" are in the
+    // record dialog's tests.
+    void menus()
     {
-        for (int i : range(0, 19))
-            AppSettings::instance().className[i] = QStringLiteral("n%1").arg(i);
-        PromptScope scope;
-        QPoint at;
-        int height = 0;
-        scope.prompts().dialogAnswers << [&](QDialog* d) {
-            at = d->pos();
-            height = d->frameGeometry().height();
-            return d->result();
-        };
-        QCursor::setPos(120, 400);
-        MivaroMapUtil util;
-        util.pickColorClass(0, 0, 800, 420);
-        QVERIFY(height > 30);
-        QCOMPARE(at, QPoint(125, std::max(10, 421 - height)));
-    }
-
-    void pickers_data()
-    {
-        QTest::addColumn<bool>("layer");
-        QTest::addColumn<QString>("answer");
-        QTest::addColumn<QString>("expected");
-        QTest::addRow("layer 7") << true << "Layer7"
-                                 << "7";
-        QTest::addRow("layer 1") << true << "Layer1"
-                                 << "1";
-        QTest::addRow("layer dismissed") << true << ""
-                                         << "-1";
-        QTest::addRow("Cricle is Circle") << false << "Cricle"
-                                          << "Circle";
-        QTest::addRow("Scaled") << false << "Scaled"
-                                << "Scaled";
-        QTest::addRow("shape dismissed") << false << ""
-                                         << "";
-    }
-    void pickers()
-    {
-        QFETCH(bool, layer);
-        QFETCH(QString, answer);
-        QFETCH(QString, expected);
-        PromptScope scope;
-        scope.prompts().menuAnswers << answer;
-        MivaroMapUtil util;
-        const QString got = layer ? QString::number(util.pickLayer()) : util.pickShape();
-        QCOMPARE(got, expected);
-        QCOMPARE(scope.prompts().calls.last().text,
-                 layer ? "Layer1\nLayer2\nLayer3\nLayer4\nLayer5\nLayer6\nLayer7\nLayer8\nLayer9"
-                       : "Image\nScaled\nCricle");
+        prompts.prompts().menuAnswers << "Layer1"
+                                      << ""
+                                      << "Scaled"
+                                      << "";
+        QCOMPARE(util.pickLayer(), 1);
+        QCOMPARE(util.pickLayer(), -1);
+        QCOMPARE(util.pickShape(), "Scaled");
+        QCOMPARE(util.pickShape(), "");
+        QCOMPARE(prompts.prompts().calls.at(0).text,
+                 "Layer1\nLayer2\nLayer3\nLayer4\nLayer5\nLayer6\nLayer7\nLayer8\nLayer9");
+        QCOMPARE(prompts.prompts().calls.at(2).text, "Image\nScaled\nCricle");
     }
 };
 
