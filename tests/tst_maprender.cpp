@@ -38,7 +38,6 @@ private slots:
         QTest::addColumn<int>("tileZoom");
         QTest::newRow("1x") << 1 << 1 << 9 << 9;
         QTest::newRow("2x: the next zoom's tiles") << 1 << 2 << 9 << 10;
-        QTest::newRow("4x: two zooms finer") << 1 << 4 << 9 << 11;
         // The GSI white map has tiles up to zoom 14.
         QTest::newRow("4x, one finer zoom left") << 3 << 4 << 13 << 14;
         QTest::newRow("2x past the last tiles") << 3 << 2 << 16 << 14;
