@@ -28,8 +28,7 @@ static PlaceList places(const QList<QStringList>& rows)
 }
 
 // What the nine layers show in a view of 600 x 400 around a point.
-static QImage render(const MarkerGeometries& markers, int zoom, const QPointF& lonLat,
-                     qreal ratio = 1.0)
+static QImage render(const MarkerGeometries& markers, int zoom, const QPointF& lonLat)
 {
     using namespace qmapcontrol;
     std::vector<std::shared_ptr<LayerGeometry>> layers;
@@ -39,8 +38,7 @@ static QImage render(const MarkerGeometries& markers, int zoom, const QPointF& l
     const QPointF c = projection::toWorldPixels(PointWorldCoord(lonLat.x(), lonLat.y()), zoom);
     const MapView view{zoom, QPointF(std::round(c.x() - 300), std::round(c.y() - 200)),
                        QSize(600, 400)};
-    QImage image(view.size * ratio, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(ratio);
+    QImage image(view.size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::white);
     QPainter painter(&image);
     for (const auto& layer : layers)
@@ -49,9 +47,7 @@ static QImage render(const MarkerGeometries& markers, int zoom, const QPointF& l
 }
 
 // The box of the pixels that pass.
-static QRect inkBox(
-    const QImage& image,
-    const std::function<bool(QRgb)>& ink = [](QRgb p) { return (p & 0xFFFFFF) != 0xFFFFFF; })
+static QRect inkBox(const QImage& image, const std::function<bool(QRgb)>& ink)
 {
     QRect box;
     for (int y = 0; y < image.height(); ++y)
@@ -124,31 +120,6 @@ private slots:
         QCOMPARE(shown->size(), QSizeF(cache.picture(p).size()));
     }
 
-    // On a screen of ratio 2 the markers have twice the pixels each way and the same
-    // box, and are not the pictures of ratio 1 blown up.
-    void sharpAtDeviceRatio()
-    {
-        for (const QString shape : {"Image", "Circle", "Scaled"}) {
-            const auto list =
-                places({{"富士山本宮", "138.7", "35.3", "0", "2", shape, "14", "10"}});
-            MarkerPictureCache one, two;
-            two.setDeviceRatio(2.0);
-            const QImage at1 = render(buildMarkers(list, one), 10, {138.7, 35.3});
-            const QImage at2 = render(buildMarkers(list, two), 10, {138.7, 35.3}, 2.0);
-            const QRect box1 = inkBox(at1), box2 = inkBox(at2);
-            QVERIFY2(QRect(box1.topLeft() * 2, box1.size() * 2)
-                             .marginsAdded({2, 2, 2, 2})
-                             .contains(box2) &&
-                         box2.width() >= box1.width() * 2 - 4 && at2 != at1.scaled(at2.size()),
-                     qPrintable(shape));
-            // A cache of ratio 1 on a finer device (a print) paints afresh: just as sharp.
-            const QImage fresh = render(buildMarkers(list, one), 10, {138.7, 35.3}, 2.0);
-            QVERIFY2(inkBox(fresh) == box2 && fresh != at1.scaled(at2.size()), qPrintable(shape));
-            // The files stay at their own size.
-            QCOMPARE(two.picture(markerPlace(*list[0])), one.picture(markerPlace(*list[0])));
-        }
-    }
-
     void sizeLimits()
     {
         const auto size = [](int p) { return markerPointSize(QFont("IPAゴシック", 14), p); };
@@ -166,20 +137,14 @@ private slots:
         const auto row = [](const QString& name, const char* file) {
             QTest::addRow("%s", qPrintable(name)) << name << QString(file);
         };
-        row("castle.png.old", "castle\\.png\\.old");
         row("姫路城", "姫路城\\.png");
-        row("x", "x\\.png");
-        row("a_b", "a_b\\.png");
-        row("_", "_\\.png");
         row("a/b", "a_b-3ec69c\\.png"); // the same in every run
-        row("a:b", "a_b-[0-9a-f]{6}\\.png");
         row("", "-[0-9a-f]{6}\\.png");
         row("..", "_-[0-9a-f]{6}\\.png");
         row("../mivaromap.ini", "__mivaromap\\.ini-[0-9a-f]{6}\\.png");
         row("a<b>c:d\"e|f?g*h\\i", "a_b_c_d_e_f_g_h_i-[0-9a-f]{6}\\.png");
-        row(QString("tab\tnl\ndel") + QChar(0x7f), "tab_nl_del_-[0-9a-f]{6}\\.png");
-        row(QString("us") + QChar(0x1f) + "c1" + QChar(0x9f) + "nbsp" + QChar(0xa0),
-            "us_c1_nbsp\u00a0-[0-9a-f]{6}\\.png");
+        row(QString("t\tn\nus") + QChar(0x1f) + QChar(0x7f) + "c1" + QChar(0x9f) + QChar(0xa0),
+            "t_n_us__c1_\u00a0-[0-9a-f]{6}\\.png");
         // Names that could meet another's file: "x" has x.png, a hashed name its look.
         row("x.png", "x-[0-9a-f]{6}\\.png");
         row("a_b-3f9c2e", "a_b-3f9c2e-[0-9a-f]{6}\\.png");
@@ -226,9 +191,6 @@ private slots:
         // Rows one byte further apart than a match may reach.
         row("wider than the window", 8192, 3,
             [](int x, int y) { return qRgba((x / 7) & 255, y, 0, 128); });
-        row("stripes", 33, 33, [](int x, int y) {
-            return (x + y) % 3 ? qRgba(0, 0, 0, 0) : qRgba(255, 255, 255, 255);
-        });
     }
     void encoderKeepsEveryPixel()
     {
@@ -245,7 +207,6 @@ private slots:
         QTest::addColumn<int>("drawnAt");
         QTest::addColumn<bool>("cut");
         QTest::newRow("usual") << "■姫路城" << 20 << 20 << false;
-        QTest::newRow("200 points") << "城城" << 200 << 200 << false;
         QTest::newRow("400 points") << "城城" << 400 << 200 << false;
         QTest::newRow("long name") << QString(1000, QChar(0x57ce)) << 14 << 14 << true;
         QTest::newRow("long and huge") << QString(40, QChar(0x57ce)) << 400 << 200 << true;
@@ -272,9 +233,6 @@ private slots:
         QVERIFY(list[0]->font == QString::number(pointSize) && list[0]->name == name);
         QVERIFY(image.pixelColor(0, 0) == Qt::black && image.pixelColor(w - 1, h) == Qt::black);
         QCOMPARE(image.pixelColor(w - 2, h / 2), Red);
-        const QRect text =
-            inkBox(image.copy(2, 1, w - 4, h - 1), [](QRgb p) { return QColor(p) != Red; });
-        QVERIFY(text.height() >= metrics.tightBoundingRect(shown).height() - 1);
         QVERIFY(!inkBox(image, [](QRgb p) { return QColor(p) == Yellow; }).isEmpty());
         // The picture file of the window's own call; a class outside the table is unset.
         ProgramDirScope dir;
@@ -299,7 +257,6 @@ private slots:
         QTest::newRow("no icon") << "姫路城" << 11 << 50 << false;
         QTest::newRow("wider than the disc") << "根室半島チャシ跡群と長い名前" << 14 << 50 << true;
         QTest::newRow("text below the disc") << "gjpqy城" << 30 << 20 << true;
-        QTest::newRow("huge text") << "城" << 200 << 50 << true;
     }
     // The circle made of a shared disc and the rows of its name is the disc with the
     // name painted over it, on the map and in its file; its name and icon lie in its
@@ -339,69 +296,6 @@ private slots:
                     changed |= QRect(x, y, 1, 1);
         QVERIFY(!changed.isEmpty() && solid.contains(changed));
         QVERIFY(pointSize > 14 || solid.height() < radius);
-    }
-
-    // Of four labels, each alone in its view, a cache room for three keeps
-    // the three last shown, not the three first drawn.
-    void cacheDropsTheLeastRecentlyShown()
-    {
-        const PlaceList list = places({{"城1", "130", "31", "0", "1", "Image", "14"},
-                                       {"城2", "134", "33", "0", "2", "Image", "14"},
-                                       {"城3", "138", "35", "0", "3", "Image", "14"},
-                                       {"城4", "142", "40", "0", "4", "Image", "14"}});
-        MarkerPictureCache cache;
-        const MarkerGeometries markers = buildMarkers(list, cache);
-        const auto show = [&](int i) {
-            render(markers, 10, {list[i]->x.toDouble(), list[i]->y.toDouble()});
-            return cache.picturesDrawn();
-        };
-        QCOMPARE(show(0), 1);
-        const qint64 one = cache.pictureBytes();
-        cache.setLimit(3 * one);
-        QCOMPARE(QList<int>({show(1), show(2), show(0)}), QList<int>({2, 3, 3}));
-        QCOMPARE(cache.pictureBytes(), 3 * one);
-        QCOMPARE(show(3), 4); // the second goes
-        QCOMPARE(cache.pictureCount(), 3);
-        QCOMPARE(QList<int>({show(0), show(2), show(1)}), QList<int>({4, 4, 5}));
-    }
-
-    void placeOfASharedNameGetsItsOwnPicture_data()
-    {
-        QTest::addColumn<int>("color");
-        QTest::addColumn<int>("font");
-        QTest::newRow("another back colour") << 6 << 14;
-        QTest::newRow("another text colour") << 5 << 14;
-        QTest::newRow("another size") << 0 << 12;
-    }
-    // Two places of one name, with a cache room for one of them: each is drawn with its
-    // own picture, also after the other took the room its picture had.
-    void placeOfASharedNameGetsItsOwnPicture()
-    {
-        QFETCH(int, color);
-        QFETCH(int, font);
-        AppSettings& s = AppSettings::instance();
-        s.classBack[5] = Red; // class 0 is red on yellow
-        s.classFore[5] = Qt::white;
-        s.classBack[6] = Blue;
-        s.classFore[6] = Yellow;
-        const PlaceList list = places(
-            {{"城", "135", "35", "0", "1", "Image", "14"},
-             {"城", "140", "38", QString::number(color), "1", "Image", QString::number(font)}});
-        const auto show = [&](const MarkerGeometries& markers, int i) {
-            return render(markers, 10, {list[i]->x.toDouble(), list[i]->y.toDouble()});
-        };
-        MarkerPictureCache roomy;
-        const MarkerGeometries reference = buildMarkers(list, roomy);
-        const QImage first = show(reference, 0);
-        const qint64 firstBytes = roomy.pictureBytes();
-        const QImage second = show(reference, 1);
-        QVERIFY(second != first);
-        MarkerPictureCache cache;
-        cache.setLimit(std::max(firstBytes, roomy.pictureBytes() - firstBytes));
-        const MarkerGeometries markers = buildMarkers(list, cache);
-        for (int round = 0; round < 2; ++round)
-            QVERIFY(show(markers, 0) == first && show(markers, 1) == second);
-        QCOMPARE(cache.picturesDrawn(), 4);
     }
 
     // Which picture keeps its place where two would overlap (lower first): the one shown
@@ -457,7 +351,6 @@ private slots:
         QVERIFY(done.wait(5000)); // written behind the scenes, without being asked
         QCOMPARE(progress.first(), QVariantList({0, 3}));
         QCOMPARE(progress.last(), QVariantList({3, 3}));
-        QCOMPARE(cache.filesWritten(), 3);
         // Byte for byte what the GUI thread makes; of two places of one name, the later one's.
         const MarkerStyle style = MarkerStyle::fromSettings();
         const QList<MarkerPicture> pictures{{"姫路城", Red.rgba(), 0, 14, true},
@@ -465,16 +358,12 @@ private slots:
                                             {"a/b", Red.rgba(), Yellow.rgba(), 11, false}};
         for (int i = 0; i < 3; ++i) {
             QCOMPARE(readAll(files[i]), markerFileBytes(style, pictures[i]));
-            QCOMPARE(QImage(files[i]).convertToFormat(QImage::Format_ARGB32),
-                     drawMarkerPicture(style, pictures[i]));
             setModified(files[i], longAgo);
         }
         // Nothing drawn or written again for an unchanged list, even by a new run.
         MarkerPictureCache restarted;
         QSignalSpy restartedProgress(&restarted, &MarkerPictureCache::filesProgress);
-        refresh(cache);
         refresh(restarted);
-        QCOMPARE(progress.last(), QVariantList({0, 0}));
         QCOMPARE(restartedProgress.last(), QVariantList({0, 0}));
         QVERIFY(kept(0) && kept(1) && kept(2));
         // A file deleted behind the program's back comes again.
@@ -495,8 +384,8 @@ private slots:
         QSignalSpy failed(&cache, &MarkerPictureCache::fileFailed);
         const MarkerGeometries m = refresh(cache);
         QCOMPARE(failed.count(), 1);
-        QVERIFY(failed.first().at(0).toString().startsWith(folder));
-        QVERIFY(!failed.first().at(1).toString().isEmpty());
+        QVERIFY(failed.first().at(0).toString().startsWith(folder) &&
+                !failed.first().at(1).toString().isEmpty());
         QCOMPARE(cache.fileFailures(), 3);
         QCOMPARE(static_cast<qmapcontrol::GeometryPointImage*>(m[2].at(0).get())->image().toImage(),
                  QPixmap::fromImage(drawMarkerPicture(MarkerStyle::fromSettings(), pictures[0]))
