@@ -2,7 +2,6 @@
 #include "testsupport.h"
 
 #include <QDateTime>
-#include <QRandomGenerator>
 #include <QtTest>
 
 class TestPlaceFile : public QObject
@@ -51,41 +50,6 @@ private slots:
         QFETCH(bool, same);
         QCOMPARE(readAll(out) == bytes, same);
         QVERIFY(readAll(out).startsWith("\xEF\xBB\xBF") && !readAll(out).contains("\r\n"));
-    }
-    // Random names with the characters the format escapes made common come back exactly
-    // (NUL aside); random bytes never crash.
-    void fuzzedRoundTrip()
-    {
-        QRandomGenerator random(7);
-        const QVector<uint> tricky{',', '"', '\n', '\r', 0, 0xFEFF, 0x1F3EF};
-        const auto text = [&](int n) {
-            QString t;
-            for (int i = random.bounded(n + 1); i > 0; --i) {
-                uint c = random.bounded(3) ? random.bounded(0x110000) : tricky[random.bounded(7)];
-                if (c - 0xD800 < 0x800)
-                    c = 0xFEFF; // a lone surrogate is no character
-                t += QString::fromUcs4(&c, 1);
-            }
-            return t;
-        };
-        for (int round = 0; round < 100; ++round) {
-            PlaceList list;
-            QByteArray bytes("\xEF\xBB\xBF");
-            for (int i = random.bounded(1, 5); i > 0; --i) { // a mark may start the first name
-                auto r = std::make_unique<PlaceRecord>();
-                r->name = (bytes.size() == 3 && round % 2 ? QString(QChar(0xFEFF)) : "") + text(12);
-                std::tie(r->x, r->layer, r->level) =
-                    std::tuple(QString::number(random.generateDouble()), text(3), text(3));
-                bytes += formatPlaceLine(*r).toUtf8();
-                list.push_back(std::move(r));
-            }
-            const PlaceList back = parsePlaceLines(decodePlaceText(bytes).split('\n'));
-            QCOMPARE(back.size(), list.size());
-            for (size_t i = 0; i < list.size(); ++i)
-                for (int c = 0; c < 8; ++c)
-                    QCOMPARE(back[i]->field(c), QString(list[i]->field(c)).remove(QChar(0)));
-            parsePlaceLines(decodePlaceText(bytes.mid(random.bounded(bytes.size()))).split('\r'));
-        }
     }
     // Hand-written text that only looks quoted is taken as it stands; a quote that never
     // closes must not swallow the lines after it.
