@@ -57,13 +57,6 @@ class TestEditCommands : public QObject
         for (int i : indexes)
             window->places[i]->marked = true;
     }
-    QString marks() const
-    {
-        QString out;
-        for (const auto& p : window->places)
-            out += p->marked ? '1' : '0';
-        return out;
-    }
     void rightClickCell(int row, int column)
     {
         const QPoint at =
@@ -187,16 +180,6 @@ private slots:
                  QString("10ScaledImage"));
         // It no longer passes the level filter and leaves the table, keeping its mark.
         QVERIFY(w().bulkTableModel()->rowCount() == 0 && w().places[0]->marked);
-    }
-
-    void markToggle()
-    {
-        mark({2});
-        QTest::mouseClick(ui().btnMarkToggle, Qt::LeftButton);
-        QCOMPARE(marks(), "11011");
-        QTest::mouseClick(ui().btnMarkClear_2, Qt::LeftButton);
-        QTest::mouseClick(ui().btnMarkToggle_2, Qt::LeftButton);
-        QCOMPARE(marks(), "11111");
     }
 
     // A right click on each column of row 1 (富士山): a menu entry, a palette class or the

@@ -142,7 +142,6 @@ private slots:
         QTest::newRow("gpx, moved")
             << "moved.gpx" << false << QStringList{"a|139.5|35.5|9|3|Circle|12|11"} << "" << 0;
         QTest::newRow("kml") << "folders.kml" << false << kml << "20 21" << 1;
-        QTest::newRow("kmz") << "folders.kmz" << false << kml << "20 21" << 1;
         QTest::newRow("geojson") << "mixed.geojson" << false
                                  << QStringList{"大坂城|135.5259|34.6873|5|1|Image|11|10",
                                                 "pair|139.1|35.1" + d, "pair|139.2|35.2" + d}
