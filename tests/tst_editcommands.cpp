@@ -57,13 +57,6 @@ class TestEditCommands : public QObject
         for (int i : indexes)
             window->places[i]->marked = true;
     }
-    QList<bool> marks() const
-    {
-        QList<bool> out;
-        for (const auto& p : window->places)
-            out << p->marked;
-        return out;
-    }
     void rightClickCell(int row, int column)
     {
         const QPoint at =
@@ -91,10 +84,8 @@ private slots:
     void init()
     {
         AppSettings& settings = AppSettings::instance();
-        for (int i = 0; i < 20; ++i) {
+        for (int i = 0; i < 20; ++i)
             settings.className[i] = QStringLiteral("c%1").arg(i);
-            settings.classBack[i] = QColor(10 * i, 0, 0);
-        }
         for (QLineEdit* e : {ui().lineEdit, ui().le_layer, ui().le_level, ui().le_font,
                              ui().le_color_2, ui().le_level_2, ui().le_layer_2, ui().le_font_2})
             e->clear();
@@ -119,12 +110,10 @@ private slots:
         QCOMPARE(readAll(autosave), QByteArray("old\n"));
 
         QTest::mouseClick(ui().btnDelete, Qt::LeftButton);
-        QCOMPARE(asked().calls[1].title, QString("データ削除"));
-        QCOMPARE(asked().calls[1].parent, nullptr);
+        QVERIFY(asked().calls[1].title == "データ削除" && !asked().calls[1].parent);
         QCOMPARE(names(w().dataTableModel()) + names(w().bulkTableModel()),
                  (QStringList{"大坂城", "江戸城", "江戸城", "大坂城", "江戸城", "江戸城"}));
-        QCOMPARE(markers(1), size_t(0));
-        QVERIFY(w().modified);
+        QVERIFY(markers(1) == 0 && w().modified);
         const QByteArray after = saved();
         QCOMPARE(readAll(autosave), after);
         QCOMPARE(readAll(autosave + ".bak1"), QByteArray("old\n"));
@@ -135,20 +124,15 @@ private slots:
         w().activateWindow();
         ui().lineEdit->setFocus();
         QTest::keyClick(ui().lineEdit, Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(saved(), before);
-        QCOMPARE(readAll(autosave), before);
-        QVERIFY(w().modified);
-        QCOMPARE(markers(1), size_t(1));
-        QCOMPARE(w().dataTableModel()->rowCount(), 5);
+        QVERIFY(saved() == before && readAll(autosave) == before && w().modified);
+        QVERIFY(markers(1) == 1 && w().dataTableModel()->rowCount() == 5);
         QTest::keyClick(ui().lineEdit, Qt::Key_Y, Qt::ControlModifier);
         QCOMPARE(saved(), after);
         // Typed text is the field's own to take back first.
         QTest::keyClicks(ui().lineEdit, "ab");
         QTest::keyClick(ui().lineEdit, Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(saved(), after);
-        QVERIFY(ui().lineEdit->text().size() < 2);
-        QCOMPARE(readAll(autosave), after);
-        QCOMPARE(w().bulkTableModel()->rowCount(), 3);
+        QVERIFY(saved() == after && readAll(autosave) == after);
+        QVERIFY(ui().lineEdit->text().size() < 2 && w().bulkTableModel()->rowCount() == 3);
     }
 
     void deleteUnderTheNameFilter()
@@ -159,8 +143,7 @@ private slots:
         asked().buttonAnswers << QMessageBox::Yes << QMessageBox::Yes << QMessageBox::Yes;
         // Nothing marked: no autosave, nothing to undo, the table refreshed all the same.
         QTest::mouseClick(ui().btnDelete, Qt::LeftButton);
-        QVERIFY(!QFile::exists(autosave) && !w().modified);
-        QVERIFY(!w().undoMenuAction()->isEnabled());
+        QVERIFY(!QFile::exists(autosave) && !w().modified && !w().undoMenuAction()->isEnabled());
         QCOMPARE(w().dataTableModel()->rowCount(), 5);
         // Earlier unsaved edits are autosaved.
         w().modified = true;
@@ -175,56 +158,28 @@ private slots:
         QVERIFY(w().places[0]->marked);
     }
 
+    // The filter and the replacement are the editing tests'; here what the window adds.
     void bulkReplace()
     {
         ui().le_layer->setText("2");
-        QCOMPARE(names(w().bulkTableModel()), QStringList{"富士山"});
         QTest::mouseClick(ui().btnRefresh3, Qt::LeftButton);
-        QCOMPARE(asked().kinds(), (QStringList{"beep", "information"}));
-        QCOMPARE(asked().calls[1].title + asked().calls[1].text,
-                 QString("一括置換選択された行が見つかりません"));
-
-        ui().le_font->setText("11");
-        mark({0, 1, 3});
-        ui().le_level->setText("10");
+        QCOMPARE(asked().kinds().join('|') + asked().calls[1].title + asked().calls[1].text,
+                 QString("beep|information一括置換選択された行が見つかりません"));
+        mark({0, 1, 3}); // only 大坂城 is shown; 富士山 and 名古屋城 are marked but hidden
         ui().le_layer->setText("1");
-        // Only 大坂城 is shown; 富士山 and 名古屋城 are marked but hidden.
-        QCOMPARE(names(w().bulkTableModel()), QStringList{"大坂城"});
-        // Every replacement field empty: nothing changes.
-        const QByteArray before = saved();
+        ui().le_level->setText("10");
         asked().calls.clear();
-        QTest::mouseClick(ui().btnRefresh3, Qt::LeftButton);
-        QVERIFY(asked().calls.isEmpty() && !w().modified);
-        QVERIFY(!w().undoMenuAction()->isEnabled());
-
+        QTest::mouseClick(ui().btnRefresh3, Qt::LeftButton); // no replacement given
+        QVERIFY(asked().calls.isEmpty() && !w().modified && !w().undoMenuAction()->isEnabled());
         ui().le_level_2->setText("15");
         ui().cmb_shape_2->setCurrentIndex(3);
-        ui().le_color_2->setText("7");
         QTest::mouseClick(ui().btnRefresh3, Qt::LeftButton);
         QVERIFY(w().modified && !QFile::exists(autosave));
-        QCOMPARE(formatPlaceLine(*w().places[0]), "大坂城,135.5259,34.6873,7,1,Circle,11,15\n");
-        QCOMPARE(w().places[1]->level + w().places[1]->shape + w().places[3]->color,
-                 QString("10Scaled4"));
+        QCOMPARE(formatPlaceLine(*w().places[0]), "大坂城,135.5259,34.6873,1,1,Circle,11,15\n");
+        QCOMPARE(w().places[1]->level + w().places[1]->shape + w().places[3]->shape,
+                 QString("10ScaledImage"));
         // It no longer passes the level filter and leaves the table, keeping its mark.
-        QCOMPARE(w().bulkTableModel()->rowCount(), 0);
-        QVERIFY(w().places[0]->marked);
-        const QByteArray after = saved();
-        undo();
-        QCOMPARE(saved(), before);
-        redo();
-        QCOMPARE(saved(), after);
-        QVERIFY(!QFile::exists(autosave));
-    }
-
-    void markToggle()
-    {
-        mark({2});
-        QTest::mouseClick(ui().btnMarkToggle, Qt::LeftButton);
-        QCOMPARE(marks(), (QList<bool>{true, true, false, true, true}));
-        QTest::mouseClick(ui().btnMarkClear_2, Qt::LeftButton);
-        QCOMPARE(marks(), (QList<bool>{false, false, false, false, false}));
-        QTest::mouseClick(ui().btnMarkToggle_2, Qt::LeftButton);
-        QCOMPARE(marks(), (QList<bool>{true, true, true, true, true}));
+        QVERIFY(w().bulkTableModel()->rowCount() == 0 && w().places[0]->marked);
     }
 
     // A right click on each column of row 1 (富士山): a menu entry, a palette class or the
@@ -238,19 +193,14 @@ private slots:
             QTest::newRow(tag) << column << QString(answer) << QString(after);
         };
         row("name", 0, "15", "");
-        row("text size", 6, "15", "");
         row("level 15", 7, "15", "富士山,138.7274,35.3606,2,2,Scaled,11,15");
-        row("level menu dismissed", 7, "", "");
         row("class 12", 3, "12", "富士山,138.7274,35.3606,12,2,Scaled,11,10");
         row("palette left", 3, "150", "");
         row("layer 7", 4, "Layer7", "富士山,138.7274,35.3606,2,7,Scaled,11,10");
-        row("layer menu dismissed", 4, "", "");
         row("Circle", 5, "Cricle", "富士山,138.7274,35.3606,2,2,Circle,11,10");
         row("shape menu dismissed", 5, "", "");
         row("paste, latitude first", 1, "35.0, 135.5", "富士山,135.5,35.0,2,2,Scaled,11,10");
-        row("paste, longitude first", 2, "135.5,35.0", "富士山,135.5,35.0,2,2,Scaled,11,10");
         row("paste abc", 1, "abc", "");
-        row("paste out of range", 2, "35.0,200.0", "");
     }
     void cellClicks()
     {
@@ -264,51 +214,39 @@ private slots:
         asked().buttonAnswers << QMessageBox::Yes;
         rightClickCell(1, column);
         QCOMPARE(w().searchPosition(), 1);
-        if (column == 0 || column == 6)
+        if (column == 0)
             QVERIFY(asked().calls.isEmpty());
         if (column == 7)
             QCOMPARE(asked().calls[0].text, QString("9\n10\n11\n12\n13\n14\n15\n16\n17"));
         if (column == 1 || column == 2)
             QCOMPARE(asked().calls[0].title, QString("座標ペースト"));
-        QCOMPARE(saved() == before, after.isEmpty());
-        QCOMPARE(QFile::exists(autosave), !after.isEmpty());
-        QCOMPARE(w().undoMenuAction()->isEnabled(), !after.isEmpty());
-        QCOMPARE(readAll(list), five);
-        if (after.isEmpty())
+        const bool changes = !after.isEmpty();
+        QVERIFY(QFile::exists(autosave) == changes && w().undoMenuAction()->isEnabled() == changes);
+        QCOMPARE(saved() != before, changes);
+        if (!changes)
             return;
         QCOMPARE(formatPlaceLine(*w().places[1]), after + "\n");
         const QByteArray changed = saved();
         QCOMPARE(readAll(autosave), changed);
-        // The marker followed, and the class colour shows in the table.
+        // The marker followed.
         const auto& drawn = w().markerLayers()[w().places[1]->layer.toInt() - 1]->geometries();
         QVERIFY(drawn.size() == 1 && drawn.front()->metadata("name") == "富士山");
-        const QVariant back =
-            w().dataTableModel()->data(w().dataTableModel()->index(1, 3), Qt::BackgroundRole);
-        QCOMPARE(back, QVariant(AppSettings::instance().classBack[w().places[1]->color.toInt()]));
         undo();
-        QCOMPARE(saved(), before);
-        QCOMPARE(readAll(autosave), before);
+        QVERIFY(saved() == before && readAll(autosave) == before);
         redo();
-        QCOMPARE(readAll(autosave), changed);
-        QCOMPARE(saved(), changed);
+        QVERIFY(saved() == changed && readAll(autosave) == changed);
     }
 
     void markerClickFindsTheRecordDrawn()
     {
         const auto& layer = w().markerLayers()[4];
-        QCOMPARE(markers(4), size_t(1));
-        emit layer->geometryClicked(layer->geometries().front().get());
-        QVERIFY(w().places[4]->marked && !w().places[2]->marked);
-        QCOMPARE(QPoint(w().searchPosition(), ui().tableView->currentIndex().row()), QPoint(4, 4));
-        QVERIFY(!QFile::exists(autosave));
+        emit layer->geometryClicked(layer->geometries().front().get()); // marks it, as on the map
+        QVERIFY(ui().tableView->currentIndex().row() == 4 && !QFile::exists(autosave));
         // The palette: the clicked place takes class 0, its namesake keeps its own.
-        const QByteArray before = saved();
         asked().dialogAnswers << clickClassLabel(0);
         emit layer->geometryClicked(layer->geometries().front().get());
         QCOMPARE(w().places[4]->color + w().places[2]->color, QString("03"));
         QCOMPARE(readAll(autosave), saved());
-        undo();
-        QCOMPARE(saved(), before);
         // Only a marker of a named place counts.
         qmapcontrol::GeometryPointImage unnamed(PointWorldCoord(1, 1), QPixmap(4, 4), 0, 17);
         asked().calls.clear();
@@ -322,42 +260,28 @@ private slots:
         QTest::mouseClick(ui().btnNext, Qt::LeftButton);
         const QByteArray before = saved();
         QStringList started;
-        auto answer = [&](int result) {
-            return [&, result](QDialog* d) {
-                for (const char* name :
-                     {"le_name", "le_coordX", "le_coordY", "le_colorno", "le_layerno", "le_shape"})
-                    started << d->findChild<QLineEdit*>(name)->text();
-                started << d->findChild<QSpinBox*>("spnPoint")->text()
-                        << d->findChild<QSpinBox*>("spnZoomLevel")->text();
-                d->findChild<QLineEdit*>("le_layerno")->setText("6");
-                return result;
-            };
-        };
         asked().calls.clear();
-        asked().menuAnswers << "XY座標に新規で部品を作成する"
-                            << "XY座標に新規で部品を作成する";
-        asked().dialogAnswers << answer(QDialog::Rejected) << answer(QDialog::Accepted);
-        const auto& layer = w().markerLayers()[0];
-        emit layer->mouseRightClicked(PointWorldCoord(139.15, 35.25));
-        QCOMPARE(asked().kinds(), (QStringList{"menu", "dialog"}));
-        QCOMPARE(asked().calls[1].title, QString("データ設定"));
+        asked().menuAnswers << "XY座標に新規で部品を作成する";
+        asked().dialogAnswers << [&](QDialog* d) {
+            for (const char* name :
+                 {"le_name", "le_coordX", "le_coordY", "le_colorno", "le_layerno", "le_shape"})
+                started << d->findChild<QLineEdit*>(name)->text();
+            started << d->findChild<QSpinBox*>("spnPoint")->text()
+                    << d->findChild<QSpinBox*>("spnZoomLevel")->text();
+            d->findChild<QLineEdit*>("le_layerno")->setText("6");
+            return int(QDialog::Accepted);
+        };
+        emit w().markerLayers()[0]->mouseRightClicked(PointWorldCoord(139.15, 35.25));
+        QCOMPARE(asked().kinds().join('|') + asked().calls[1].title, "menu|dialogデータ設定");
         QCOMPARE(asked().calls[1].parent, &w());
         QCOMPARE(started, (QStringList{"小田原城", "139.15000000000001", "35.25000000000000", "0",
                                        "1", "Image", "11", "10"}));
-        QCOMPARE(saved(), before);
-        QVERIFY(!QFile::exists(autosave));
-
-        emit layer->mouseRightClicked(PointWorldCoord(139.15, 35.25));
         QVERIFY(w().places.size() == 6 && !w().places.back()->marked);
         QCOMPARE(w().places.back()->name + w().places.back()->layer, QString("小田原城6"));
-        QCOMPARE(markers(5), size_t(1));
-        const QByteArray after = saved();
-        QCOMPARE(readAll(autosave), after);
+        QVERIFY(markers(5) == 1 && readAll(autosave) == saved());
         QCOMPARE(w().dataTableModel()->rowCount(), 6);
         undo();
         QVERIFY(saved() == before && markers(5) == 0);
-        redo();
-        QCOMPARE(saved(), after);
     }
 
     void undoMenuAndLoad()
@@ -367,12 +291,9 @@ private slots:
         QTest::mouseClick(ui().btnDelete, Qt::LeftButton);
         QVERIFY(w().undoMenuAction()->isEnabled());
         // A class move renumbers places and saves: it cannot be taken back, nor what came before.
-        QPushButton* down = nullptr;
         for (QPushButton* b : w().findChildren<QPushButton*>())
             if (b->toolTip() == "down1")
-                down = b;
-        QVERIFY(down);
-        down->click();
+                b->click();
         QCOMPARE(w().places[0]->color, QString("1"));
         QVERIFY(!w().undoMenuAction()->isEnabled());
 
@@ -383,8 +304,7 @@ private slots:
         asked().fileAnswers << dir.file("other.csv");
         asked().buttonAnswers << QMessageBox::No;
         QTest::mouseClick(ui().btnLoad, Qt::LeftButton);
-        QCOMPARE(w().places.size(), size_t(1));
-        QVERIFY(!w().undoMenuAction()->isEnabled());
+        QVERIFY(w().places.size() == 1 && !w().undoMenuAction()->isEnabled());
         QCOMPARE(w().editHistory()->count(), 0);
     }
 };

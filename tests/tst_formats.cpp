@@ -142,7 +142,6 @@ private slots:
         QTest::newRow("gpx, moved")
             << "moved.gpx" << false << QStringList{"a|139.5|35.5|9|3|Circle|12|11"} << "" << 0;
         QTest::newRow("kml") << "folders.kml" << false << kml << "20 21" << 1;
-        QTest::newRow("kmz") << "folders.kmz" << false << kml << "20 21" << 1;
         QTest::newRow("geojson") << "mixed.geojson" << false
                                  << QStringList{"大坂城|135.5259|34.6873|5|1|Image|11|10",
                                                 "pair|139.1|35.1" + d, "pair|139.2|35.2" + d}
@@ -174,6 +173,7 @@ private slots:
         ImportOptions utf8;
         utf8.csv.encoding = "UTF-8";
         QCOMPARE(importBytes(dataFile("cp932_latfirst.csv"), utf8).csv.header, 0);
+        QCOMPARE(importBytes("135.5;34.6\n136;35\n").csv.delimiter, QChar(';'));
     }
 
     // Every format gives back the shipped list byte for byte, and a list of awkward names.
@@ -190,7 +190,7 @@ private slots:
         QVERIFY(shipped.size() > 1000);
         const PlaceList lists[] = {
             parsePlaceLines(decodePlaceText("\xEF\xBB\xBF" + shipped).split('\n')),
-            parsePlaceLines({"\"a,b \"\"c\"\"\nd 🏯 <&>\",135,35,,2,,,x ", "b,136,36,1,1,,,"})};
+            parsePlaceLines({"\"a,b \"\"c\"\"\nd 🏯 <&>\",135,35,,2,,,x ", "b,136,90,1,1,,,"})};
         for (const PlaceList& list : lists) {
             const ImportResult back =
                 import(exported(list, formatForOutput("a." + extension, true), styles()));
@@ -210,21 +210,25 @@ private slots:
         QCOMPARE(rows(importBytes(out)), QStringList({"x,\"y\"|135.5|35||2|Circle|9|"}));
     }
 
-    void kmlStylesAndFolders()
+    void kmlStylesAndForeignCopies()
     {
-        const QByteArray kml =
-            exported(parsePlaceLines({"a,135,35,5,2,Image,11,10", "b,136,36,5,1,Image,11,10"}),
-                     Format::Kml, styles());
+        const PlaceList list =
+            parsePlaceLines({"a,135,35,5,2,Image,11,10", "b,136,36,0,1,Image,11,10"});
+        QString kml = exported(list, Format::Kml, styles());
         QVERIFY(
             kml.contains("<Style id=\"class-5\">\n   <IconStyle>\n    <color>ff0000ff</color>"));
         QVERIFY(kml.indexOf("<name>レイヤー 1</name>") < kml.indexOf("<name>レイヤー 2</name>"));
         // Another viewer's copy without our data still has the classes by colour.
-        QString text = QString::fromUtf8(kml);
-        text.remove(QRegularExpression("<ExtendedData>.*?</ExtendedData>",
-                                       QRegularExpression::DotMatchesEverythingOption));
-        text.replace("class-5", "c");
-        QCOMPARE(rows(import(text.toUtf8())),
-                 QStringList({"b|136|36|5|1|Image|11|10", "a|135|35|5|1|Image|11|10"}));
+        kml.remove(QRegularExpression("<ExtendedData>.*?</ExtendedData>",
+                                      QRegularExpression::DotMatchesEverythingOption));
+        QString json = exported(list, Format::GeoJson, styles());
+        json.remove(QRegularExpression(",?\\s*\"mivaromap\":\\s*\\{[^}]*\\}"));
+        ImportOptions options;
+        std::tie(options.classBack, options.color) = std::pair(styles().back, "9");
+        QCOMPARE(rows(importBytes(kml.replace("class-5", "c").toUtf8(), options)) +
+                     rows(importBytes(json.toUtf8(), options)),
+                 QStringList({"b|136|36|0|1|Image|11|10", "a|135|35|5|1|Image|11|10",
+                              "a|135|35|5|1|Image|11|10", "b|136|36|0|1|Image|11|10"}));
     }
 
     // The zip library stops at the size a lying header gives; the rest is a broken entry.

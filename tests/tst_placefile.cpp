@@ -2,9 +2,6 @@
 #include "testsupport.h"
 
 #include <QDateTime>
-#include <QDir>
-#include <QFileInfo>
-#include <QRandomGenerator>
 #include <QtTest>
 
 class TestPlaceFile : public QObject
@@ -27,10 +24,8 @@ private slots:
         row("quoted", bom + "\"城, 本丸\",1,2,3,1,I,1,1\n\"\"\"x\",,,,,,,\n", "城, 本丸/1|\"x/",
             true);
         row("line break, CR", bom + "\"a\nb\",1,2,3,1,I,1,\"1,0\r\"\n", "a\nb/1,0\r", true);
-        row("quoted CR", bom + "a,1,2,3,1,I,1,\"10\r\"\n", "a/10\r", true);
         row("NUL mid-file", QByteArray("a") + '\0' + "b,1,2,3,1,I,1,1\nc,1,2,3,1,I,1,1\n",
             "ab/1|c/1", false);
-        row("NUL first", QByteArray(1, '\0') + ",1,2,3,1,I,1,1\n", "/1", false);
         row("mark kept in a name", bom + bom + bom + "x,1,2,3,1,I,1,1\n",
             QString(2, QChar(0xFEFF)) + "x/1", true);
         row("no mark", "z,1,2,3,1,I,1,1\n", "z/1", false);
@@ -55,88 +50,6 @@ private slots:
         QFETCH(bool, same);
         QCOMPARE(readAll(out) == bytes, same);
         QVERIFY(readAll(out).startsWith("\xEF\xBB\xBF") && !readAll(out).contains("\r\n"));
-    }
-    // Random names from all of Unicode, with the characters the format has to escape made
-    // common: what is written comes back exactly, NUL aside, and random text never crashes.
-    void fuzzedRoundTrip()
-    {
-        QRandomGenerator random(7);
-        const QVector<uint> tricky{',', '"', '\n', '\r', 0, 0xFEFF, ' ', 0x3000, 0x1F3EF};
-        const auto randomText = [&](int maxLength) {
-            QString text;
-            for (int i = random.bounded(maxLength + 1); i > 0; --i) {
-                uint c = random.bounded(3) ? random.bounded(0x110000) : tricky[random.bounded(9)];
-                if (c >= 0xD800 && c < 0xE000)
-                    c = 0xFEFF; // a lone surrogate is no character
-                text += QString::fromUcs4(&c, 1);
-            }
-            return text;
-        };
-        for (int round = 0; round < 300; ++round) {
-            PlaceList list;
-            QByteArray bytes("\xEF\xBB\xBF");
-            for (int i = random.bounded(1, 6); i > 0; --i) { // a mark may start the first name
-                auto r = std::make_unique<PlaceRecord>();
-                r->name =
-                    (bytes.size() == 3 && round % 2 ? QString(QChar(0xFEFF)) : "") + randomText(12);
-                r->x = QString::number(random.generateDouble());
-                r->layer = randomText(3);
-                r->level = randomText(3);
-                bytes += formatPlaceLine(*r).toUtf8();
-                list.push_back(std::move(r));
-            }
-            const PlaceList back = parsePlaceLines(decodePlaceText(bytes).split('\n'));
-            QCOMPARE(back.size(), list.size());
-            for (size_t i = 0; i < list.size(); ++i)
-                for (int c = 0; c < 8; ++c)
-                    QCOMPARE(back[i]->field(c), QString(list[i]->field(c)).remove(QChar(0)));
-            QByteArray junk(random.bounded(400), Qt::Uninitialized);
-            for (char& b : junk)
-                b = char(random.bounded(256));
-            parsePlaceLines(decodePlaceText(junk).split('\n'));
-        }
-    }
-    // Few names, near and far spots and two layers: the index must say what the plain
-    // scan says, report the same lines, and cut the report where told.
-    void namesakeIndexAnswersAsTheScan()
-    {
-        QRandomGenerator random(11);
-        const QStringList names{"", "A", "B"};
-        const QStringList coords{"135",      "135.0009", "134.9991", "135.001",
-                                 "135.0021", "nan",      "1e300",    "x"};
-        const auto line = [&] {
-            return names[random.bounded(3)] + ',' + coords[random.bounded(8)] + ',' +
-                   coords[random.bounded(4)] + ",0," + QString::number(random.bounded(1, 3)) +
-                   ",,,";
-        };
-        for (int round = 0; round < 60; ++round) {
-            QStringList lines;
-            for (int i = random.bounded(10); i > 0; --i)
-                lines << line();
-            PlaceList scanned = parsePlaceLines(lines);
-            PlaceList indexed = parsePlaceLines(lines);
-            NamesakeIndex all(indexed, 1 << 30), cut(indexed, 3);
-            QString report;
-            for (auto& r : parsePlaceLines({line(), line(), line(), line(), line(), line()})) {
-                const bool dup = isExactDuplicate(scanned, r->name, r->x, r->y, r->layer, report);
-                QCOMPARE(all.isExactDuplicate(r->name, r->x, r->y, r->layer), dup);
-                QCOMPARE(cut.isExactDuplicate(r->name, r->x, r->y, r->layer), dup);
-                if (dup)
-                    continue;
-                scanned.push_back(std::make_unique<PlaceRecord>(*r));
-                all.add(*r, int(indexed.size()));
-                cut.add(*r, int(indexed.size()));
-                indexed.push_back(std::move(r));
-            }
-            QCOMPARE(all.fullReport(), report);
-            const QStringList reported = report.split('\n', Qt::SkipEmptyParts);
-            QString expected = QStringList(reported.mid(0, 3)).join('\n');
-            if (!expected.isEmpty())
-                expected += '\n';
-            if (reported.size() > 3)
-                expected += QStringLiteral("…ほか %1 件").arg(reported.size() - 3);
-            QCOMPARE(cut.fullReport(), expected);
-        }
     }
     // Hand-written text that only looks quoted is taken as it stands; a quote that never
     // closes must not swallow the lines after it.
@@ -216,11 +129,9 @@ private slots:
     void failedWriteKeepsOldFile()
     {
         const PlaceList list = parsePlaceLines({"A,1,2,3,4,5,6,7"});
-        QString error, reason;
-        QVERIFY(QDir(dir.path()).mkdir("taken.csv"));
-        QVERIFY(!writePlaceFile(list, dir.filePath("taken.csv"), &error));
-        QVERIFY(!error.isEmpty() && QFileInfo(dir.filePath("taken.csv")).isDir());
-        // At the name length limit no temporary fits beside it, whatever rights the test has.
+        QString reason;
+        // A folder in the way is the document's test. At the name length limit no temporary fits
+        // beside it, whatever rights the test has.
         const QString file = dir.filePath(QString(251, 'n') + ".csv");
         writeAll(file, "old\n");
         QVERIFY(!writePlaceFile(list, file, &reason));
