@@ -174,7 +174,7 @@ def main():
         return 2
     build_cmd = ["cmake", "--build", str(build), f"-j{args.jobs}"]
     test_cmd = ["ctest", "--test-dir", str(build), f"-j{args.jobs}", "--stop-on-failure",
-                "--timeout", "300"]
+                "--timeout", "60"]
     os.environ["QT_QPA_PLATFORM"] = "offscreen"
     if run(build_cmd, work, log, 3600) != 0 or run(test_cmd, work, log, 1800) != 0:
         print(f"the unchanged tree does not build or pass, see {log}")
