@@ -92,18 +92,12 @@ private slots:
         textRow("one pixel left of touching", {win, "40 100 59 20", "99 110 1 15", "\\"});
         textRow("one pixel above touching", {win, "100 79 50 20", "135 99 2 1", "/"});
         textRow("touching right still joined", {win, "150 100 20 20", "145 100 7 50", "/"});
-        textRow("below right part", {"100 100 200 60", "250 300 40 20", "258 160 2 140", "/"});
-        textRow("right, other height", {"100 100 100 50", "300 200 40 20", "200 125 100 85", "\\"});
         textRow("horizontal, 2-pixel box",
                 {"100 100 100 50", "300 115 40 20", "200 125 100 2", "\\"});
         textRow("vertical, 2-pixel box",
                 {"100 100 100 50", "186 300 40 20", "190 150 2 150", "\\"});
         textRow("earlier pair wins a tie", {"100 100 8 50", "90 300 40 20", "106 150 2 150", "/"});
-        textRow("best pair further along",
-                {"100 100 100 50", "120 300 100 20", "170 150 2 150", "\\"});
-        textRow("left and above", {"300 300 100 50", "100 100 40 20", "140 110 160 215", "\\"});
         textRow("above, window right", {"100 300 100 50", "90 100 40 20", "120 120 2 180", "/"});
-        textRow("above, window left", {"100 300 100 50", "150 100 100 20", "180 120 2 180", "/"});
         textRow("no widget: the screen corner", {win, "0 0 0 0", "0 0 100 125", "\\"});
     }
     void leaderLine()
@@ -126,7 +120,6 @@ private slots:
         textRow("stops at a group without window",
                 {"[a]\nwindow=1,2,3,4\n[b]\nx=1\n[c]\nwindow=1,2,3,4\n", "a !"});
         textRow("three numbers are not enough", {"[a]\nwindow=1,2,3\n", "!"});
-        textRow("a single number is not a list", {"[a]\nwindow=1\n", "!"});
         textRow("missing file", {"", ""});
     }
     void readFile()
@@ -150,14 +143,12 @@ private slots:
         writeAll(dir.filePath("t.help"), sample + "textColor=nonsense\ncomma=\"x, y\"\n"
                                                   "plain=<b>a,b</b> c ,d\\n\"e, f\"\n");
         const assist::AssistFile file = assist::readAssistFile(dir.filePath("t.help"));
-        QCOMPARE(file.specs.size(), 2);
         const AssistWindowSpec& spec = file.specs.at(1);
         QCOMPARE(spec.window, QStringList({"100", "0", "120", "60"}));
         // Keys in name order, colours taken out of the text.
         QCOMPARE(spec.texts, QStringList({"one", "two", "x, y", "<b>a,b</b> c ,d\ne, f"}));
-        QCOMPARE(spec.backColor, QColor("#102030"));
+        QVERIFY(spec.backColor == QColor("#102030") && !spec.textColor.isValid());
         QCOMPARE(spec.borderColor, AppSettings::instance().assistWinBorderColor);
-        QVERIFY(!spec.textColor.isValid());
         QCOMPARE(file.specs.at(0).backColor, AppSettings::instance().assistWinBackColor);
         writeAll(dir.filePath("index.ini"), "[t1]\ntitle=検索, 絞込\nfile=/help/a.help\n");
         QCOMPARE(assist::readHelpIndex(dir.filePath("index.ini")).at(0).title, "検索, 絞込");
@@ -196,7 +187,7 @@ private slots:
     }
 
     // Placed beside its widget, dragged by its text with the file written back, carried
-    // along by its owner; a resize of the owner closes the set.
+    // along by its owner.
     void windowFollowsItsWidget()
     {
         Scene scene;
@@ -205,14 +196,11 @@ private slots:
         QCOMPARE(set->windows().size(), 2);
         UserAssistWindow* w = windowFor(*set, "target");
         QCOMPARE(w->targetRect(), scene.target());
-        auto* text = w->findChild<AssistTextEdit*>();
         // Pieces run together in key order, one paragraph.
-        QCOMPARE(text->toPlainText(), "onetwo");
-        QVERIFY(text->toHtml().contains("line-height:130%") && text->isReadOnly());
+        QCOMPARE(w->findChild<AssistTextEdit*>()->toPlainText(), "onetwo");
         QTRY_VERIFY(w->isVisible());
         QCOMPARE(w->pos(), scene.target().topLeft() + QPoint(100, 0));
         QCOMPARE(w->size(), QSize(120, 60));
-        QVERIFY(w->leaderWindow());
         QCOMPARE(w->leaderWindow()->geometry(),
                  assist::layoutLeaderLine(w->geometry(), scene.target()).box);
         // A group naming no widget is placed on the screen and gets no line.
@@ -220,15 +208,12 @@ private slots:
         QTRY_COMPARE(loose->pos(), QPoint(5, 5));
         QVERIFY(!loose->leaderWindow());
 
-        // A click without moving writes the same numbers; nothing else changes.
-        drag(w, QPoint(10, 10), QPoint(10, 10));
-        QByteArray expected = sample;
-        expected.replace("window = 100,0,120,60", "window =100, 0, 120, 60");
-        QCOMPARE(readAll(scene.path), expected);
+        // Only the group's window line changes.
         const QPoint before = w->pos();
         drag(w, QPoint(10, 10), QPoint(30, 25));
         QCOMPARE(w->pos(), before + QPoint(20, 15));
-        expected.replace("window =100, 0, 120, 60", "window =120, 15, 120, 60");
+        QByteArray expected = sample;
+        expected.replace("window = 100,0,120,60", "window =120, 15, 120, 60");
         QCOMPARE(readAll(scene.path), expected);
 
         // Offsets stay relative to the widget.
@@ -239,14 +224,6 @@ private slots:
         QCOMPARE(w->targetRect(), scene.target());
         drag(w, QPoint(5, 5), QPoint(5, 5));
         QCOMPARE(readAll(scene.path), expected);
-
-        QPointer<UserAssistWindow> first = set->windows().at(0);
-        QPointer<UserAssist> watched = set;
-        QObject::connect(set, &UserAssist::UserAssistClose,
-                         [&set] { UserAssist::closeSet(set, nullptr, nullptr); });
-        scene.window.resize(500, 300);
-        QTRY_VERIFY(!watched);
-        QVERIFY(!first && !set);
     }
 
     void failedWriteBackSaidOnce_data()
