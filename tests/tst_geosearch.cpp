@@ -1,7 +1,6 @@
 #include "app/mivaromap.h"
 #include "dialogs/coordinatefilldialog.h"
 #include "dialogs/datadialog.h"
-#include "dialogs/geosearchdialog.h"
 #include "dialogs/geosearchpanel.h"
 #include "net/geocoder.h"
 #include "records/placefile.h"
@@ -20,8 +19,6 @@
 #include <QStatusBar>
 #include <QTreeWidget>
 #include <QtTest>
-
-using qmapcontrol::PointWorldCoord;
 
 namespace {
 
@@ -152,31 +149,6 @@ private slots:
                                   window->placeSearch()));
         QCOMPARE(v.mid(0, 3), QStringList({"松本城", "137.9688", "36.2385"}));
         QVERIFY(server.requests().front().userAgent.startsWith("MivaroMap/"));
-    }
-
-    // Ctrl+G: the chosen place is centred and "ここに新しい場所" makes a place there.
-    void toolsMenu()
-    {
-        open("大坂城,135.5,34.6,0,1,Image,11,10\n");
-        QAction* search = action(window.get(), "(&G) 地名・住所で探す");
-        QVERIFY(!window->newPlaceHereMenuAction()->isEnabled());
-        asked().dialogAnswers << [](QDialog* d) {
-            auto* panel = static_cast<GeoSearchDialog*>(d)->panel();
-            searchFor(panel, "松本城");
-            // Enter again on the same words takes the first place.
-            QTest::keyClick(panel->queryEdit(), Qt::Key_Return);
-            return d->result();
-        };
-        const PointWorldCoord start = window->map()->mapFocusPointCoord();
-        search->trigger();
-        // The map glides there (its landing: tst_mapcontrol).
-        QVERIFY(waitUntil([&] { return window->map()->mapFocusPointCoord() != start; }));
-        QVERIFY(window->statusBar()->currentMessage().contains("出典：国土地理院"));
-        QVERIFY(window->newPlaceHereMenuAction()->isEnabled());
-        asked().dialogAnswers << [](QDialog*) { return int(QDialog::Accepted); };
-        window->newPlaceHereMenuAction()->trigger();
-        QCOMPARE(names().last(),
-                 "松本城," + QString::number(137.968857, 'f', 14) + ",36.23858300000000");
     }
 
     // A cancelled batch, or a result turned down, changes nothing. A batch taken: one
