@@ -1,8 +1,6 @@
 #include "qmapcontrol/layergeometry.h"
 #include "qmapcontrol/layermapadapter.h"
-#include "qmapcontrol/mapadapter.h"
 #include "qmapcontrol/qmapcontrol.h"
-#include "qmapcontrol/tilesource.h"
 #include "qmapcontrol/zoomcontrols.h"
 
 #include "support_tileserver.h"
@@ -183,43 +181,6 @@ private slots:
         f.map.setZoomMinimum(14); // a minimum above the maximum takes the maximum along
         QCOMPARE(f.map.getZoomMaximum(), 14);
         QCOMPARE(f.map.getCurrentZoom(), 14);
-    }
-    // Tile placement in a picture: tst_maprender. Here the live view: its controls, and the
-    // old tiles blown up while the new ones are on their way.
-    void liveViewFromTileServer()
-    {
-        TestTileServer server;
-        Fixture f;
-        QMapControl& map = f.map;
-        map.setViewportSize(QSizeF(512.4, 511.6));
-        map.setZoom(2);
-        map.setMapFocusPoint(PointWorldCoord(0, 0));
-        auto base = std::make_shared<LayerMapAdapter>(
-            "Map", std::make_shared<MapAdapterTile>(server.urlTemplate(), 0, 17, "test map"), 0,
-            17);
-        map.addLayer(base);
-        TileSource* tiles = map.tileSource();
-        const auto idle = [tiles] {
-            return tiles->requestsInFlight() + tiles->requestsQueued() == 0;
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(server.requestCount() >= 4 && idle(), 10000);
-        // The zoom controls show until switched off for an export.
-        const QRect controls = map.zoomControls()->geometry();
-        QImage plain(controls.size(), QImage::Format_RGB32);
-        plain.fill(TestTileServer::tileColor(2, 2, 1));
-        QVERIFY(map.grab().toImage().copy(controls) != plain);
-        map.enableZoomControls(false, false);
-        QCOMPARE(map.grab().toImage().copy(controls), plain);
-        server.setHolding(true);
-        map.setZoom(3);
-        QCOMPARE(map.grab().toImage().pixel(470, 470), TestTileServer::tileColor(2, 2, 2).rgb());
-        QVERIFY(!idle());
-        base->setVisible(false); // a hidden base map asks for nothing any more
-        QVERIFY(idle());
-        base->setVisible(true);
-        server.setHolding(false);
-        QTRY_COMPARE_WITH_TIMEOUT(map.grab().toImage().pixel(10, 300),
-                                  TestTileServer::tileColor(3, 3, 4).rgb(), 10000);
     }
     // A glide goes the short way round the world and lands on its point.
     void glideLandsTheShortWayRound()

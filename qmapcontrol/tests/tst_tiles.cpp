@@ -319,21 +319,11 @@ private slots:
         TestTileServer server;
         TileSource source;
         source.setMemoryCacheBytes(1024);
-        QSignalSpy told(&source, &TileSource::tileLoadError);
         const auto adapter = serverAdapter(server);
         for (int x = 0; x < 18; ++x)
             QVERIFY(waitUntil([&] { return source.tile(adapter, 5, x, 0).exact; }));
         QCOMPARE(source.memoryCacheBytes(), qint64(16 * 256 * 1024));
         QVERIFY(source.tile(adapter, 5, 17, 0).exact && !source.tile(adapter, 5, 1, 0).exact);
-
-        // A failing tile of the view is told; moving the view away from it takes the note back.
-        server.setResponse("/3/0/7.png", {404, "text/plain", "gone", {}});
-        source.setWanted(adapter, {{3, 0, 7}, {3, 1, 7}});
-        QVERIFY(waitUntil([&] { return told.count() == 1; }));
-        QCOMPARE(told.last().first().toString(), QStringLiteral("HTTP 404"));
-        source.setWanted(adapter, {{3, 1, 7}});
-        QVERIFY(waitUntil([&] { return told.count() == 2; }));
-        QCOMPARE(told.last().first().toString(), QString());
     }
 };
 
