@@ -256,13 +256,6 @@ private slots:
                  qPrintable(answer.error));
         QVERIFY(answer.places.isEmpty());
     }
-
-    void noServer()
-    {
-        Geocoder geocoder("http://127.0.0.1:9/?q={q}", {}, {});
-        QCOMPARE(askAndWait(geocoder, ServiceId::Gsi, "x").error,
-                 QString("国土地理院：接続を拒否されました"));
-    }
 };
 
 QTEST_MAIN(TestGeocoding)

@@ -1,7 +1,5 @@
 #include "app/mivaromap.h"
 #include "dialogs/coordinatefilldialog.h"
-#include "dialogs/datadialog.h"
-#include "dialogs/geosearchpanel.h"
 #include "net/geocoder.h"
 #include "records/placefile.h"
 #include "resources/resources.h"
@@ -12,12 +10,10 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QTreeWidget>
 #include <QtTest>
 
 namespace {
@@ -42,14 +38,6 @@ QAction* action(QWidget* window, const QString& text)
             return a;
     }
     return nullptr;
-}
-
-// Types a query into a search panel and presses Enter; waits for every answer.
-void searchFor(GeoSearchPanel* panel, const QString& query)
-{
-    panel->queryEdit()->setText(query);
-    QTest::keyClick(panel->queryEdit(), Qt::Key_Return);
-    QVERIFY(waitUntil([panel] { return !panel->searching(); }));
 }
 
 } // namespace
@@ -101,54 +89,16 @@ private slots:
         const auto json = [](const QString& text) { return R::json(text.toUtf8()); };
         server.setResponse(gsiPath("松本城"),
                            json("[" + gsiPlace("松本城", 137.968857, 36.238583) + "]"));
-        server.setResponse(nominatimPath("松本城"),
-                           json(R"([{"lat":"36.2385","lon":"137.9688","type":"castle",)"
-                                R"("name":"松本城","display_name":"松本城, 丸の内, 松本市"}])"));
         server.setResponse(gsiPath("城山"), json("[" + gsiPlace("城山 (鹿児島)", 130.55, 31.6) +
                                                  "," + gsiPlace("城山 (高知)", 133.5, 33.5) + "]"));
         for (const QString& path : {gsiPath("無い城"), nominatimPath("無い城")})
             server.setResponse(path, R::json("[]"));
-        server.setResponse(gsiPath("壊れ & #?"), R::json("oops", 500));
-        server.setResponse(nominatimPath("壊れ & #?"), R::json("{\"lat\":"));
     }
     void cleanup()
     {
         window.reset();
         prompts.reset();
         dir.reset();
-    }
-
-    // Enter searches (typing does not), the dialog stays open, and the chosen place
-    // fills the coordinates; a failure says why and changes nothing.
-    void recordDialog()
-    {
-        open("");
-        QStringList v{"", "1", "2", "0", "1", "Image", "11", "10"};
-        asked().dialogAnswers << [this](QDialog* d) {
-            auto* panel = static_cast<DataDialog*>(d)->searchPanel();
-            QTest::keyClicks(panel->queryEdit(), "kowa");
-            const int typed = window->placeSearch()->pendingCount() + server.requestCount();
-            searchFor(panel, "壊れ & #?");
-            const QString status = panel->statusLabel()->text();
-            searchFor(panel, "松本城");
-            QTreeWidget* list = panel->resultList();
-            const bool shown =
-                list->topLevelItemCount() == 2 &&
-                list->topLevelItem(1)->text(1) == "松本城, 丸の内, 松本市" &&
-                panel->attributionLabel()->text().contains("出典：国土地理院") &&
-                panel->attributionLabel()->text().contains("© OpenStreetMap contributors");
-            list->setCurrentItem(list->topLevelItem(1));
-            QTest::keyClick(list, Qt::Key_Return);
-            return typed == 0 && d->result() == 0 && shown &&
-                           status.contains("国土地理院：エラーが返されました（HTTP 500）") &&
-                           status.contains("Nominatim：応答を読み取れませんでした")
-                       ? int(QDialog::Accepted)
-                       : -1;
-        };
-        QVERIFY(editPlaceInDialog(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], window.get(),
-                                  window->placeSearch()));
-        QCOMPARE(v.mid(0, 3), QStringList({"松本城", "137.9688", "36.2385"}));
-        QVERIFY(server.requests().front().userAgent.startsWith("MivaroMap/"));
     }
 
     // A cancelled batch, or a result turned down, changes nothing. A batch taken: one
