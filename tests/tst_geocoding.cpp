@@ -1,6 +1,3 @@
-// Asking the place-name services: the pure rules (query address, answers,
-// Retry-After, the pause between requests), then the client against a server
-// on 127.0.0.1 that answers in each service's real shape.
 #include "net/geocoder.h"
 #include "support_tileserver.h"
 #include "testsupport.h"
@@ -61,7 +58,6 @@ private slots:
             "Tokyo, Japan");
         row("empty answer", g, "[]", 0);
         row("not json", g, "<html>busy</html>", -1);
-        row("object, not array", n, R"({"error":"x"})", -1);
         row("hostile entries skipped", g,
             R"([1,"x",null,{"geometry":{"coordinates":["a","b"]},"properties":{"title":"t"}},)"
             R"({"geometry":{"coordinates":[500,10]},"properties":{"title":"far"}},)"
@@ -72,7 +68,7 @@ private slots:
         row("nominatim coordinates not numbers", n,
             R"([{"lat":"north","lon":"139","name":"x"},{"lat":"91","lon":"0","name":"y"}])", 0);
         QString many = "[";
-        for (int i = 0; i < 500; ++i)
+        for (int i = 0; i <= geocoding::maxPlaces; ++i)
             many += QString(R"(%1{"lat":"35","lon":"139","name":"%2"})")
                         .arg(i ? "," : "", QString(2000, 'a'));
         row("too many, too long", n, many.append(']').toUtf8(), geocoding::maxPlaces,
@@ -101,12 +97,10 @@ private slots:
             QTest::newRow(tag) << pattern << query << sent;
         };
         row("japanese", " 松本城 ", "https://example.org/s?q=%E6%9D%BE%E6%9C%AC%E5%9F%8E&limit=5");
-        row("delimiters", "A&B #1?x=y+z/",
-            "https://example.org/s?q=A%26B%20%231%3Fx%3Dy%2Bz%2F&limit=5");
-        row("percent stays text", "100%25", "https://example.org/s?q=100%2525&limit=5");
+        row("delimiters", "100%25 A&B #1?x=y+z/",
+            "https://example.org/s?q=100%2525%20A%26B%20%231%3Fx%3Dy%2Bz%2F&limit=5");
         row("no {q}", "x", "", "https://example.org/s?q=");
         row("local file", "x", "", "file://localhost/etc/passwd?{q}");
-        row("no host", "x", "", "http:///s?q={q}");
     }
     void queryUrl()
     {
@@ -125,7 +119,6 @@ private slots:
         QTest::addColumn<qint64>("ms"); // -1: none
         QTest::newRow("seconds") << QByteArray(" 2 ") << qint64(2000);
         QTest::newRow("negative") << QByteArray("-5") << qint64(-1);
-        QTest::newRow("garbage") << QByteArray("soon") << qint64(-1);
         QTest::newRow("http date") << QByteArray("Sun, 06 Dec 2026 12:00:05 GMT") << qint64(5000);
         QTest::newRow("date passed") << QByteArray("Sun, 06 Dec 2026 11:00:00 GMT") << qint64(0);
     }
@@ -147,7 +140,6 @@ private slots:
             QTest::newRow(tag) << query << names << int(match) << first;
         };
         row("none", {}, Match::None);
-        row("one", {"松本市丸の内"}, Match::Clear, "松本市丸の内");
         row("one exact among others", {"松本城バス停", "松本城"}, Match::Clear, "松本城");
         row("width and case folded", {"x", "ＭＡＴＳＵＭＯＴＯ　城"}, Match::Clear,
             "ＭＡＴＳＵＭＯＴＯ　城", "matsumoto 城");
@@ -263,13 +255,6 @@ private slots:
         QVERIFY2(answer.error.startsWith("国土地理院：") && answer.error.contains(error),
                  qPrintable(answer.error));
         QVERIFY(answer.places.isEmpty());
-    }
-
-    void noServer()
-    {
-        Geocoder geocoder("http://127.0.0.1:9/?q={q}", {}, {});
-        QCOMPARE(askAndWait(geocoder, ServiceId::Gsi, "x").error,
-                 QString("国土地理院：接続を拒否されました"));
     }
 };
 

@@ -1,12 +1,6 @@
-// Finding places in the window: the search of the record dialog and of the
-// tools menu, and "座標の補完" over a list, against services on 127.0.0.1.
 #include "app/mivaromap.h"
 #include "dialogs/coordinatefilldialog.h"
-#include "dialogs/datadialog.h"
-#include "dialogs/geosearchdialog.h"
-#include "dialogs/geosearchpanel.h"
 #include "net/geocoder.h"
-#include "qmapcontrol/projection.h"
 #include "records/placefile.h"
 #include "resources/resources.h"
 #include "settings/appsettings.h"
@@ -16,16 +10,11 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QTreeWidget>
 #include <QtTest>
-
-using qmapcontrol::PointWorldCoord;
-namespace projection = qmapcontrol::projection;
 
 namespace {
 
@@ -51,14 +40,6 @@ QAction* action(QWidget* window, const QString& text)
     return nullptr;
 }
 
-// Types a query into a search panel and presses Enter; waits for every answer.
-void searchFor(GeoSearchPanel* panel, const QString& query)
-{
-    panel->queryEdit()->setText(query);
-    QTest::keyClick(panel->queryEdit(), Qt::Key_Return);
-    QVERIFY(waitUntil([panel] { return !panel->searching(); }));
-}
-
 } // namespace
 
 class TestGeoSearch : public QObject
@@ -76,9 +57,7 @@ class TestGeoSearch : public QObject
     // A window over a list, its services on the test server.
     void open(const QByteArray& csv)
     {
-        window.reset();
-        prompts.reset();
-        dir.reset();
+        cleanup();
         prompts = std::make_unique<PromptScope>();
         dir = std::make_unique<ProgramDirScope>();
         writeAll(dir->file("list.csv"), csv);
@@ -110,80 +89,16 @@ private slots:
         const auto json = [](const QString& text) { return R::json(text.toUtf8()); };
         server.setResponse(gsiPath("松本城"),
                            json("[" + gsiPlace("松本城", 137.968857, 36.238583) + "]"));
-        server.setResponse(nominatimPath("松本城"),
-                           json(R"([{"lat":"36.2385","lon":"137.9688","type":"castle",)"
-                                R"("name":"松本城","display_name":"松本城, 丸の内, 松本市"}])"));
         server.setResponse(gsiPath("城山"), json("[" + gsiPlace("城山 (鹿児島)", 130.55, 31.6) +
                                                  "," + gsiPlace("城山 (高知)", 133.5, 33.5) + "]"));
         for (const QString& path : {gsiPath("無い城"), nominatimPath("無い城")})
             server.setResponse(path, R::json("[]"));
-        server.setResponse(gsiPath("壊れ & #?"), R::json("oops", 500));
-        server.setResponse(nominatimPath("壊れ & #?"), R::json("{\"lat\":"));
     }
-    void cleanup() { window.reset(); }
-
-    // Enter searches (typing does not), the dialog stays open, and the chosen place
-    // fills the coordinates; a failure says why and changes nothing.
-    void recordDialog()
+    void cleanup()
     {
-        open("");
-        QStringList v{"", "1", "2", "0", "1", "Image", "11", "10"};
-        asked().dialogAnswers << [this](QDialog* d) {
-            auto* panel = static_cast<DataDialog*>(d)->searchPanel();
-            QTest::keyClicks(panel->queryEdit(), "kowa");
-            const int typed = window->placeSearch()->pendingCount() + server.requestCount();
-            searchFor(panel, "壊れ & #?");
-            const QString status = panel->statusLabel()->text();
-            searchFor(panel, "松本城");
-            QTreeWidget* list = panel->resultList();
-            const bool shown =
-                list->topLevelItemCount() == 2 &&
-                list->topLevelItem(1)->text(1) == "松本城, 丸の内, 松本市" &&
-                panel->attributionLabel()->text().contains("出典：国土地理院") &&
-                panel->attributionLabel()->text().contains("© OpenStreetMap contributors");
-            list->setCurrentItem(list->topLevelItem(1));
-            QTest::keyClick(list, Qt::Key_Return);
-            return typed == 0 && d->result() == 0 && shown &&
-                           status.contains("国土地理院：エラーが返されました（HTTP 500）") &&
-                           status.contains("Nominatim：応答を読み取れませんでした")
-                       ? int(QDialog::Accepted)
-                       : -1;
-        };
-        QVERIFY(editPlaceInDialog(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], window.get(),
-                                  window->placeSearch()));
-        QCOMPARE(v.mid(0, 3), QStringList({"松本城", "137.9688", "36.2385"}));
-        QVERIFY(server.requests().front().userAgent.startsWith("MivaroMap/"));
-    }
-
-    // Ctrl+G: the chosen place is centred and "ここに新しい場所" makes a place there.
-    void toolsMenu()
-    {
-        open("大坂城,135.5,34.6,0,1,Image,11,10\n");
-        QAction* search = action(window.get(), "(&G) 地名・住所で探す");
-        QVERIFY(!window->newPlaceHereMenuAction()->isEnabled());
-        asked().dialogAnswers << [](QDialog* d) {
-            auto* panel = static_cast<GeoSearchDialog*>(d)->panel();
-            searchFor(panel, "松本城");
-            // Enter again on the same words takes the first place.
-            QTest::keyClick(panel->queryEdit(), Qt::Key_Return);
-            return d->result();
-        };
-        const PointWorldCoord start = window->map()->mapFocusPointCoord();
-        search->trigger();
-        // The map glides there: its first step is on the way (the landing: tst_mapcontrol).
-        QVERIFY(waitUntil([&] { return window->map()->mapFocusPointCoord() != start; }));
-        const QPointF from = projection::toNormalized(start);
-        const QPointF way = projection::toNormalized(PointWorldCoord(137.968857, 36.238583)) - from;
-        const QPointF step = projection::toNormalized(window->map()->mapFocusPointCoord()) - from;
-        QVERIFY(QPointF::dotProduct(way, step) > 0);
-        QVERIFY(qAbs(way.x() * step.y() - way.y() * step.x()) <
-                1e-6 * QPointF::dotProduct(way, step));
-        QVERIFY(window->statusBar()->currentMessage().contains("出典：国土地理院"));
-        QVERIFY(window->newPlaceHereMenuAction()->isEnabled());
-        asked().dialogAnswers << [](QDialog*) { return int(QDialog::Accepted); };
-        window->newPlaceHereMenuAction()->trigger();
-        QCOMPARE(names().last(),
-                 "松本城," + QString::number(137.968857, 'f', 14) + ",36.23858300000000");
+        window.reset();
+        prompts.reset();
+        dir.reset();
     }
 
     // A cancelled batch, or a result turned down, changes nothing. A batch taken: one
@@ -249,18 +164,18 @@ private slots:
         for (int i = 0; i < 1001; ++i)
             csv += "場所" + QByteArray::number(i) + ",,,0,1,Image,11,10\n";
         open(csv);
-        asked().buttonAnswers << QMessageBox::No << QMessageBox::No;
+        asked().buttonAnswers << QMessageBox::No << QMessageBox::No << QMessageBox::No;
         action(window.get(), "(&K) 座標のない場所のうち印の付いたものだけ")->trigger();
         QCOMPARE(asked().calls.back().text,
                  QString("印の付いた場所に、座標のない場所はありません。"));
-        action(window.get(), "(&A) 座標のないすべての場所")->trigger();
-        QVERIFY(asked().calls.back().text.contains("座標のない場所 1001 件"));
-        // The public services: the question is answered No, so that nothing reaches them.
-        AppSettings::instance().geocoderGsi.clear();
-        AppSettings::instance().geocoderNominatim.clear();
+        const auto fillAll = [this] {
+            action(window.get(), "(&A) 座標のないすべての場所")->trigger();
+            return asked().calls.back().text;
+        };
+        QVERIFY(fillAll().contains("座標のない場所 1001 件"));
+        AppSettings::instance().geocoderGsi.clear(); // public, and answered No
         window = std::make_unique<MivaroMap>();
-        action(window.get(), "(&A) 座標のないすべての場所")->trigger();
-        const QString text = asked().calls.back().text;
+        const QString text = fillAll();
         QVERIFY(text.contains("座標のない場所 1000 件") && text.contains("一度に 1000 件まで"));
         QVERIFY(!window->runningFill());
     }

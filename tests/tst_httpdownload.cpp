@@ -78,22 +78,6 @@ private slots:
         QVERIFY(!out.status.join('|').contains("timeout"));
     }
 
-    // Progress climbs to the size, and the event loop keeps running meanwhile.
-    void progress()
-    {
-        int fired = 0;
-        QTimer::singleShot(20, this, [&] { ++fired; });
-        const Outcome out = fetch("/sized", 5);
-        QCOMPARE(fired, 1);
-        QVERIFY(!out.status.isEmpty());
-        qint64 last = 0;
-        for (const QString& text : out.status) {
-            const QRegularExpressionMatch m = QRegularExpression("^(\\d+)/24$").match(text);
-            QVERIFY2(m.hasMatch() && m.captured(1).toLongLong() >= last, qPrintable(text));
-            last = m.captured(1).toLongLong();
-        }
-    }
-
     // A server that never answers: given up after the time-out, outputs untouched.
     void timeOut()
     {

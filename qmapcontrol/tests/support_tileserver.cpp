@@ -22,11 +22,8 @@ TestTileServer::TestTileServer() : m_server(new QTcpServer(this))
             connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
                 m_buffers.remove(socket);
                 for (int i = 0; i < m_held.size(); ++i) {
-                    if (m_held.at(i).first == socket) {
-                        m_held.removeAt(i);
-                        ++m_abandoned;
-                        break;
-                    }
+                    if (m_held.at(i).first == socket)
+                        m_held.removeAt(i--);
                 }
                 socket->deleteLater();
             });

@@ -53,8 +53,6 @@ public:
     // Switching holding off answers the requests held.
     void setHolding(bool hold);
     int heldCount() const { return m_held.size(); }
-    // Held requests whose client hung up before the answer.
-    int abandonedCount() const { return m_abandoned; }
 
     QList<Request> requests() const { return m_requests; }
     int requestCount() const { return m_requests.size(); }
@@ -77,7 +75,6 @@ private:
     QList<Request> m_requests;
     QElapsedTimer m_clock;
     bool m_holding = false;
-    int m_abandoned = 0;
 };
 
 // Runs events until `done` holds or `ms` pass. Unlike QTRY_*, it returns as soon as

@@ -214,31 +214,6 @@ private slots:
             QVERIFY(waitUntil([&] { return source.tile(open, 3, 1, 1).exact; }));
         }
     }
-    void setWantedKeepsFewRequestsAndDropsOthers()
-    {
-        TestTileServer server;
-        server.setHolding(true);
-        TileSource source;
-        const auto adapter = serverAdapter(server);
-        for (int x = 0; x < 10; ++x)
-            source.tile(adapter, 4, x, 3);
-        QVERIFY(waitUntil([&] { return server.heldCount() == TileSource::maxRequestsInFlight; }));
-        QCOMPARE(source.requestsQueued(), 10 - TileSource::maxRequestsInFlight);
-        // Keep two running (x 0, 1), two queued (x 8, 9), and one new tile.
-        const QVector<TileKey> keys{{4, 0, 3}, {4, 1, 3}, {4, 8, 3}, {4, 9, 3}, {4, 0, 4}};
-        source.setWanted(adapter, keys);
-        QVERIFY(
-            waitUntil([&] { return server.abandonedCount() == 4 && server.requestCount() == 9; }));
-        server.setHolding(false);
-        QVERIFY(settle(source));
-        QStringList paths = server.paths();
-        paths.sort();
-        QCOMPARE(paths.join(' '),
-                 "/4/0/3.png /4/0/4.png /4/1/3.png /4/2/3.png /4/3/3.png /4/4/3.png "
-                 "/4/5/3.png /4/8/3.png /4/9/3.png");
-        for (const TileKey& key : keys)
-            QVERIFY(source.tile(adapter, key.z, key.x, key.y).exact);
-    }
     void hostileServers_data()
     {
         QTest::addColumn<TestTileServer::Response>("response");
@@ -319,21 +294,11 @@ private slots:
         TestTileServer server;
         TileSource source;
         source.setMemoryCacheBytes(1024);
-        QSignalSpy told(&source, &TileSource::tileLoadError);
         const auto adapter = serverAdapter(server);
         for (int x = 0; x < 18; ++x)
             QVERIFY(waitUntil([&] { return source.tile(adapter, 5, x, 0).exact; }));
         QCOMPARE(source.memoryCacheBytes(), qint64(16 * 256 * 1024));
         QVERIFY(source.tile(adapter, 5, 17, 0).exact && !source.tile(adapter, 5, 1, 0).exact);
-
-        // A failing tile of the view is told; moving the view away from it takes the note back.
-        server.setResponse("/3/0/7.png", {404, "text/plain", "gone", {}});
-        source.setWanted(adapter, {{3, 0, 7}, {3, 1, 7}});
-        QVERIFY(waitUntil([&] { return told.count() == 1; }));
-        QCOMPARE(told.last().first().toString(), QStringLiteral("HTTP 404"));
-        source.setWanted(adapter, {{3, 1, 7}});
-        QVERIFY(waitUntil([&] { return told.count() == 2; }));
-        QCOMPARE(told.last().first().toString(), QString());
     }
 };
 
