@@ -328,34 +328,13 @@ private slots:
         QCOMPARE(names(w().bulkTableModel()), QStringList{"江戸城"});
         QCOMPARE(map()->toPointWorldCoord(from), a); // the map did not pan under the box
 
-        const QString copy = QStringLiteral("XY座標をクリップボードにコピー");
-        asked().menuAnswers << copy << copy;
-        QTest::mouseClick(map(), Qt::RightButton, {}, at);
-        QCOMPARE(asked().calls.value(0).text,
-                 copy + QStringLiteral("\nXY座標に新規で部品を作成する"));
-        QCOMPARE(QApplication::clipboard()->text(), xy(map()->toPointWorldCoord(at), ", "));
-
         // No pixel lands exactly on this: a place layer's signal carries it.
         const PointWorldCoord point(139.949, 35.7153);
+        asked().menuAnswers << QStringLiteral("XY座標をクリップボードにコピー");
         emit w().markerLayers()[8]->mouseRightClicked(point);
         const QString text = QStringLiteral("139.94900000000001, 35.71530000000000");
         QCOMPARE(QApplication::clipboard()->text(), text);
         QCOMPARE(status(), text + QStringLiteral("をクリップボードにコピーしました"));
-    }
-
-    // However narrow the window or far the handle goes, 200 pixels of map stay.
-    void mapPaneNeverBelow200()
-    {
-        start(castles, {"columnWidth=\"500,500,500,500,500,500,500,500\""});
-        QVERIFY(show(QSize(900, 600)));
-        w().resize(300, 300);
-        QTRY_COMPARE(map()->sizeHint().width(), 200);
-        QTRY_VERIFY(w().width() >= w().minimumSizeHint().width());
-        QVERIFY(map()->width() >= 200);
-        dragSplitter(ui().splitter, 400);
-        QVERIFY2(ui().splitter->sizes().at(1) >= 200,
-                 qPrintable(QString::number(ui().splitter->sizes().at(1))));
-        QVERIFY(map()->width() >= 200);
     }
 
     void splitterSnapsToTables_data()
@@ -490,43 +469,6 @@ private slots:
         QVERIFY(!w().overviewMenuAction()->isChecked() && !w().overview()->isVisible());
     }
 
-    void distanceOnTheMap()
-    {
-        start();
-        QVERIFY(show());
-        const auto& notes = w().notes().geometries();
-        const QPoint p1 = map()->rect().center() - QPoint(90, 40);
-        const QPoint p2 = map()->rect().center() + QPoint(110, 70);
-        const PointWorldCoord a = map()->toPointWorldCoord(p1), b = map()->toPointWorldCoord(p2);
-        QTest::mouseClick(map(), Qt::LeftButton, {}, p1);
-        QCOMPARE(notes.size(), 0u); // not armed
-        // Armed twice, still one handler: the first press only plants the flag.
-        w().distanceMenuAction()->trigger();
-        w().distanceMenuAction()->trigger();
-        QTest::mouseClick(map(), Qt::RightButton, {}, p1);
-        QCOMPARE(notes.size(), 1u);
-        QTest::mouseClick(map(), Qt::LeftButton, {}, p2);
-        QCOMPARE(status(), "X=" + xy(b, " Y="));
-        QCOMPARE(notes.size(), 3u);
-
-        auto* flag = dynamic_cast<qmapcontrol::GeometryPointImage*>(notes[0].get());
-        auto* line = dynamic_cast<qmapcontrol::GeometryLineString*>(notes[1].get());
-        auto* label = dynamic_cast<qmapcontrol::GeometryPointImage*>(notes[2].get());
-        QVERIFY(flag && line && label);
-        QCOMPARE(flag->coord(), a);
-        QCOMPARE(flag->alignmentType(), Geometry::AlignmentType::BottomRight);
-        QCOMPARE(line->points(), (std::vector<PointWorldCoord>{a, b}));
-        QCOMPARE(label->coord(), b);
-        QCOMPARE(label->alignmentType(), Geometry::AlignmentType::BottomLeft);
-        // Finished: the next press draws nothing until the action is chosen again.
-        QTest::mouseClick(map(), Qt::LeftButton, {}, p1);
-        QCOMPARE(notes.size(), 3u);
-        w().distanceMenuAction()->trigger();
-        QTest::mouseClick(map(), Qt::LeftButton, {}, p2);
-        QCOMPARE(notes.size(), 4u);
-        QCOMPARE(dynamic_cast<qmapcontrol::GeometryPoint*>(notes[3].get())->coord(), b);
-    }
-
     void exportPicture_data()
     {
         QTest::addColumn<QString>("answer"); // in the program directory; "" cancels
@@ -534,7 +476,7 @@ private slots:
         QTest::newRow("cancel") << "";
         QTest::newRow("missing folder") << "gone/map.png";
     }
-    // A measurement under way lives through the export of the screen.
+    // A measurement (armed from the menu) lives through the export of the screen.
     void exportPicture()
     {
         QFETCH(QString, answer);

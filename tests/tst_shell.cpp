@@ -4,7 +4,6 @@
 #include "testsupport.h"
 
 #include <QDir>
-#include <QLibraryInfo>
 #include <QStatusBar>
 #include <QtTest>
 
@@ -81,17 +80,6 @@ private slots:
         }
         QCOMPARE(p.color(QPalette::Active, QPalette::Text), QColor(7, 8, 9));
         QCOMPARE(p.color(QPalette::Disabled, QPalette::ButtonText), QColor(Qt::darkGreen));
-    }
-
-    // Qt's own dialogs speak Japanese when the system has the translation.
-    void qtTranslations()
-    {
-        const QString base = QLibraryInfo::location(QLibraryInfo::TranslationsPath);
-        if (!QFile::exists(base + "/qtbase_ja.qm"))
-            QSKIP("Qt's Japanese translation is not installed");
-        QVERIFY(installQtTranslations(qApp));
-        QVERIFY(QCoreApplication::translate("QPlatformTheme", "&Yes").contains("はい"));
-        QVERIFY(QCoreApplication::translate("QFileDialog", "File &name:").contains("ファイル名"));
     }
 
     void close_data()
