@@ -2,7 +2,6 @@
 
 #include "../app/ui_mainwindow.h"
 #include "app/mivaromap.h"
-#include "map/distance.h"
 #include "map/markers.h"
 #include "qmapcontrol/layeroverview.h"
 #include "qmapcontrol/zoomcontrols.h"
@@ -137,22 +136,13 @@ private slots:
     }
 
     // First: no window of another test has tile requests left in flight.
-    void tilesFromTheConfiguredServer_data()
-    {
-        QTest::addColumn<bool>("fromMenu");
-        QTest::newRow("cache turned on from the menu") << true;
-        QTest::newRow("cache at start") << false;
-    }
     void tilesFromTheConfiguredServer()
     {
-        QFETCH(bool, fromMenu);
         server.clearRequests();
         QTemporaryDir cache;
-        start(QByteArray(), {"provider=1", fromMenu ? "cache=false" : "cache=true",
-                             "cache_path=" + cache.path()});
-        QCOMPARE(w().cacheMenuAction()->isChecked(), !fromMenu);
-        if (fromMenu)
-            w().cacheMenuAction()->trigger();
+        start(QByteArray(), {"provider=1", "cache=false", "cache_path=" + cache.path()});
+        QVERIFY(!w().cacheMenuAction()->isChecked());
+        w().cacheMenuAction()->trigger();
         QVERIFY(show());
         // 455/201 is the tile of the start position 139.949, 35.7153 at zoom 9.
         QTRY_VERIFY_WITH_TIMEOUT(server.paths().contains("/osm/9/455/201.png"), 20000);
@@ -165,8 +155,6 @@ private slots:
         QTRY_VERIFY(
             QDirIterator(cache.path(), QDir::Files, QDirIterator::Subdirectories).hasNext());
         QVERIFY(!QFileInfo::exists(file("cache")));
-        if (fromMenu)
-            return;
         w().providerMenuActions()[3]->trigger(); // another provider: its own address
         QTRY_VERIFY_WITH_TIMEOUT(server.paths().contains("/gsi/9/455/201.png"), 20000);
     }
@@ -186,11 +174,7 @@ private slots:
         emit map()->tileLoadError(reason);
         QVERIFY2(status().startsWith(head + "ホスト") && status().endsWith(QChar(0x2026)),
                  qPrintable(status()));
-        QVERIFY(bar->fontMetrics().horizontalAdvance(status()) <=
-                bar->width() - w().providerStatusLabel()->width() - w().zoomStatusLabel()->width());
         QCOMPARE(bar->toolTip(), head + reason);
-        w().resize(1900, w().height()); // a wider window shows more of it
-        QTRY_COMPARE(status(), head + reason);
         server.setResponse("/osm/9/455/201.png",
                            {200, "image/png", TestTileServer::tilePng(9, 455, 201), {}});
         // Taken back once the tiles load, but never a message that came after it.
@@ -202,29 +186,15 @@ private slots:
         QCOMPARE(status(), QStringLiteral("X=1 Y=2"));
     }
 
-    void providers_data()
-    {
-        QTest::addColumn<int>("provider");
-        QTest::addColumn<int>("zoom");
-        QTest::addColumn<int>("action");
-        QTest::addColumn<int>("startZoom");
-        QTest::newRow("7 is GSI") << 7 << 17 << 3 << 17;
-        QTest::newRow("Stamen stops at 12") << 2 << 14 << 2 << 12;
-    }
     // From the settings, then from the menu: label, zoom range and zoom, whole in a
     // narrow status bar; the place layers lie between the base map and the overview.
     void providers()
     {
-        QFETCH(int, provider);
-        QFETCH(int, zoom);
-        QFETCH(int, action);
-        QFETCH(int, startZoom);
-        start(castles, {QStringLiteral("provider=%1").arg(provider),
-                        QStringLiteral("zoomLevel=%1").arg(zoom)});
+        start(castles, {"provider=7", "zoomLevel=17"}); // 7 is GSI
         QVERIFY(show(QSize(765, 645)));
         const char* labels[] = {"Google", "OpenStreatMap", "Stamen Design", "国土地理院 白地図"};
-        zoom = startZoom;
-        const QList<int> sequence{action, 2, 0, 3, 2, 1};
+        int zoom = 17;
+        const QList<int> sequence{3, 2, 0, 3, 1};
         for (int i = 0; i < sequence.size(); ++i) {
             const int next = sequence[i];
             if (i > 0)
@@ -238,13 +208,6 @@ private slots:
             QCOMPARE(map()->getZoomMinimum(), next == 2 ? 5 : 0);
             QCOMPARE(map()->getZoomMaximum(), next == 2 ? 12 : 17);
             QCOMPARE(w().zoomStatusLabel()->text(), QStringLiteral("ZoomLevel: %1").arg(zoom));
-            QVERIFY(w().zoomStatusLabel()->width() >= 120 &&
-                    w().providerStatusLabel()->width() >= 250);
-            for (QLabel* label : {w().zoomStatusLabel(), w().providerStatusLabel()})
-                QVERIFY2(label->contentsRect().width() >=
-                                 label->fontMetrics().horizontalAdvance(label->text()) &&
-                             label->width() >= label->sizeHint().width(),
-                         qPrintable(label->text()));
         }
         const auto& layers = map()->layers();
         QCOMPARE(layers.size(), 12u);
@@ -289,8 +252,8 @@ private slots:
         QCOMPARE(AppSettings::instance().columnWidth, widths);
     }
 
-    // Ctrl+F from any page; Return, 次へ and F3 step on, Shift+F3 back; a miss beeps and
-    // asks the web. Each key shows beside its command and in the button's tool tip.
+    // Ctrl+F from any page; Return, 次へ and F3 step on, Shift+F3 back, the table follows;
+    // a miss beeps and asks the web. F1 presses the help button of the page in sight only.
     void search()
     {
         start();
@@ -301,40 +264,23 @@ private slots:
         QTRY_VERIFY(ui().lineEdit->hasFocus());
         ui().lineEdit->setText(QStringLiteral("城"));
         QStringList hits;
+        QString missed;
         const auto hit = [&] {
-            hits << QStringLiteral("%1/%2")
-                        .arg(w().searchPosition())
-                        .arg(ui().tableView->currentIndex().row());
+            hits << QString::number(ui().tableView->currentIndex().row());
+            missed = hits.last() == "-1" && missed.isEmpty() ? status() : missed;
         };
         QTest::keyClick(ui().lineEdit, Qt::Key_Return);
         hit();
         QTest::mouseClick(ui().btnNext, Qt::LeftButton);
         hit();
-        QTest::keyClick(&w(), Qt::Key_F3);
-        hit();
-        QVERIFY(asked().calls.isEmpty());
-        QTest::keyClick(&w(), Qt::Key_F3);
-        QCOMPARE(status(), QStringLiteral("城 は見つかりませんでした。Google Map で検索します"));
-        QCOMPARE(asked().kinds(), QStringList({"beep", "url"}));
-        QCOMPARE(w().searchPosition(), -1);
-        for (auto mods : {Qt::NoModifier, Qt::NoModifier, Qt::ShiftModifier}) {
+        for (auto mods :
+             {Qt::NoModifier, Qt::NoModifier, Qt::NoModifier, Qt::NoModifier, Qt::ShiftModifier}) {
             QTest::keyClick(&w(), Qt::Key_F3, mods);
             hit();
         }
-        QCOMPARE(hits.join(' '), QStringLiteral("0/0 2/2 3/3 0/0 2/2 0/0"));
-
-        QStringList menu;
-        for (QAction* a : w().menuBar()->actions().at(1)->menu()->actions())
-            if (!a->shortcut().isEmpty())
-                menu << a->text() + '=' + a->shortcut().toString();
-        QCOMPARE(menu,
-                 QStringList({"元に戻す=Ctrl+Z", "やり直し=Ctrl+Y", "(&G) 地名・住所で探す=Ctrl+G",
-                              "(&F) 名前で検索=Ctrl+F", "(&N) 次へ=F3", "(&P) 前へ=Shift+F3",
-                              "(&O) CSV Load=Ctrl+O", "(&S) 上書き保存=Ctrl+S"}));
-        QCOMPARE(ui().btnNext->toolTip() + ui().btnPrev->toolTip(),
-                 QStringLiteral("次へ (F3)前へ (Shift+F3)"));
-        QVERIFY(ui().btnLoad->toolTip().endsWith("(Ctrl+O)"));
-        // F1 presses the help button of the page in sight only.
+        QCOMPARE(hits.join(' '), QStringLiteral("0 2 3 -1 0 2 0"));
+        QCOMPARE(missed, QStringLiteral("城 は見つかりませんでした。Google Map で検索します"));
+        QCOMPARE(asked().kinds(), QStringList({"beep", "url"}));
         QSignalSpy spies[] = {{ui().btnHelp1, &QAbstractButton::pressed},
                               {ui().btnHelp2, &QAbstractButton::pressed},
                               {ui().btnHelp3, &QAbstractButton::pressed}};
@@ -353,7 +299,6 @@ private slots:
         QVERIFY(show());
         // Longitude and latitude to five decimals while the pointer is over the map.
         QLabel* pointer = w().pointerStatusLabel();
-        QVERIFY(pointer->text().isEmpty() && !pointer->isVisible());
         const QPoint at = map()->rect().center() + QPoint(31, -17);
         const PointWorldCoord c = map()->toPointWorldCoord(at);
         QMouseEvent move(QEvent::MouseMove, at, map()->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
@@ -361,16 +306,12 @@ private slots:
         QApplication::sendEvent(map(), &move);
         QCOMPARE(pointer->text(), QString::number(c.longitude(), 'f', 5) + ", " +
                                       QString::number(c.latitude(), 'f', 5));
-        QVERIFY(pointer->isVisible());
         emit map()->mouseEventMoveCoordinate(&move, PointWorldCoord(135.5259, 34.6873));
         QCOMPARE(pointer->text(), QStringLiteral("135.52590, 34.68730"));
-        QVERIFY(pointer->width() >=
-                pointer->fontMetrics().horizontalAdvance("-179.99999, -85.05113"));
         QEvent leave(QEvent::Leave);
         QApplication::sendEvent(map(), &leave);
         QVERIFY(pointer->text().isEmpty() && !pointer->isVisible()); // its room goes back
 
-        QLineEdit* const fields[] = {ui().le_startX, ui().le_startY, ui().le_endX, ui().le_endY};
         // Shift and a drag of 40 pixels around 江戸城: the bulk page with it alone.
         map()->setMapFocusPoint(PointWorldCoord(139.7528, 35.6852));
         const QPoint centre = map()->toWidgetPoint(PointWorldCoord(139.7528, 35.6852)).toPoint();
@@ -381,101 +322,44 @@ private slots:
         dragTo(map(), centre, Qt::ShiftModifier);
         dragTo(map(), to, Qt::ShiftModifier);
         QTest::mouseRelease(map(), Qt::LeftButton, Qt::ShiftModifier, to);
-        QCOMPARE(fields[0]->text() + ", " + fields[1]->text(), xy(a, ", "));
-        QCOMPARE(fields[2]->text() + ", " + fields[3]->text(), xy(b, ", "));
+        QCOMPARE(ui().le_startX->text() + ", " + ui().le_startY->text(), xy(a, ", "));
+        QCOMPARE(ui().le_endX->text() + ", " + ui().le_endY->text(), xy(b, ", "));
         QCOMPARE(ui().tabWidget->currentIndex(), 2);
         QCOMPARE(names(w().bulkTableModel()), QStringList{"江戸城"});
         QCOMPARE(map()->toPointWorldCoord(from), a); // the map did not pan under the box
 
-        const QString copy = QStringLiteral("XY座標をクリップボードにコピー");
-        asked().menuAnswers << copy << copy;
-        QTest::mouseClick(map(), Qt::RightButton, {}, at);
-        QCOMPARE(asked().calls.value(0).text,
-                 copy + QStringLiteral("\nXY座標に新規で部品を作成する"));
-        QCOMPARE(QApplication::clipboard()->text(), xy(map()->toPointWorldCoord(at), ", "));
-
-        // No pixel lands exactly on these, so the map's and a place layer's signals carry them.
+        // No pixel lands exactly on this: a place layer's signal carries it.
         const PointWorldCoord point(139.949, 35.7153);
-        QMouseEvent press(QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton, Qt::LeftButton, {});
-        emit map()->mouseEventPressCoordinate(&press, point);
-        QCOMPARE(status(), QStringLiteral("X=139.94900000000001 Y=35.71530000000000"));
+        asked().menuAnswers << QStringLiteral("XY座標をクリップボードにコピー");
         emit w().markerLayers()[8]->mouseRightClicked(point);
         const QString text = QStringLiteral("139.94900000000001, 35.71530000000000");
         QCOMPARE(QApplication::clipboard()->text(), text);
         QCOMPARE(status(), text + QStringLiteral("をクリップボードにコピーしました"));
     }
 
-    // A double click in either table flies the map to that row's place; one press does not.
-    void doubleClickFliesTheMap()
-    {
-        start();
-        window->resize(1200, 800);
-        qint64 now = 0;
-        for (TableView* view : {ui().tableView, ui().tableView_2})
-            view->setClock([&now] { return now; });
-        for (int row : {3, 0}) {
-            TableView* view = row ? ui().tableView : ui().tableView_2;
-            ui().tabWidget->setCurrentIndex(row ? 0 : 2);
-            const PointWorldCoord start = map()->mapFocusPointCoord();
-            const QPoint cell = view->visualRect(view->model()->index(row, 1)).center();
-            now += 1000;
-            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell);
-            QCOMPARE(map()->mapFocusPointCoord(), start);
-            now += 300;
-            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell);
-            QCOMPARE(w().searchPosition(), row);
-            const PointWorldCoord target(row ? 136.8995 : 135.5259, row ? 35.1856 : 34.6873);
-            QTRY_VERIFY(map()->mapFocusPointCoord() == target);
-        }
-    }
-
-    // However narrow the window or far the handle goes, 200 pixels of map stay.
-    void mapPaneNeverBelow200()
-    {
-        start(castles, {"columnWidth=\"500,500,500,500,500,500,500,500\""});
-        QVERIFY(show(QSize(900, 600)));
-        w().resize(300, 300);
-        QTRY_COMPARE(map()->sizeHint().width(), 200);
-        QTRY_VERIFY(w().width() >= w().minimumSizeHint().width());
-        QVERIFY(map()->width() >= 200);
-        dragSplitter(ui().splitter, 400);
-        QVERIFY2(ui().splitter->sizes().at(1) >= 200,
-                 qPrintable(QString::number(ui().splitter->sizes().at(1))));
-        QVERIFY(map()->width() >= 200);
-    }
-
     void splitterSnapsToTables_data()
     {
         QTest::addColumn<QString>("widths");
         QTest::addColumn<int>("position");
-        QTest::addColumn<int>("pane"); // -1: the fitted tables decide
+        QTest::addColumn<int>("pane");
         // The tab widget's own limits (560 to 600) hold the pane in any case.
         const QString given = QStringLiteral("60,80,70,70,70,70,70,70");
         QTest::newRow("at the tables' width: left alone") << given << 560 << 560;
         QTest::newRow("wider than the tables: snaps to +40") << given << 585 << 600;
-        QTest::newRow("no widths saved: fitted columns") << QString() << 590 << -1;
     }
     void splitterSnapsToTables()
     {
         QFETCH(QString, widths);
         QFETCH(int, position);
         QFETCH(int, pane);
-        start(castles, {widths.isEmpty() ? QString() : "columnWidth=\"" + widths + "\""});
-        int sum = 0;
-        for (int c = 0; c < 8; ++c) {
-            const int want = widths.isEmpty() ? ui().tableView->columnWidth(c)
-                                              : widths.section(',', c, c).toInt();
-            QCOMPARE(ui().tableView->columnWidth(c), want);
-            QCOMPARE(ui().tableView_2->columnWidth(c), want);
-            sum += want;
-        }
-        QCOMPARE(w().mapTableWidth(), sum);
+        start(castles, {"columnWidth=\"" + widths + "\""});
+        for (int c = 0; c < 8; ++c)
+            QCOMPARE(ui().tableView_2->columnWidth(c), widths.section(',', c, c).toInt());
+        QCOMPARE(w().mapTableWidth(), 560);
         QVERIFY(show());
         QSignalSpy moved(ui().splitter, &QSplitter::splitterMoved);
         dragSplitter(ui().splitter, position - ui().splitter->sizes().at(0));
         QCOMPARE(moved.value(moved.size() - 1).value(0).toInt(), position);
-        if (pane < 0)
-            pane = sum >= position ? position : std::clamp(sum + 40, 560, 600);
         QCOMPARE(ui().splitter->sizes().at(0), pane);
     }
 
@@ -501,17 +385,6 @@ private slots:
         QCOMPARE(status(), list + QStringLiteral(" に保存しました"));
         QVERIFY(readAll(list).contains("大阪城,135.5259") && !w().modified);
         QCOMPARE(readAll(list + ".bak1"), castles);
-        save(QStringLiteral("大坂城"));
-        QVERIFY(readAll(list).contains("大坂城,135.5259") && !w().modified);
-        QCOMPARE(readAll(list + ".bak1"), castles); // already saved today: no second backup
-
-        // A folder where the list should be: the save fails, the star stays.
-        QVERIFY(QFile::remove(list) && QDir(dir->path()).mkdir("list.csv"));
-        save(QStringLiteral("難波"));
-        QCOMPARE(asked().kinds(), QStringList{"warning"});
-        QVERIFY(w().modified);
-        QCOMPARE(w().windowTitle(), title + "list.csv*");
-
         writeAll(file("other.csv"), castles);
         asked().buttonAnswers << QMessageBox::No; // the edits are not wanted
         asked().fileAnswers << file("other.csv");
@@ -557,8 +430,8 @@ private slots:
         QCOMPARE(edited(), answer != QMessageBox::Discard);
     }
 
-    // Below the markers' zooms every place is a dot of its class colour (or in a disc);
-    // a hidden layer takes its dots along; the switch is remembered.
+    // Below the markers' zooms every place is a dot; a hidden layer takes its dots along;
+    // the switch is remembered.
     void overviewFromTheMenus()
     {
         start(castles, {"zoomLevel=5", "coordX=137.5", "coordY=35.5"});
@@ -567,15 +440,6 @@ private slots:
             return static_cast<const qmapcontrol::GeometryPoint*>(
                 w().markerLayers()[std::size_t(layer)]->geometries().at(0).get());
         };
-        const auto dotShown = [&](int layer) {
-            const QImage shot = map()->grab().toImage();
-            const QPoint at = map()->toWidgetPoint(point(layer)->coord()).toPoint();
-            for (int dy = -2; dy <= 2; ++dy)
-                for (int dx = -2; dx <= 2; ++dx)
-                    if (shot.pixel(at + QPoint(dx, dy)) == point(layer)->overviewColor())
-                        return true;
-            return false;
-        };
         const auto dots = [&] {
             int n = 0;
             for (const auto& c : w().overview()->clusters(map()->getCurrentZoom()))
@@ -583,12 +447,10 @@ private slots:
             return n;
         };
         QVERIFY(w().overviewMenuAction()->isChecked());
-        QVERIFY(dots() == 4 && dotShown(0));
+        QCOMPARE(dots(), 4);
         w().layerMenuActions()[0]->trigger();
         QVERIFY(!w().markerLayers()[0]->isVisible());
         QCOMPARE(dots(), 3);
-        QVERIFY(!dotShown(0) && dotShown(3));
-
         // All places shown, as large as they fit.
         w().showAllMenuAction()->trigger();
         QVERIFY(map()->getCurrentZoom() > 5);
@@ -605,87 +467,25 @@ private slots:
         QCOMPARE(AppSettings::instance().overview, false);
         window = std::make_unique<MivaroMap>();
         QVERIFY(!w().overviewMenuAction()->isChecked() && !w().overview()->isVisible());
-
-        // The note while picture files are written, gone when they are.
-        auto* note = w().statusBar()->findChild<QLabel*>("markerFilesLabel");
-        QVERIFY(note);
-        emit w().markerPictures()->filesProgress(3, 10);
-        QVERIFY(!note->isHidden());
-        QCOMPARE(note->text(), QStringLiteral("マーカー画像を保存中 3/10"));
-        emit w().markerPictures()->filesProgress(10, 10);
-        QVERIFY(note->isHidden());
-        emit w().markerPictures()->fileFailed("/x/image/a.png", "No space left on device");
-        QVERIFY(status().contains("/x/image/a.png") &&
-                status().contains("No space left on device"));
-    }
-
-    void distanceOnTheMap()
-    {
-        start();
-        QVERIFY(show());
-        const auto& notes = w().notes().geometries();
-        const QPoint p1 = map()->rect().center() - QPoint(90, 40);
-        const QPoint p2 = map()->rect().center() + QPoint(110, 70);
-        const PointWorldCoord a = map()->toPointWorldCoord(p1), b = map()->toPointWorldCoord(p2);
-        QTest::mouseClick(map(), Qt::LeftButton, {}, p1);
-        QCOMPARE(notes.size(), 0u); // not armed
-
-        // Armed twice, still one handler: the first press only plants the flag.
-        w().distanceMenuAction()->trigger();
-        w().distanceMenuAction()->trigger();
-        QTest::mouseClick(map(), Qt::RightButton, {}, p1);
-        QCOMPARE(notes.size(), 1u);
-        QMouseEvent dbl(QEvent::MouseButtonDblClick, p2, Qt::LeftButton, Qt::LeftButton, {});
-        emit map()->mouseEventPressCoordinate(&dbl, b);
-        QCOMPARE(notes.size(), 1u);
-        QTest::mouseClick(map(), Qt::LeftButton, {}, p2);
-        QCOMPARE(status(), "X=" + xy(b, " Y="));
-        QCOMPARE(notes.size(), 3u);
-
-        auto* flag = dynamic_cast<qmapcontrol::GeometryPointImage*>(notes[0].get());
-        auto* line = dynamic_cast<qmapcontrol::GeometryLineString*>(notes[1].get());
-        auto* label = dynamic_cast<qmapcontrol::GeometryPointImage*>(notes[2].get());
-        QVERIFY(flag && line && label);
-        QCOMPARE(flag->coord(), a);
-        QCOMPARE(flag->alignmentType(), Geometry::AlignmentType::BottomRight);
-        QCOMPARE(line->points(), (std::vector<PointWorldCoord>{a, b}));
-        QCOMPARE(label->coord(), b);
-        QCOMPARE(label->alignmentType(), Geometry::AlignmentType::BottomLeft);
-        QCOMPARE(label->image().toImage(),
-                 distance::labelPicture(distance::greatCircleKm(a, b)).toImage());
-        for (const auto& g : notes)
-            QVERIFY(g->isVisible(0) && g->isVisible(17) && !g->isVisible(18));
-
-        // Finished: the next press draws nothing until the action is chosen again.
-        QTest::mouseClick(map(), Qt::LeftButton, {}, p1);
-        QCOMPARE(notes.size(), 3u);
-        w().distanceMenuAction()->trigger();
-        QTest::mouseClick(map(), Qt::LeftButton, {}, p2);
-        QCOMPARE(notes.size(), 4u);
-        QCOMPARE(dynamic_cast<qmapcontrol::GeometryPoint*>(notes[3].get())->coord(), b);
     }
 
     void exportPicture_data()
     {
-        QTest::addColumn<QSize>("size");
         QTest::addColumn<QString>("answer"); // in the program directory; "" cancels
-        QTest::addColumn<int>("scale");      // 0: not saved
-        QTest::newRow("the screen") << QSize(1000, 700) << "map" << 1;
-        QTest::newRow("print at 2x with legend") << QSize(1200, 800) << "print.png" << 2;
-        QTest::newRow("cancel") << QSize(1200, 800) << "" << 0;
-        QTest::newRow("missing folder") << QSize(1200, 800) << "gone/map.png" << 0;
+        QTest::newRow("the screen") << "map";
+        QTest::newRow("cancel") << "";
+        QTest::newRow("missing folder") << "gone/map.png";
     }
-    // A measurement under way lives through the export of the screen.
+    // A measurement (armed from the menu) lives through the export of the screen.
     void exportPicture()
     {
-        QFETCH(QSize, size);
         QFETCH(QString, answer);
-        QFETCH(int, scale);
+        const bool saved = answer == "map";
         start(castles, {"provider=1"});
-        QVERIFY(show(size));
+        QVERIFY(show(QSize(1000, 700)));
         const int w = map()->width(), h = map()->height();
         // Tiles in every corner, above the attribution box and the scale bar too.
-        if (scale == 1)
+        if (saved)
             QTRY_VERIFY_WITH_TIMEOUT(
                 [&] {
                     const QImage shot = map()->grab().toImage();
@@ -693,22 +493,13 @@ private slots:
                            darkest(shot, 2, h - 30) < 100;
                 }(),
                 20000);
-        if (scale != 2) {
-            window->distanceMenuAction()->trigger();
-            QTest::mouseClick(map(), Qt::LeftButton, {}, map()->rect().center());
-        }
+        window->distanceMenuAction()->trigger();
+        QTest::mouseClick(map(), Qt::LeftButton, {}, map()->rect().center());
         const QString before = status();
         const QStringList files = QDir(dir->path()).entryList(QDir::Files);
-
         const QString path = answer.isEmpty() ? QString() : file(answer);
         asked().fileAnswers << path;
-        asked().dialogAnswers << [scale](QDialog* d) {
-            if (scale == 2) { // the size and scale offered first are the screen's
-                d->findChild<QComboBox*>("exportScale")->setCurrentIndex(1);
-                d->findChild<QCheckBox*>("exportLegend")->setChecked(true);
-            }
-            return int(QDialog::Accepted);
-        };
+        asked().dialogAnswers << [](QDialog*) { return int(QDialog::Accepted); };
         ui().btnMapImageSave->click();
         const auto& calls = asked().calls;
         QCOMPARE(calls.value(0).kind + "|" + calls.value(0).title,
@@ -717,44 +508,31 @@ private slots:
                  "save|Save as file|" + file("mapimage.png"));
         QCOMPARE(calls.value(1).parent, window.get());
         QVERIFY(map()->zoomControls()->isVisible() && map()->updatesEnabled());
-        if (scale) {
+        if (saved) {
             QCOMPARE(asked().kinds(), QStringList({"dialog", "save"}));
             QCOMPARE(status(), path + QStringLiteral(" に保存しました"));
             const QByteArray bytes = readAll(path);
             QVERIFY(bytes.startsWith("\x89PNG\r\n\x1a\n"));
             const QImage picture =
                 QImage::fromData(bytes, "PNG").convertToFormat(QImage::Format_ARGB32);
-            QCOMPARE(picture.size(), QSize(w, h) * scale);
-        }
-        if (scale == 1) {
             map()->enableZoomControls(false);
             const QImage bare = map()->grab().toImage().convertToFormat(QImage::Format_ARGB32);
             map()->enableZoomControls(true);
-            const QImage picture(path);
-            QVERIFY(picture.convertToFormat(QImage::Format_ARGB32) == bare);
-            QVERIFY(picture.convertToFormat(QImage::Format_ARGB32) !=
-                    map()->grab().toImage().convertToFormat(QImage::Format_ARGB32));
-            // The attribution box lies light over the tiles bottom right, the scale bar's left.
+            QVERIFY(picture == bare);
+            QVERIFY(picture != map()->grab().toImage().convertToFormat(QImage::Format_ARGB32));
+            // The attribution box lies light over the tiles bottom right.
             QVERIFY(darkest(picture, w - 2, h - 2) >= 189 && darkest(picture, w - 2, h - 30) < 100);
-            QVERIFY(darkest(picture, 1, h - 2) >= 189);
-        } else if (scale == 2) {
-            // The tiles of the next zoom, and the legend's frame in the top-left corner.
-            QVERIFY(server.paths().filter("/osm/10/").size() > 0);
-            QCOMPARE(QColor(QImage(path).pixel(12, 12)), QColor(120, 120, 120));
         } else {
             QCOMPARE(status(), before);
             QCOMPARE(QDir(dir->path()).entryList(QDir::Files), files);
             QCOMPARE(asked().kinds().mid(2),
                      answer.isEmpty() ? QStringList() : QStringList{"warning"});
-            if (!answer.isEmpty()) {
-                QCOMPARE(calls[2].title, QStringLiteral("保存エラー"));
-                const QString head = path + QStringLiteral(" に保存できませんでした。\n");
-                QVERIFY2(calls[2].text.startsWith(head) && calls[2].text.size() > head.size(),
-                         qPrintable(calls[2].text));
-            }
+            if (!answer.isEmpty())
+                QVERIFY(
+                    calls[2].text.startsWith(path + QStringLiteral(" に保存できませんでした。")));
         }
         QTest::mouseClick(map(), Qt::LeftButton, {}, map()->rect().center() + QPoint(50, 50));
-        QCOMPARE(window->notes().geometries().size(), scale == 2 ? 0u : 3u);
+        QCOMPARE(window->notes().geometries().size(), 3u);
     }
 };
 

@@ -57,18 +57,15 @@ class TestOfflineMap : public QObject
     {
         window.reset();
         asked().calls.clear();
-        asked().menuAnswers.clear();
-        asked().fileAnswers.clear();
         writeAll(dir.file("list.csv"), "");
-        QStringList ini{"[General]",
-                        "cache=false",
-                        "provider=1",
-                        "zoomLevel=2",
-                        "coordX=0",
-                        "coordY=0",
-                        "csv_filename=" + dir.file("list.csv")};
-        ini << general;
-        writeAll(dir.file("mivaromap.ini"), ini.join('\n').toUtf8());
+        const QStringList ini{"[General]",
+                              "cache=false",
+                              "provider=1",
+                              "zoomLevel=2",
+                              "coordX=0",
+                              "coordY=0",
+                              "csv_filename=" + dir.file("list.csv")};
+        writeAll(dir.file("mivaromap.ini"), (ini + general).join('\n').toUtf8());
         restart();
     }
     // Closes the window (settings saved) and opens it again from the file.
@@ -94,147 +91,130 @@ private slots:
     void initTestCase() { initMivaroMapResources(); }
     void cleanup() { window.reset(); }
 
-    void openShowAndRemember_data();
-    void openShowAndRemember();
-    void badChoiceKeepsTheMap_data();
-    void badChoiceKeepsTheMap();
-};
+    void openShowAndRemember_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QPointF>("inside"); // a point of the map's extent
+        QTest::newRow("MBTiles") << fileEntry << "房総" << QPointF(140.2, 35.4);
+        QTest::newRow("folder, XYZ") << xyzEntry << "tiles" << QPointF(0, 0);
+        QTest::newRow("folder, TMS") << tmsEntry << "tiles" << QPointF(0, 0);
+    }
 
-void TestOfflineMap::openShowAndRemember_data()
-{
-    QTest::addColumn<QString>("entry");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QPointF>("inside"); // a point of the map's extent
-    QTest::newRow("MBTiles") << fileEntry << "房総" << QPointF(140.2, 35.4);
-    QTest::newRow("folder, XYZ") << xyzEntry << "tiles" << QPointF(0, 0);
-    QTest::newRow("folder, TMS") << tmsEntry << "tiles" << QPointF(0, 0);
-}
+    void openShowAndRemember()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QString, name);
+        QFETCH(QPointF, inside);
+        const bool folder = entry != fileEntry;
+        const QString path = maps.filePath(folder ? "tiles" : "boso.mbtiles");
+        QDir(path).removeRecursively();
+        if (folder)
+            testoffline::writeTileFolder(path, 1, 3, entry == tmsEntry);
+        else
+            testoffline::writeMBTiles(path, 1, 3,
+                                      {{"name", "房総"}, {"bounds", "139.5,34.8,140.9,36.1"}});
+        const auto before = filesUnder(maps.path());
+        start();
+        QVERIFY(!window->offlineMenuAction()->isVisible());
+        QVERIFY(!window->offlineBoundsMenuAction()->isEnabled());
 
-void TestOfflineMap::openShowAndRemember()
-{
-    QFETCH(QString, entry);
-    QFETCH(QString, name);
-    QFETCH(QPointF, inside);
-    const bool folder = entry != fileEntry;
-    const QString path = maps.filePath(folder ? "tiles" : "boso.mbtiles");
-    QDir(path).removeRecursively();
-    if (folder)
-        testoffline::writeTileFolder(path, 1, 3, entry == tmsEntry);
-    else
-        testoffline::writeMBTiles(path, 1, 3,
-                                  {{"name", "房総"}, {"bounds", "139.5,34.8,140.9,36.1"}});
-    const auto before = filesUnder(maps.path());
-    start();
-    QVERIFY(!window->offlineMenuAction()->isVisible());
-    QVERIFY(!window->offlineBoundsMenuAction()->isEnabled());
+        open(entry, path);
+        QCOMPARE(asked().kinds().filter(QRegularExpression("^(menu|open|folder)$")),
+                 QStringList({"menu", folder ? "folder" : "open"}));
+        // A map of somewhere else is shown where it is.
+        const auto near = [&] {
+            const PointWorldCoord at = window->map()->mapFocusPointCoord();
+            return qAbs(at.longitude() - inside.x()) < 1 && qAbs(at.latitude() - inside.y()) < 1;
+        };
+        QVERIFY(near());
+        for (int round = 0; round < (folder ? 1 : 2); ++round) { // shown, then remembered
+            if (round)
+                restart();
+            QAction* offline = window->offlineMenuAction();
+            QVERIFY(offline->isVisible() && offline->isChecked());
+            QCOMPARE(offline->text(), "(&F) オフライン: " + name);
+            QCOMPARE(label(), "マップデータ : " + name);
+            QCOMPARE(window->map()->getZoomMinimum(), 1);
+            QCOMPARE(window->map()->getZoomMaximum(), 6);
+            QVERIFY(window->offlineBoundsMenuAction()->isEnabled());
+            window->map()->setZoom(2);
+            window->map()->setMapFocusPoint(PointWorldCoord(0, 0));
+            for (const QPoint& xy : {QPoint(1, 1), QPoint(2, 1), QPoint(1, 2)})
+                QTRY_COMPARE(colourOfTile(window->map(), 2, xy.x(), xy.y()),
+                             TestTileServer::tileColor(2, xy.x(), xy.y()).rgb());
+        }
+        // Read only: not a byte written into the user's map, no journal beside it.
+        QCOMPARE(filesUnder(maps.path()), before);
+        if (folder)
+            return;
 
-    open(entry, path);
-    QCOMPARE(asked().kinds().filter(QRegularExpression("^(menu|open|folder)$")),
-             QStringList({"menu", folder ? "folder" : "open"}));
-    // A map of somewhere else is shown where it is.
-    const auto near = [&] {
-        const PointWorldCoord at = window->map()->mapFocusPointCoord();
-        return qAbs(at.longitude() - inside.x()) < 1 && qAbs(at.latitude() - inside.y()) < 1;
-    };
-    QVERIFY(near());
-    for (int round = 0; round < (folder ? 1 : 2); ++round) { // shown, then remembered
-        if (round)
-            restart();
-        QAction* offline = window->offlineMenuAction();
-        QVERIFY(offline->isVisible() && offline->isChecked());
-        QCOMPARE(offline->text(), "(&F) オフライン: " + name);
+        // The online maps are one click away, and the offline one is too.
+        window->providerMenuActions()[3]->trigger();
+        QCOMPARE(label(), "マップデータ : 国土地理院 白地図");
+        QVERIFY(!window->offlineBoundsMenuAction()->isEnabled());
+        window->offlineMenuAction()->trigger();
         QCOMPARE(label(), "マップデータ : " + name);
-        QCOMPARE(window->map()->getZoomMinimum(), 1);
-        QCOMPARE(window->map()->getZoomMaximum(), 6);
-        QVERIFY(window->offlineBoundsMenuAction()->isEnabled());
-        window->map()->setZoom(2);
-        window->map()->setMapFocusPoint(PointWorldCoord(0, 0));
-        for (const QPoint& xy : {QPoint(1, 1), QPoint(2, 1), QPoint(1, 2)})
-            QTRY_COMPARE(colourOfTile(window->map(), 2, xy.x(), xy.y()),
-                         TestTileServer::tileColor(2, xy.x(), xy.y()).rgb());
+        // "地図の範囲を表示" brings the map's extent into view.
+        window->map()->setMapFocusPoint(PointWorldCoord(-100, -40));
+        window->offlineBoundsMenuAction()->trigger();
+        QVERIFY(near());
     }
-    // Read only: not a byte written into the user's map, no journal beside it.
-    QCOMPARE(filesUnder(maps.path()), before);
-    if (folder)
-        return;
 
-    // The online maps are one click away, and the offline one is too.
-    window->providerMenuActions()[3]->trigger();
-    QCOMPARE(label(), "マップデータ : 国土地理院 白地図");
-    QVERIFY(!window->offlineBoundsMenuAction()->isEnabled());
-    QVERIFY(window->offlineMenuAction()->isVisible() && !window->offlineMenuAction()->isChecked());
-    restart();
-    QCOMPARE(label(), "マップデータ : 国土地理院 白地図");
-    window->offlineMenuAction()->trigger();
-    QCOMPARE(label(), "マップデータ : " + name);
-    // "地図の範囲を表示" brings the map's extent into view.
-    window->map()->setMapFocusPoint(PointWorldCoord(-100, -40));
-    window->offlineBoundsMenuAction()->trigger();
-    QVERIFY(near());
-}
-
-void TestOfflineMap::badChoiceKeepsTheMap_data()
-{
-    QTest::addColumn<QString>("entry");
-    QTest::addColumn<QString>("make");
-    QTest::addColumn<QString>("message"); // empty: nothing is said
-    const QString rows[][4] = {
-        {"not SQLite", fileEntry, "text", "SQLite のデータベースではありません"},
-        {"tile not an image", fileEntry, "junk", "地図タイルが画像ではありません"},
-        {"missing folder", xyzEntry, "none", "見つかりません"},
-        {"menu dismissed", "", "good", ""},
-        {"dialog cancelled", fileEntry, "cancel", ""}};
-    for (const auto& r : rows)
-        QTest::newRow(qPrintable(r[0])) << r[1] << r[2] << r[3];
-}
-
-void TestOfflineMap::badChoiceKeepsTheMap()
-{
-    QFETCH(QString, entry);
-    QFETCH(QString, make);
-    QFETCH(QString, message);
-    const QString good = dir.file("good.mbtiles");
-    for (const QString name : {"good.mbtiles", "bad.mbtiles"})
-        QFile::remove(dir.file(name));
-    testoffline::writeMBTiles(good, 0, 2);
-    QString path = dir.file("bad.mbtiles");
-    if (make == "text")
-        writeAll(path, "name,x,y\n");
-    else if (make == "junk")
-        testoffline::writeMBTiles(path, 0, 0, {}, {{"0/0/0", "<html>"}});
-    else if (make == "none")
-        path = dir.file("gone");
-    else if (make == "good")
-        path = good;
-    else
-        path = "";
-
-    start({"offline/path=" + good, "offline/shown=false"});
-    QCOMPARE(window->offlineMenuAction()->text(), "(&F) オフライン: good");
-    open(entry, path);
-    QCOMPARE(asked().kinds().filter("warning").size(), message.isEmpty() ? 0 : 1);
-    if (!message.isEmpty()) {
-        QCOMPARE(asked().calls.last().title, "オフライン地図");
-        QVERIFY2(asked().calls.last().text.contains(message),
-                 qPrintable(asked().calls.last().text));
+    void badChoiceKeepsTheMap_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("make");
+        QTest::addColumn<QString>("message"); // empty: nothing is said (the messages: tst_offline)
+        const QString rows[][4] = {
+            {"not SQLite", fileEntry, "text", "SQLite のデータベースではありません"},
+            {"dialog cancelled", fileEntry, "cancel", ""}};
+        for (const auto& r : rows)
+            QTest::newRow(qPrintable(r[0])) << r[1] << r[2] << r[3];
     }
-    QCOMPARE(label(), "マップデータ : OpenStreatMap");
-    QVERIFY(window->providerMenuActions()[1]->isChecked());
-    restart();
-    QCOMPARE(AppSettings::instance().offlinePath, good);
-    QCOMPARE(label(), "マップデータ : OpenStreatMap");
-    if (make != "cancel")
-        return;
-    // The remembered map is gone at the next start: the online one, and why.
-    window->offlineMenuAction()->trigger();
-    QCOMPARE(label(), "マップデータ : good");
-    window.reset();
-    QVERIFY(QFile::remove(good));
-    restart();
-    QCOMPARE(label(), "マップデータ : OpenStreatMap");
-    QTRY_VERIFY(window->statusBar()->currentMessage().contains("オフライン地図を開けません"));
-    QVERIFY(window->offlineMenuAction()->isVisible());
-}
+
+    void badChoiceKeepsTheMap()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QString, make);
+        QFETCH(QString, message);
+        const QString good = dir.file("good.mbtiles");
+        for (const QString name : {"good.mbtiles", "bad.mbtiles"})
+            QFile::remove(dir.file(name));
+        testoffline::writeMBTiles(good, 0, 2);
+        QString path = dir.file("bad.mbtiles");
+        if (make == "text")
+            writeAll(path, "name,x,y\n");
+        else
+            path = "";
+
+        start({"offline/path=" + good, "offline/shown=false"});
+        QCOMPARE(window->offlineMenuAction()->text(), "(&F) オフライン: good");
+        open(entry, path);
+        QCOMPARE(asked().kinds().filter("warning").size(), message.isEmpty() ? 0 : 1);
+        if (!message.isEmpty()) {
+            QCOMPARE(asked().calls.last().title, "オフライン地図");
+            QVERIFY2(asked().calls.last().text.contains(message),
+                     qPrintable(asked().calls.last().text));
+        }
+        QCOMPARE(label(), "マップデータ : OpenStreatMap");
+        QVERIFY(window->providerMenuActions()[1]->isChecked());
+        restart();
+        QCOMPARE(AppSettings::instance().offlinePath, good);
+        QCOMPARE(label(), "マップデータ : OpenStreatMap");
+        if (make != "cancel")
+            return;
+        // The remembered map is gone at the next start: the online one, and why.
+        window->offlineMenuAction()->trigger();
+        QCOMPARE(label(), "マップデータ : good");
+        window.reset();
+        QVERIFY(QFile::remove(good));
+        restart();
+        QCOMPARE(label(), "マップデータ : OpenStreatMap");
+        QTRY_VERIFY(window->statusBar()->currentMessage().contains("オフライン地図を開けません"));
+        QVERIFY(window->offlineMenuAction()->isVisible());
+    }
+};
 
 QTEST_MAIN(TestOfflineMap)
 #include "tst_offlinemap.moc"
