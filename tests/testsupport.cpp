@@ -168,15 +168,3 @@ QString cell(const char* column)
 {
     return *static_cast<QString*>(QTest::qData(column, qMetaTypeId<QString>()));
 }
-
-QStringList focusOrder(QWidget* from, const QStringList& names)
-{
-    QStringList order;
-    QWidget* widget = from;
-    do {
-        if (names.contains(widget->objectName()) && !order.contains(widget->objectName()))
-            order << widget->objectName();
-        widget = widget->nextInFocusChain();
-    } while (widget && widget != from);
-    return order;
-}

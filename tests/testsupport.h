@@ -159,5 +159,3 @@ void setModified(const QString& path, const QDateTime& when);
 void textColumns(std::initializer_list<const char*> names);
 void textRow(const char* tag, std::initializer_list<QString> values);
 QString cell(const char* column);
-// The widgets of `names` in the order of the focus chain, walked once round from `from`.
-QStringList focusOrder(QWidget* from, const QStringList& names);
