@@ -4,8 +4,6 @@
 
 #include <QtTest>
 
-using geocoding::Match;
-using geocoding::Place;
 using geocoding::ServiceId;
 
 Q_DECLARE_METATYPE(TestTileServer::Response)
@@ -57,7 +55,6 @@ private slots:
             R"([{"lat":"35","lon":"139","display_name":"Tokyo, Japan","type":"city"}])", 1, "Tokyo",
             "Tokyo, Japan");
         row("empty answer", g, "[]", 0);
-        row("not json", g, "<html>busy</html>", -1);
         row("hostile entries skipped", g,
             R"([1,"x",null,{"geometry":{"coordinates":["a","b"]},"properties":{"title":"t"}},)"
             R"({"geometry":{"coordinates":[500,10]},"properties":{"title":"far"}},)"
@@ -127,50 +124,6 @@ private slots:
         QFETCH(QByteArray, value);
         const QDateTime now(QDate(2026, 12, 6), QTime(12, 0), Qt::UTC);
         QTEST(geocoding::retryAfterMs(value, now).value_or(-1), "ms");
-    }
-
-    void classify_data()
-    {
-        QTest::addColumn<QString>("query");
-        QTest::addColumn<QStringList>("names");
-        QTest::addColumn<int>("match");
-        QTest::addColumn<QString>("first");
-        const auto row = [](const char* tag, const QStringList& names, Match match,
-                            const QString& first = {}, const QString& query = "松本城") {
-            QTest::newRow(tag) << query << names << int(match) << first;
-        };
-        row("none", {}, Match::None);
-        row("one exact among others", {"松本城バス停", "松本城"}, Match::Clear, "松本城");
-        row("width and case folded", {"x", "ＭＡＴＳＵＭＯＴＯ　城"}, Match::Clear,
-            "ＭＡＴＳＵＭＯＴＯ　城", "matsumoto 城");
-        row("two exact", {"松本城", "松本城"}, Match::Several, "松本城");
-        row("none exact", {"a", "b"}, Match::Several, "a");
-    }
-    void classify()
-    {
-        QFETCH(QString, query);
-        QFETCH(QStringList, names);
-        QVector<Place> places;
-        for (const QString& name : names)
-            places.append({name, {}, 1, 2, ServiceId::Gsi});
-        QTEST(int(geocoding::classify(query, places)), "match");
-        if (!places.isEmpty())
-            QTEST(places.front().name, "first");
-    }
-
-    void rateLimiter()
-    {
-        qint64 now = 5000;
-        geocoding::RateLimiter limiter([&now] { return now; }, 1000);
-        QCOMPARE(limiter.waitMs(), 0);
-        limiter.sent();
-        now += 999;
-        QCOMPARE(limiter.waitMs(), 1);
-        now += 1;
-        QCOMPARE(limiter.waitMs(), 0);
-        limiter.holdFor(5000);
-        limiter.holdFor(10); // a shorter pause does not cut a longer one short
-        QCOMPARE(limiter.waitMs(), 5000);
     }
 
     // The real pause between two requests to one service, the other service not held up

@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressDialog>
-#include <QPushButton>
 #include <QStatusBar>
 #include <QtTest>
 
@@ -101,9 +100,8 @@ private slots:
         dir.reset();
     }
 
-    // A cancelled batch, or a result turned down, changes nothing. A batch taken: one
-    // clear place is filled, several are offered, none are listed; all of it is one step
-    // to undo, and it is written like every edit.
+    // One clear place is filled, several are offered, none are listed; all of it is one
+    // step to undo, and it is written like every edit.
     void fill()
     {
         open("松本城,,,0,1,Image,11,10\n城山,abc,,0,1,Image,11,10\n無い城,,,0,1,Image,11,10\n"
@@ -111,33 +109,17 @@ private slots:
         const QStringList before = names();
         QString summary;
         QStringList missing;
-        const auto run = [&](int result) {
-            asked().buttonAnswers << QMessageBox::Yes;
-            asked().dialogAnswers << [&, result](QDialog* d) {
-                auto* dialog = static_cast<CoordinateFillDialog*>(d);
-                summary = dialog->summaryLabel()->text();
-                for (int i = 0; i < dialog->notFoundList()->count(); ++i)
-                    missing << dialog->notFoundList()->item(i)->text();
-                if (result == QDialog::Accepted)
-                    dialog->choiceBox(0)->setCurrentIndex(2);
-                return result;
-            };
-            action(window.get(), "(&A) 座標のないすべての場所")->trigger();
-            QVERIFY(asked().calls.back().text.contains("座標のない場所 3 件"));
+        asked().buttonAnswers << QMessageBox::Yes;
+        asked().dialogAnswers << [&](QDialog* d) {
+            auto* dialog = static_cast<CoordinateFillDialog*>(d);
+            summary = dialog->summaryLabel()->text();
+            for (int i = 0; i < dialog->notFoundList()->count(); ++i)
+                missing << dialog->notFoundList()->item(i)->text();
+            dialog->choiceBox(0)->setCurrentIndex(2);
+            return int(QDialog::Accepted);
         };
-        server.setHolding(true);
-        run(QDialog::Rejected);
-        QVERIFY(waitUntil([this] { return server.requestCount() == 1; }));
-        // The button, as the user presses it.
-        window->findChild<QProgressDialog*>("fillProgress")->findChild<QPushButton*>()->click();
-        QVERIFY(waitUntil([this] { return !window->runningFill(); }));
-        server.setHolding(false);
-        QVERIFY2(summary.contains("中止しました。まだ問い合わせていない場所：3 件"),
-                 qPrintable(summary));
-        QCOMPARE(names(), before);
-
-        missing.clear();
-        run(QDialog::Accepted);
+        action(window.get(), "(&A) 座標のないすべての場所")->trigger();
+        QVERIFY(asked().calls.back().text.contains("座標のない場所 3 件"));
         QVERIFY(window->findChild<QProgressDialog*>("fillProgress"));
         QVERIFY(waitUntil([this] { return !window->runningFill(); }));
         QVERIFY2(summary.contains("一つに決まった場所：1 件") &&
@@ -164,10 +146,7 @@ private slots:
         for (int i = 0; i < 1001; ++i)
             csv += "場所" + QByteArray::number(i) + ",,,0,1,Image,11,10\n";
         open(csv);
-        asked().buttonAnswers << QMessageBox::No << QMessageBox::No << QMessageBox::No;
-        action(window.get(), "(&K) 座標のない場所のうち印の付いたものだけ")->trigger();
-        QCOMPARE(asked().calls.back().text,
-                 QString("印の付いた場所に、座標のない場所はありません。"));
+        asked().buttonAnswers << QMessageBox::No << QMessageBox::No;
         const auto fillAll = [this] {
             action(window.get(), "(&A) 座標のないすべての場所")->trigger();
             return asked().calls.back().text;

@@ -4,7 +4,6 @@
 
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QtTest>
 
 class TestHttpDownload : public QObject
@@ -31,21 +30,16 @@ class TestHttpDownload : public QObject
             out.status << args.value(0).toString();
         return out;
     }
-    // A body sent a byte every few milliseconds.
-    static TestTileServer::Response slow(const QByteArray& body, bool chunked = false)
-    {
-        TestTileServer::Response r{200, "text/plain", body, {}, 3, -1, chunked};
-        if (chunked)
-            r.headers << "Transfer-Encoding: chunked";
-        return r;
-    }
 
 private slots:
     void initTestCase()
     {
-        server.setResponse("/pieces",
-                           slow("6\r\nalpha-\r\n5\r\nbeta-\r\n5\r\ngamma\r\n0\r\n\r\n", true));
-        server.setResponse("/sized", slow("0123456789abcdefghijwxyz"));
+        // Bodies sent a byte every few milliseconds.
+        const QByteArray chunks = "6\r\nalpha-\r\n5\r\nbeta-\r\n5\r\ngamma\r\n0\r\n\r\n";
+        server.setResponse(
+            "/pieces",
+            {200, "text/plain", chunks, {}, 3, -1, true, {"Transfer-Encoding: chunked"}});
+        server.setResponse("/sized", {200, "text/plain", "0123456789abcdefghijwxyz", {}, 3});
         server.setResponse("/a/b/moved", {302, "text/plain", {}, "../c/there?x=1"});
     }
 
@@ -90,35 +84,6 @@ private slots:
         QCOMPARE(out.result, 1);
         QCOMPARE(out.bytes + out.msg.toUtf8(), QByteArray("untoucheduntouched"));
         QCOMPARE(out.status.last(), "http timeout 1 sec " + server.urlTemplate("/silent"));
-    }
-
-    // The answer to a request given up on must not mix into the next one.
-    void againAfterATimeOut()
-    {
-        server.setResponse("/late", slow("first"));
-        AppSettings::instance().timeout = 0;
-        HttpDownLoad download(QUrl(server.urlTemplate("/late")));
-        QVERIFY(download.isFinished());
-        QByteArray bytes;
-        QString msg;
-        QCOMPARE(download.download(bytes, msg), 1);
-        QVERIFY(download.isFinished());
-        server.setResponse("/late", slow("second"));
-        AppSettings::instance().timeout = 5;
-        QCOMPARE(download.download(bytes, msg), 0);
-        QCOMPARE(bytes, QByteArray("second"));
-        QVERIFY(download.isFinished());
-    }
-
-    void refused()
-    {
-        QTcpServer closed;
-        closed.listen(QHostAddress::LocalHost);
-        const QString url = QStringLiteral("http://127.0.0.1:%1/x").arg(closed.serverPort());
-        closed.close();
-        const Outcome out = fetch(url, 5);
-        QCOMPARE(out.result, -1);
-        QCOMPARE(out.msg, QStringLiteral("Http Faild error Connection refused"));
     }
 };
 

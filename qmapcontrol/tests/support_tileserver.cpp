@@ -11,6 +11,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 
 TestTileServer::TestTileServer() : m_server(new QTcpServer(this))
@@ -21,10 +22,9 @@ TestTileServer::TestTileServer() : m_server(new QTcpServer(this))
             connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
             connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
                 m_buffers.remove(socket);
-                for (int i = 0; i < m_held.size(); ++i) {
-                    if (m_held.at(i).first == socket)
-                        m_held.removeAt(i--);
-                }
+                m_held.erase(std::remove_if(m_held.begin(), m_held.end(),
+                                            [socket](const auto& h) { return h.first == socket; }),
+                             m_held.end());
                 socket->deleteLater();
             });
         }
@@ -56,7 +56,7 @@ QStringList TestTileServer::paths() const
 {
     QStringList result;
     for (const Request& request : m_requests)
-        result.append(request.path);
+        result << request.path;
     return result;
 }
 
@@ -81,16 +81,13 @@ QColor TestTileServer::tileColor(int z, int x, int y)
 QByteArray TestTileServer::tilePng(int z, int x, int y)
 {
     static QHash<QString, QByteArray> made; // drawing and encoding is most of a test's time
-    QByteArray& bytes = made[QStringLiteral("%1/%2/%3").arg(z).arg(x).arg(y)];
+    const QString name = QStringLiteral("%1/%2/%3").arg(z).arg(x).arg(y);
+    QByteArray& bytes = made[name];
     if (!bytes.isEmpty())
         return bytes;
     QImage image(256, 256, QImage::Format_RGB32);
     image.fill(tileColor(z, x, y));
-    QPainter painter(&image);
-    painter.setClipRect(0, 0, 96, 20);
-    painter.drawText(QRect(4, 2, 92, 18), Qt::AlignVCenter,
-                     QStringLiteral("%1/%2/%3").arg(z).arg(x).arg(y));
-    painter.end();
+    QPainter(&image).drawText(QRect(4, 2, 92, 18), Qt::AlignVCenter, name);
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
@@ -107,28 +104,23 @@ void TestTileServer::onReadyRead(QTcpSocket* socket)
     const QList<QByteArray> lines = buffer.left(end).split('\n');
     buffer.clear();
     Request request{QString::fromLatin1(lines.value(0).split(' ').value(1)), {}, m_clock.elapsed()};
-    for (const QByteArray& line : lines) {
-        if (line.toLower().startsWith("user-agent:"))
-            request.userAgent = line.mid(11).trimmed();
-    }
+    for (const QByteArray& line : lines)
+        request.userAgent =
+            line.toLower().startsWith("user-agent:") ? line.mid(11).trimmed() : request.userAgent;
     m_requests.append(request);
-    if (m_holding)
-        m_held.append({socket, request.path});
-    else
-        answer(socket, request.path);
+    m_holding ? m_held.append({socket, request.path}) : answer(socket, request.path);
 }
 
 void TestTileServer::answer(QTcpSocket* socket, const QString& path)
 {
     static const QRegularExpression tile(QStringLiteral("/(\\d+)/(\\d+)/(\\d+)(\\.png)?$"));
     const QRegularExpressionMatch m = tile.match(path.section(QLatin1Char('?'), 0, 0));
-    Response r;
-    if (m_fixed.contains(path))
-        r = m_fixed.value(path);
-    else if (m.hasMatch())
-        r.body = tilePng(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
-    else
-        r = {404, "text/plain", "not found", {}};
+    Response r = m_fixed.value(path, {404, "text/plain", "not found", {}});
+    if (m.hasMatch() && !m_fixed.contains(path))
+        r = {200,
+             "image/png",
+             tilePng(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt()),
+             {}};
     QByteArray head =
         "HTTP/1.1 " + QByteArray::number(r.status) + " Test\r\nContent-Type: " + r.contentType;
     if (!r.noLength)
@@ -139,23 +131,15 @@ void TestTileServer::answer(QTcpSocket* socket, const QString& path)
         head += "\r\n" + line;
     head += "\r\nConnection: close\r\n\r\n";
     const QByteArray body = r.stopAfter >= 0 ? r.body.left(r.stopAfter) : r.body;
-    if (r.trickleMs <= 0) {
-        socket->write(head + body);
+    socket->write(r.trickleMs > 0 ? head : head + body);
+    auto* timer = new QTimer(socket);
+    auto sent = std::make_shared<int>(r.trickleMs > 0 ? 0 : body.size());
+    connect(timer, &QTimer::timeout, socket, [socket, timer, body, sent, r] {
+        if (*sent < body.size())
+            return void(socket->write(body.mid((*sent)++, 1)));
+        timer->stop();
         if (r.stopAfter < 0)
             socket->disconnectFromHost();
-        return;
-    }
-    socket->write(head);
-    auto* timer = new QTimer(socket);
-    auto sent = std::make_shared<int>(0);
-    connect(timer, &QTimer::timeout, socket, [socket, timer, body, sent, r] {
-        if (*sent < body.size()) {
-            socket->write(body.mid((*sent)++, 1));
-        } else {
-            timer->stop();
-            if (r.stopAfter < 0)
-                socket->disconnectFromHost();
-        }
     });
     timer->start(r.trickleMs);
 }

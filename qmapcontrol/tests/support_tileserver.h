@@ -52,7 +52,6 @@ public:
     void setResponse(const QString& path, const Response& r) { m_fixed.insert(path, r); }
     // Switching holding off answers the requests held.
     void setHolding(bool hold);
-    int heldCount() const { return m_held.size(); }
 
     QList<Request> requests() const { return m_requests; }
     int requestCount() const { return m_requests.size(); }
