@@ -101,19 +101,6 @@ private slots:
         QCOMPARE(seen, (QList<int>{3, 4, 3, 1, 15, 16, 16, 16}));
         QCOMPARE(sorting::nextSortMode(99, 2), 5); // a setting outside the range
     }
-    // "a b": the sign of compareFields(a, b), and the opposite the other way round.
-    void compareFields()
-    {
-        for (const char* row :
-             {"2 10 -", "99.5 100.0 -", "1.0 1 =", "10 abc -", "0 _ -", "abc ABC +", "nan 1 +"}) {
-            const QStringList f = QString(row).replace('_', "").split(' ');
-            const int sign = QString("-=+").indexOf(f[2]) - 1;
-            const int forward = sorting::compareFields(f[0], f[1]);
-            const int backward = sorting::compareFields(f[1], f[0]);
-            QVERIFY2((forward > 0) - (forward < 0) == sign, row);
-            QVERIFY2((backward > 0) - (backward < 0) == -sign, row);
-        }
-    }
     // Numbers by value before texts; equal keys keep their order in both directions.
     void sortPlaces()
     {
