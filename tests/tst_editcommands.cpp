@@ -185,12 +185,8 @@ private slots:
         asked().buttonAnswers << QMessageBox::Yes;
         rightClickCell(1, column);
         QCOMPARE(w().searchPosition(), 1);
-        if (column == 0)
-            QVERIFY(asked().calls.isEmpty());
         if (column == 7)
             QCOMPARE(asked().calls[0].text, QString("9\n10\n11\n12\n13\n14\n15\n16\n17"));
-        if (column == 1 || column == 2)
-            QCOMPARE(asked().calls[0].title, QString("座標ペースト"));
         const bool changes = !after.isEmpty();
         QVERIFY(QFile::exists(autosave) == changes && w().undoMenuAction()->isEnabled() == changes);
         QCOMPARE(saved() != before, changes);
@@ -234,8 +230,8 @@ private slots:
         QCOMPARE(started, (QStringList{"小田原城", "139.15000000000001", "35.25000000000000"}));
         QVERIFY(w().places.size() == 6 && !w().places.back()->marked);
         QCOMPARE(w().places.back()->name + w().places.back()->layer, QString("小田原城6"));
-        QVERIFY(markers(5) == 1 && readAll(autosave) == saved());
-        QCOMPARE(w().dataTableModel()->rowCount(), 6);
+        QVERIFY(markers(5) == 1 && readAll(autosave) == saved() &&
+                w().dataTableModel()->rowCount() == 6);
     }
 
     void undoMenuAndLoad()

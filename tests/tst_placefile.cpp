@@ -69,9 +69,7 @@ private slots:
     }
     void fileNames()
     {
-        QCOMPARE(withCsvSuffix("list") + withCsvSuffix("LIST.CSV") + withCsvSuffix("a.Csv") +
-                     withCsvSuffix("a.csv.txt"),
-                 QStringLiteral("list.csvLIST.CSVa.Csva.csv.txt"));
+        QCOMPARE(withCsvSuffix("a.Csv") + withCsvSuffix("a.csv.txt"), "a.Csva.csv.txt");
         QCOMPARE(autosavePath("D:/m/list.old.csv"), QStringLiteral("D:/m/list_autosave.csv"));
     }
     // "name x y layer", against A at 135 and 136, B at 135; the namesakes reported.

@@ -52,9 +52,9 @@ private slots:
             const QStringList f = QString(row).split(' ');
             const QModelIndex index = model.index(f[0].toInt(), f[1].toInt());
             const auto want = [&](QColor c) { return f[2] == "-" ? QVariant() : QVariant(c); };
-            QVERIFY2(model.data(index, Qt::BackgroundRole) == want(QColor(f[2].toInt(), 0, 0)),
-                     row);
-            QVERIFY2(model.data(index, Qt::ForegroundRole) == want(QColor(0, f[2].toInt(), 0)),
+            const int v = f[2].toInt();
+            QVERIFY2(model.data(index, Qt::BackgroundRole) == want(QColor(v, 0, 0)) &&
+                         model.data(index, Qt::ForegroundRole) == want(QColor(0, v, 0)),
                      row);
         }
     }
