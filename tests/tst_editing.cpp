@@ -157,7 +157,6 @@ private slots:
         QCOMPARE(indexes, take);
         editing::restoreRecords(list, taken);
         QCOMPARE(dump(list), before);
-        QVERIFY(taken.empty());
     }
 
     // Each edit, undone and redone, gives the list back exactly; every step reports its save.

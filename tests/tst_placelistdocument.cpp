@@ -43,9 +43,7 @@ private slots:
         writeAll(more, "A,135.0005,34,,1,,,\n"        // duplicate of the first record: skipped
                        "A,140,34,,1,,,\n"             // same name elsewhere: added, reported
                        "C,1,1,,1,,,\nC,1,1,,1,,,\n"); // a duplicate of the line before it
-        doc->loadCommand();                           // cancelled
-        QCOMPARE(doc->last(), "open|CSVファイルを指定してください|" + doc->dir.path() +
-                                  "|CSV Files (*.csv);;All Files (*)");
+        doc->loadCommand();                           // cancelled: nothing read, nothing cleared
         doc->prompts().fileAnswers << file << more << file;
         doc->loadCommand();
         QVERIFY(doc->places.size() == 2 && !doc->modified && doc->currentFile == file);
@@ -91,7 +89,6 @@ private slots:
         QCOMPARE(readAll(autosaved) + readAll(doc->dir.file("copy.csv")) +
                      readAll(doc->dir.file("A.CSV")),
                  savedA + savedA + savedA);
-        QVERIFY(!QFile::exists(doc->dir.file("A.CSV.csv")));
         QCOMPARE(doc->log, QStringList({autosaved + " に保存しました|2000",
                                         doc->dir.file("copy.csv") + " に保存しました|0",
                                         doc->dir.file("A.CSV") + " に保存しました|0"}));
@@ -129,8 +126,8 @@ private slots:
         else
             QVERIFY(!(how == "autosave" ? doc->autosave(true) : doc->askSaveIfModified()));
         const QString head = "warning|保存エラー|" + target + " に保存できませんでした。\n";
-        const QString warning = doc->last();
-        QVERIFY2(warning.startsWith(head) && warning.size() > head.size() + 1, qPrintable(warning));
+        QVERIFY2(doc->last().startsWith(head) && doc->last().size() > head.size() + 1,
+                 qPrintable(doc->last()));
         QVERIFY(doc->log.isEmpty() && doc->modified && doc->places.size() == 1);
     }
 };

@@ -38,7 +38,6 @@ private slots:
     {
         QVERIFY(!model.data(model.index(5, 0)).isValid() &&
                 !model.data(model.index(6, 0)).isValid());
-        QCOMPARE(model.headerData(7, Qt::Horizontal).toString(), QStringLiteral("ﾚﾍﾞﾙ"));
         QVERIFY(!model.removeRows(6, 2) && !model.removeRows(-1, 1)); // one past the end
         QVERIFY(model.removeRows(1, 2));
         QCOMPARE(model.data(model.index(1, 0)).toString(), QStringLiteral("d"));
@@ -53,9 +52,9 @@ private slots:
             const QStringList f = QString(row).split(' ');
             const QModelIndex index = model.index(f[0].toInt(), f[1].toInt());
             const auto want = [&](QColor c) { return f[2] == "-" ? QVariant() : QVariant(c); };
-            QVERIFY2(model.data(index, Qt::BackgroundRole) == want(QColor(f[2].toInt(), 0, 0)),
-                     row);
-            QVERIFY2(model.data(index, Qt::ForegroundRole) == want(QColor(0, f[2].toInt(), 0)),
+            const int v = f[2].toInt();
+            QVERIFY2(model.data(index, Qt::BackgroundRole) == want(QColor(v, 0, 0)) &&
+                         model.data(index, Qt::ForegroundRole) == want(QColor(0, v, 0)),
                      row);
         }
     }
